@@ -1,0 +1,180 @@
+#include "file_io.h"
+
+#include "errors.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+QByteArray nativePath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+bool hasNoWriteBits(const struct stat& st)
+{
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+void writeAll(int fd, ByteView bytes, const QString& path)
+{
+    const std::uint8_t* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IoError(errno, path);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+void readExactly(int fd, char* into, qint64 length, const QString& path)
+{
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, into + done, static_cast<std::size_t>(length - done), done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IoError(errno, path);
+        }
+        if (n == 0)
+            throw IoError(EIO, path); // the file shrank while we read it
+        done += n;
+    }
+}
+
+} // namespace
+
+File::File(const QString& path, Mode mode)
+    : m_path(path)
+{
+    const QByteArray native = nativePath(path);
+    m_fd = ::open(native.constData(), (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (m_fd < 0)
+        throw IoError(errno, path);
+    struct stat st { };
+    if (::fstat(m_fd, &st) != 0)
+        fail();
+    if (S_ISDIR(st.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        throw IoError(EISDIR, path);
+    }
+    if (mode == Mode::ReadWrite && hasNoWriteBits(st)) {
+        ::close(m_fd);
+        m_fd = -1;
+        throw IoError(EACCES, path);
+    }
+}
+
+File::~File()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void File::fail() const
+{
+    throw IoError(errno, m_path);
+}
+
+qint64 File::size() const
+{
+    struct stat st { };
+    if (::fstat(m_fd, &st) != 0)
+        fail();
+    return st.st_size;
+}
+
+QByteArray File::readAll() const
+{
+    const qint64 length = size();
+    QByteArray data;
+    try {
+        data.resize(length);
+    } catch (const std::bad_alloc&) {
+        throw IoError(ENOMEM, m_path);
+    }
+    readExactly(m_fd, data.data(), length, m_path);
+    return data;
+}
+
+void File::truncate(qint64 length)
+{
+    if (length < 0)
+        throw IoError(EINVAL, m_path);
+    if (::ftruncate(m_fd, length) != 0)
+        fail();
+}
+
+QByteArray readWholeFile(const QString& path)
+{
+    return File(path, File::Mode::Read).readAll();
+}
+
+void checkWritable(const QString& path)
+{
+    struct stat st { };
+    if (::stat(nativePath(path).constData(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode))
+        throw IoError(EISDIR, path);
+    if (hasNoWriteBits(st) || ::access(nativePath(path).constData(), W_OK) != 0)
+        throw IoError(EACCES, path);
+}
+
+void replaceFile(const QString& path, std::initializer_list<ByteView> parts)
+{
+    checkWritable(path);
+
+    const QFileInfo info(path);
+    QByteArray tempName
+        = nativePath(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0)
+        throw IoError(errno, path);
+
+    bool closed = false;
+    try {
+        struct stat old { };
+        if (::stat(nativePath(path).constData(), &old) == 0) {
+            if (::fchmod(fd, old.st_mode & 07777) != 0)
+                throw IoError(errno, path);
+            // Only the superuser may give the file away; for anyone else it already belongs to them.
+            [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            if (::fchmod(fd, 0666 & ~mask) != 0)
+                throw IoError(errno, path);
+        }
+        for (const ByteView part : parts)
+            writeAll(fd, part, path);
+        if (::fsync(fd) != 0)
+            throw IoError(errno, path);
+        closed = true;
+        if (::close(fd) != 0)
+            throw IoError(errno, path);
+        if (::rename(tempName.constData(), nativePath(path).constData()) != 0)
+            throw IoError(errno, path);
+    } catch (...) {
+        if (!closed)
+            ::close(fd);
+        ::unlink(tempName.constData());
+        throw;
+    }
+}
+
+} // namespace platform

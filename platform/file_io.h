@@ -1,0 +1,56 @@
+#pragma once
+
+#include "bytes.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <initializer_list>
+
+/**
+ * File access for picture files. Every function opens the file for one operation and closes it on every path;
+ * failures raise IoError with the system's error code.
+ *
+ * A file without any write permission bit counts as read-only even for the superuser, so a read-only picture
+ * is never rewritten or truncated, whoever runs the program.
+ */
+namespace platform {
+
+/** The whole content of an existing file. */
+[[nodiscard]] QByteArray readWholeFile(const QString& path);
+
+/**
+ * Replaces the file's content with the concatenation of `parts`, atomically: the bytes go to a temporary file
+ * in the same directory, which is flushed and renamed over the old file. A failure at any point (disk full,
+ * file-size limit, I/O error) leaves the old file whole and removes the temporary. The old file's permission
+ * bits (and, where allowed, its owner) are kept; a new file gets 0666 less the umask.
+ */
+void replaceFile(const QString& path, std::initializer_list<ByteView> parts);
+
+/** Raises IoError(EACCES) when an existing file may not be written (see above). Missing files pass. */
+void checkWritable(const QString& path);
+
+/** An open file descriptor, closed on destruction. */
+class File {
+public:
+    enum class Mode { Read, ReadWrite };
+
+    /** Opens an existing file; raises IoError when it is missing, a directory, or (ReadWrite) read-only. */
+    File(const QString& path, Mode mode);
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    [[nodiscard]] qint64 size() const;
+    /** Reads the file from offset 0 to its current end. */
+    [[nodiscard]] QByteArray readAll() const;
+    void truncate(qint64 length);
+
+private:
+    [[noreturn]] void fail() const;
+
+    QString m_path;
+    int m_fd = -1;
+};
+
+} // namespace platform

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Zelkavio (Release) and starts the viewer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" "$root/build/release" Release -DZELKAVIO_TESTS=OFF -DZELKAVIO_BENCH=OFF
+exe="$root/build/release/cli/zelkavio-opis"
+if [ -x "$root/build/release/app/zelkavio" ]; then
+    exe="$root/build/release/app/zelkavio"
+    ini="$(dirname "$exe")/Zelkavio.ini"
+    # A first start opens the example pictures, so a newcomer sees something at once.
+    if [ ! -e "$ini" ]; then
+        printf '[Plik]\r\nNazwa=%s\r\n' "$root/examples" > "$ini"
+    fi
+    exec "$exe"
+fi
+exec "$exe" --help

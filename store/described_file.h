@@ -1,0 +1,57 @@
+#pragma once
+
+#include "picture.h"
+#include "platform/bytes.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+/**
+ * The described picture file: a picture's own bytes, optionally followed by the marker "@||@" and the
+ * description text. The description block (marker and text) always runs to the end of the file, and only
+ * the first marker in the file counts, wherever it lies.
+ */
+namespace store {
+
+inline constexpr std::string_view kMarker = "@||@";
+
+/** Offset of the first marker in `bytes`, or -1. */
+[[nodiscard]] qint64 findMarker(platform::ByteView bytes);
+
+/**
+ * The text the description field holds for stored description bytes: every lone CR and lone LF becomes
+ * CR LF (so LF CR is two breaks), and the text ends at the first NUL.
+ */
+[[nodiscard]] QByteArray normaliseDescription(platform::ByteView text);
+
+struct DescribedPicture {
+    std::unique_ptr<Picture> picture;
+    /** The bytes behind the first marker, exactly as stored; empty optional when the file has no marker. */
+    std::optional<QByteArray> description;
+    /** Bytes from the first marker to the end of the file; 0 without a marker. */
+    qint64 blockLength = 0;
+};
+
+/**
+ * Reads a described picture file with one read: the picture through its layer and the description block.
+ * Raises IoError when the file cannot be read and AppError when the picture is invalid.
+ */
+[[nodiscard]] DescribedPicture readDescribedFile(const QString& path);
+
+/**
+ * Replaces the file's whole content with the picture as its layer writes it, the marker and `description`
+ * byte for byte. The replacement is atomic: on any failure the old file stays whole. Raises IoError.
+ */
+void writeDescribedFile(const QString& path, const Picture& picture, const QByteArray& description);
+
+/**
+ * Cuts `length` bytes off the end of the file. A length of 0 leaves the file as it is; a length larger than
+ * the file, or one that would cut into the picture's own data, raises an error and leaves the file unchanged.
+ */
+void stripDescriptionBlock(const QString& path, qint64 length);
+
+} // namespace store

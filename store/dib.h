@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/bytes.h"
+
+#include <QImage>
+#include <QRgb>
+
+#include <cstdint>
+#include <vector>
+
+/**
+ * Device-independent bitmaps: the info header, colour table and pixel data that BMP files and the bitmap
+ * records of metafiles share. Every offset and size is checked against the bytes given; nothing is read
+ * outside them.
+ */
+namespace store::dib {
+
+enum Compression : std::uint32_t {
+    Rgb = 0,
+    Rle8 = 1,
+    Rle4 = 2,
+    BitFields = 3,
+    Jpeg = 4,
+    Png = 5,
+    AlphaBitFields = 6,
+};
+
+struct Header {
+    std::uint32_t headerSize = 0; // 12 (OS/2 core), 40, 52, 56, 108 or 124
+    int width = 0;
+    int height = 0; // always positive; see topDown
+    bool topDown = false;
+    int bitCount = 0; // 1, 4, 8, 16, 24 or 32
+    std::uint32_t compression = Rgb;
+    std::uint32_t sizeImage = 0;
+    std::uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
+    std::vector<QRgb> palette; // colour table entries, opaque
+    /** Bytes taken by the info header, the bit-field masks stored behind a 40-byte header, and the colour table. */
+    std::size_t infoLength = 0;
+};
+
+/**
+ * Parses the info header starting at info[0] and the colour table behind it. A 12-byte OS/2 core header is
+ * taken as the 40-byte form (its colour table has 3-byte entries). Raises AppError for unsupported or absurd
+ * headers, and for images whose decoded size exceeds store::kMaxDecodedBytes.
+ */
+[[nodiscard]] Header parseHeader(ByteView info);
+
+/**
+ * Length of the pixel data: the header's image size, or width, height and bit count with rows padded to
+ * 4 bytes when that is 0; never more than `available`.
+ */
+[[nodiscard]] std::size_t pixelDataLength(const Header& header, std::size_t available);
+
+struct DecodeOptions {
+    /** Keep the fourth byte of 32-bit pixels (and an alpha mask) as alpha; otherwise pixels are opaque. */
+    bool keepAlpha = false;
+};
+
+/**
+ * Decodes pixel data into an image of the header's size (Format_RGB32, or Format_ARGB32 with keepAlpha).
+ * Rows missing at the end, and run-length streams that stop early or run past the image, leave the rest
+ * black instead of failing. Raises AppError for unsupported compressions.
+ */
+[[nodiscard]] QImage decodePixels(const Header& header, ByteView bits, DecodeOptions options = {});
+
+} // namespace store::dib
+
+namespace store {
+using platform::ByteView;
+}
