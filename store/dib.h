@@ -15,6 +15,8 @@
  */
 namespace store::dib {
 
+using platform::ByteView;
+
 enum Compression : std::uint32_t {
     Rgb = 0,
     Rle8 = 1,
@@ -65,7 +67,3 @@ struct DecodeOptions {
 [[nodiscard]] QImage decodePixels(const Header& header, ByteView bits, DecodeOptions options = {});
 
 } // namespace store::dib
-
-namespace store {
-using platform::ByteView;
-}
