@@ -1,0 +1,62 @@
+#include "wmf_records.h"
+
+#include "platform/errors.h"
+
+namespace store::wmf {
+
+MetaHeader parseMetaHeader(ByteView metafile)
+{
+    using platform::readLe16;
+    using platform::readLe32;
+    if (metafile.size() < kMetaHeaderBytes)
+        throw platform::AppError(QStringLiteral("Invalid metafile: the Windows metafile header is missing"));
+    MetaHeader header;
+    header.type = readLe16(metafile, 0);
+    header.headerWords = readLe16(metafile, 2);
+    header.version = readLe16(metafile, 4);
+    header.sizeWords = readLe32(metafile, 6);
+    header.objectCount = readLe16(metafile, 10);
+    header.maxRecordWords = readLe32(metafile, 12);
+    if ((header.type != 1 && header.type != 2) || header.headerWords != 9)
+        throw platform::AppError(QStringLiteral("Invalid metafile: the Windows metafile header is not valid"));
+    if (header.sizeWords < kMetaHeaderBytes / 2)
+        throw platform::AppError(
+            QStringLiteral("Invalid metafile: the metafile size %1 is smaller than its header").arg(header.sizeWords));
+    return header;
+}
+
+RecordReader::RecordReader(ByteView metafile)
+    : m_bytes(metafile)
+    , m_offset(kMetaHeaderBytes)
+{
+}
+
+bool RecordReader::next(Record& record)
+{
+    if (m_done)
+        return false;
+    const std::size_t remaining = m_offset < m_bytes.size() ? m_bytes.size() - m_offset : 0;
+    if (remaining < 6) {
+        // A metafile that ends without its end-of-file record simply ends.
+        m_done = true;
+        return false;
+    }
+    const std::uint32_t sizeWords = platform::readLe32(m_bytes, m_offset);
+    const std::uint16_t function = platform::readLe16(m_bytes, m_offset + 4);
+    if (function == 0x0000) {
+        m_done = true;
+        return false;
+    }
+    if (sizeWords < 3 || sizeWords > remaining / 2) {
+        m_done = true;
+        m_damaged = true;
+        return false;
+    }
+    const std::size_t length = std::size_t(sizeWords) * 2;
+    record.function = function;
+    record.params = Params(m_bytes.subspan(m_offset + 6, length - 6));
+    m_offset += length;
+    return true;
+}
+
+} // namespace store::wmf
