@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <cstdint>
+
+/** The settings file "Zelkavio.ini": its fifteen keys, their defaults, reading and writing. No widgets here. */
+namespace settings {
+
+/**
+ * Every value the settings file holds, with the defaults a missing key gives. The six window geometry values
+ * are kept as the text the file holds (converted only when a window opens); colours are 0x00BBGGRR values.
+ */
+struct Settings {
+    // [Fotka] — the picture window
+    QString fotkaLeft = QStringLiteral("10"); // Left
+    QString fotkaTop = QStringLiteral("20"); // Top
+    // [Pismo] — the description window
+    QString pismoLeft = QStringLiteral("10"); // Left
+    QString pismoTop = QStringLiteral("20"); // Top
+    QString pismoWidth = QStringLiteral("630"); // Width
+    QString pismoHeight = QStringLiteral("122"); // Height
+    // [Kolor]
+    std::int32_t screenColour = 8421504; // Planszy: the main window's backdrop (grey)
+    std::int32_t fieldColour = 0; // Okna: the description field's background (black)
+    std::int32_t panelTextColour = 128; // Litery: the bottom panel's text (maroon)
+    // [Fonty] — the description font
+    QString fontName = QStringLiteral("Arial"); // FontName
+    std::int32_t fontColour = 65535; // FontColor (yellow)
+    std::int32_t fontSize = 14; // FontSize, in points
+    int fontStyle = 0; // FontStyle: bold 1, italic 2, underline 4, strike-out 8 (only the low 8 bits are kept)
+    // [Plik]
+    QString directory = QStringLiteral("lblDir"); // Nazwa: the last opened directory
+    bool repeat = false; // Repetuj: repeat the automatic show
+
+    friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+/** The settings file's path: the directory of the program's executable followed by "/Zelkavio.ini". */
+[[nodiscard]] QString settingsFilePath();
+
+/**
+ * Reads the fifteen keys. A missing file, section or key gives that key's default; an integer or boolean
+ * value that is empty or not an integer gives the default too; a text key present with an empty value gives
+ * the empty text. Text values are decoded from Windows-1250. A file that exists but cannot be read raises
+ * IoError.
+ */
+[[nodiscard]] Settings readSettings(const QString& path);
+
+/**
+ * Writes the fifteen keys in table order with one atomic replacement of the file: keys and sections that
+ * exist are replaced in place, others are added, everything else in the file is kept. A new file lists the
+ * sections Fotka, Pismo, Kolor, Fonty, Plik. When the write is refused (read-only file, unwritable or missing
+ * directory, a value that holds a line break) it raises AppError "Unable to write to <path>" and the file
+ * stays as it was.
+ */
+void writeSettings(const QString& path, const Settings& values);
+
+/** A 0x00BBGGRR colour value as a QColor (the high byte is ignored). */
+[[nodiscard]] QColor colourFromValue(std::int32_t value);
+/** A QColor as a 0x00BBGGRR colour value. */
+[[nodiscard]] std::int32_t valueFromColour(const QColor& colour);
+
+/** Sets bold, italic, underline and strike-out of `font` from the style byte's flags 1, 2, 4 and 8. */
+void applyFontStyle(QFont& font, int style);
+/** The style byte of `font`: bold 1, italic 2, underline 4, strike-out 8. */
+[[nodiscard]] int fontStyleOf(const QFont& font);
+
+} // namespace settings

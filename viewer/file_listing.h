@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+/** The file list's directory reading and path splitting, free of widgets. */
+namespace viewer {
+
+/** The file list's initial mask. */
+inline constexpr QStringView kDefaultMask = u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf";
+
+/** Whether `text` holds "*" or "?". */
+[[nodiscard]] bool hasWildcards(QStringView text);
+
+/**
+ * Case-insensitive file-name wildcard matching: "*" matches any run of characters, "?" exactly one, every
+ * other character itself without regard to case. A pattern without wildcards thus matches that one name.
+ */
+[[nodiscard]] bool matchesWildcard(QStringView name, QStringView pattern);
+
+/**
+ * The bare names of the files in `directory` that match one of the ";"-separated patterns of `mask`, each
+ * listed once, sorted without regard to case in the collation of `locale` (the user's by default).
+ * Directories and hidden files (names starting with ".") are never listed; read-only files are. Symbolic
+ * links count as what they point to. One pass over the directory. Raises IoError when the directory
+ * cannot be read.
+ */
+[[nodiscard]] QStringList listPictureFiles(
+    const QString& directory, const QString& mask, const QLocale& locale = QLocale());
+
+/** Where a text given to the file list points: a directory and a last component. */
+struct ListPathTarget {
+    /** An absolute directory path, cleaned (no "." or ".." components, no trailing "/" except the root). */
+    QString directory;
+    /** Empty, a wildcard pattern, or the name of an existing file in `directory`. */
+    QString name;
+};
+
+/**
+ * Splits `text` for the file list into a directory and a last component. A bare name, or a relative path,
+ * is taken relative to `workingDirectory`. A last component that holds no wildcard and names no existing
+ * file (compared without regard to case) is a subdirectory: it joins the directory and the name becomes
+ * empty. Raises IoError (ENOENT, or ENOTDIR) when the resulting directory does not exist.
+ */
+[[nodiscard]] ListPathTarget splitListPath(const QString& text, const QString& workingDirectory);
+
+} // namespace viewer
