@@ -102,15 +102,7 @@ std::unique_ptr<Picture> loadPlaceableWmf(const QByteArray& fileBytes)
 
     const platform::ByteView metafile = bytes.subspan(kPlaceableHeaderBytes);
     const wmf::MetaHeader meta = wmf::parseMetaHeader(metafile);
-    // A metafile cut short is refused rather than held in part: writing a partial metafile back would keep a
-    // size field that claims bytes it does not have, and the next read would take the description block that
-    // follows it for metafile records.
-    const std::uint64_t length = std::uint64_t(meta.sizeWords) * 2;
-    if (length > metafile.size())
-        throw platform::AppError(QStringLiteral("Invalid metafile: the file is truncated (%1 of %2 metafile bytes)")
-                                     .arg(metafile.size())
-                                     .arg(length));
-
+    const std::size_t length = wmf::heldLength(metafile, meta);
     const qint64 width = naturalLength(header.left, header.right, header.unitsPerInch);
     const qint64 height = naturalLength(header.top, header.bottom, header.unitsPerInch);
     if (width == 0 || height == 0)
@@ -121,7 +113,7 @@ std::unique_ptr<Picture> loadPlaceableWmf(const QByteArray& fileBytes)
             QStringLiteral("The picture is too large to display (%1×%2 pixels)").arg(width).arg(height));
 
     return std::make_unique<WmfPicture>(
-        header, platform::toByteArray(metafile.first(std::size_t(length))), QSize(int(width), int(height)));
+        header, platform::toByteArray(metafile.first(length)), QSize(int(width), int(height)));
 }
 
 } // namespace store

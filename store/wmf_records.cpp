@@ -25,6 +25,27 @@ MetaHeader parseMetaHeader(ByteView metafile)
     return header;
 }
 
+std::size_t heldLength(ByteView metafile, const MetaHeader& header)
+{
+    const std::uint64_t claimed = std::uint64_t(header.sizeWords) * 2;
+    if (claimed <= metafile.size())
+        return std::size_t(claimed);
+    // Held up to the end-of-file record, never into what follows the metafile (a description block): a partial
+    // metafile written back would claim bytes it does not have.
+    std::size_t offset = kMetaHeaderBytes;
+    while (offset + 6 <= metafile.size()) {
+        const std::uint32_t words = platform::readLe32(metafile, offset);
+        if (platform::readLe16(metafile, offset + 4) == 0x0000 && words == 3)
+            return offset + 6;
+        if (words < 3 || words > (metafile.size() - offset) / 2)
+            break;
+        offset += std::size_t(words) * 2;
+    }
+    throw platform::AppError(QStringLiteral("Invalid metafile: the file is truncated (%1 of %2 metafile bytes)")
+                                 .arg(metafile.size())
+                                 .arg(claimed));
+}
+
 RecordReader::RecordReader(ByteView metafile)
     : m_bytes(metafile)
     , m_offset(kMetaHeaderBytes)

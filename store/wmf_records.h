@@ -28,6 +28,13 @@ inline constexpr std::size_t kMetaHeaderBytes = 18;
 /** Parses the metafile header at the start of `metafile`. Raises AppError when it is missing or not valid. */
 [[nodiscard]] MetaHeader parseMetaHeader(ByteView metafile);
 
+/**
+ * How many bytes of `metafile` belong to the metafile: its header's size, when the bytes are there. Some writers
+ * count the placeable header in that size, so it claims more than the file holds; the metafile then ends with
+ * its end-of-file record. Raises AppError when the metafile is cut short before that record.
+ */
+[[nodiscard]] std::size_t heldLength(ByteView metafile, const MetaHeader& header);
+
 /** The parameters of one record, read as 16-bit words; a word outside the record reads as 0. */
 class Params {
 public:
