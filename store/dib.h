@@ -36,7 +36,9 @@ struct Header {
     std::uint32_t compression = Rgb;
     std::uint32_t sizeImage = 0;
     std::uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
-    std::vector<QRgb> palette; // colour table entries, opaque
+    std::vector<QRgb> palette; // colour table entries, opaque (at most 256)
+    /** Where the colour table starts: behind the info header and any bit-field masks stored behind it. */
+    std::size_t tableOffset = 0;
     /** Bytes taken by the info header, the bit-field masks stored behind a 40-byte header, and the colour table. */
     std::size_t infoLength = 0;
 };
@@ -53,6 +55,12 @@ struct Header {
  * 4 bytes when that is 0; never more than `available`.
  */
 [[nodiscard]] std::size_t pixelDataLength(const Header& header, std::size_t available);
+
+/** Bytes in one stored row of uncompressed pixels (padded to 4 bytes); saturates instead of overflowing. */
+[[nodiscard]] std::size_t rowStride(const Header& header);
+
+/** Width * height * bitCount / 8 with rows padded to 4 bytes: the pixel data an uncompressed bitmap needs. */
+[[nodiscard]] std::size_t fullPixelDataLength(const Header& header);
 
 struct DecodeOptions {
     /** Keep the fourth byte of 32-bit pixels (and an alpha mask) as alpha; otherwise pixels are opaque. */

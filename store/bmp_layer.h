@@ -1,0 +1,50 @@
+#pragma once
+
+#include "dib.h"
+#include "picture.h"
+
+#include <QByteArray>
+#include <QImage>
+
+namespace store {
+
+/**
+ * A BMP file: the 14-byte file header ("BM"), an info header, a colour table and the pixel data. Loading parses
+ * the headers only; the pixels are decoded on the first call to image(). The loaded file's bytes are shared, not
+ * copied, and nothing behind the pixel data is ever read.
+ */
+class BmpPicture final : public Picture {
+public:
+    /** Parses a whole file's bytes. Raises AppError for anything that is not a BMP picture this layer can show. */
+    explicit BmpPicture(const QByteArray& fileBytes);
+
+    [[nodiscard]] PictureFormat format() const override { return PictureFormat::Bmp; }
+    [[nodiscard]] QSize size() const override { return {m_header.width, m_header.height}; }
+    [[nodiscard]] qint64 pictureEnd() const override { return m_pixelOffset + m_pixelLength; }
+    [[nodiscard]] const QImage& image() const override;
+
+    /**
+     * A complete BMP file that decodes to the same pixels. An uncompressed bitmap is written as file header,
+     * info header (an OS/2 core header widened to the 40-byte form), masks, colour table and pixel data; a
+     * run-length-compressed one keeps every byte behind its info header up to the end of the loaded file.
+     */
+    [[nodiscard]] QByteArray encoded() const override;
+
+    [[nodiscard]] const dib::Header& header() const { return m_header; }
+    /** Where the pixel data starts in the loaded file, and how many of its bytes belong to the picture. */
+    [[nodiscard]] qint64 pixelOffset() const { return m_pixelOffset; }
+    [[nodiscard]] qint64 pixelLength() const { return m_pixelLength; }
+
+private:
+    [[nodiscard]] QByteArray encodedUncompressed() const;
+    [[nodiscard]] QByteArray encodedRunLength() const;
+
+    QByteArray m_bytes;
+    dib::Header m_header;
+    qint64 m_pixelOffset = 0;
+    qint64 m_pixelLength = 0;
+    mutable QImage m_image;
+    mutable bool m_decoded = false;
+};
+
+} // namespace store
