@@ -53,8 +53,8 @@ public:
      * Sets `key` in `section` to `value` (Windows-1250 bytes, written verbatim). An existing key's line is
      * rewritten with the file's spelling of the key; a new key goes right after the last key line of the
      * section (right after its header when it has none); a new section goes at the end of the file.
-     * A value or name holding CR, LF or NUL, or an empty section name, raises AppError and changes nothing:
-     * written verbatim, it would break the file into other keys.
+     * A value or name holding CR, LF or NUL raises AppError and changes nothing: written verbatim, it would
+     * break the file into other keys.
      */
     void setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value);
     /** Removes the first line of `key` in `section`; the section stays, even when it becomes empty. */
