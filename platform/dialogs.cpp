@@ -1,0 +1,372 @@
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <stdexcept>
+
+namespace platform {
+
+QString reportText(const QString& message)
+{
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + QLatin1Char('.');
+    return message;
+}
+
+namespace {
+
+void centreOnScreen(QWidget* widget)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = widget->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    widget->move(frame.topLeft());
+}
+
+/** A dialog that centres itself on the primary screen once its final size is known, as it is shown. */
+template <typename Base> class Centred : public Base {
+public:
+    using Base::Base;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        Base::showEvent(event);
+        centreOnScreen(this);
+    }
+};
+
+/** Disables a window for as long as it lives (the window may be destroyed meanwhile). */
+class DisabledWhileOpen {
+public:
+    explicit DisabledWhileOpen(QWidget* window)
+        : m_window(window)
+        , m_wasEnabled(window && window->isEnabled())
+    {
+        if (m_window)
+            m_window->setEnabled(false);
+    }
+    ~DisabledWhileOpen()
+    {
+        if (m_window)
+            m_window->setEnabled(m_wasEnabled);
+    }
+    DisabledWhileOpen(const DisabledWhileOpen&) = delete;
+    DisabledWhileOpen& operator=(const DisabledWhileOpen&) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+    bool m_wasEnabled;
+};
+
+/**
+ * Runs `dialog` modal to its owner's window only: the owner is disabled while the dialog is open, every
+ * other window stays usable, and timers go on ticking in the nested loop. Without an owner the dialog is
+ * modal to the whole application. The dialog has no parent widget, because disabling the owner would
+ * disable its child windows too. Returns the dialog's result code.
+ */
+int runOwnedBy(QDialog& dialog, QWidget* owner)
+{
+    if (!owner)
+        return dialog.exec();
+    QWidget* window = owner->window();
+    const DisabledWhileOpen disabled(window);
+    dialog.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.show();
+    if (QWindow* handle = dialog.windowHandle())
+        handle->setTransientParent(window->windowHandle());
+    if (dialog.isVisible())
+        loop.exec(QEventLoop::DialogExec);
+    return dialog.result();
+}
+
+QString applicationTitle()
+{
+    const QString name = QGuiApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Zelkavio") : name;
+}
+
+void showBox(QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    Centred<QMessageBox> box;
+    box.setWindowTitle(title);
+    box.setIcon(icon);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+}
+
+/** The extension of the first filter's first "*.ext" pattern, which a typed name without one gets. */
+QString defaultSuffix(const QString& filter)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+    const QRegularExpressionMatch match = pattern.match(filter.section(QStringLiteral(";;"), 0, 0));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+QPixmap swatch(const QColor& colour)
+{
+    QPixmap pixmap(32, 16);
+    pixmap.fill(colour);
+    return pixmap;
+}
+
+/** The font dialog with a colour choice beside it, since the font's colour travels with the font. */
+class FontColourDialog : public Centred<QDialog> {
+public:
+    explicit FontColourDialog(const FontChoice& initial)
+        : m_colour(initial.colour)
+    {
+        setObjectName(QStringLiteral("fontDialog"));
+        setWindowTitle(QStringLiteral("Czcionka"));
+        m_fonts = new QFontDialog(initial.font, this);
+        m_fonts->setObjectName(QStringLiteral("fontChooser"));
+        m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+        m_fonts->setWindowFlags(Qt::Widget);
+        m_fonts->setCurrentFont(initial.font);
+
+        auto* colourLabel = new QLabel(QStringLiteral("Kolor:"), this);
+        m_colourButton = new QPushButton(this);
+        m_colourButton->setObjectName(QStringLiteral("fontColourButton"));
+        m_colourButton->setAccessibleName(QStringLiteral("Kolor czcionki"));
+        m_colourButton->setIcon(swatch(m_colour));
+        m_colourButton->setIconSize(QSize(32, 16));
+        colourLabel->setBuddy(m_colourButton);
+        QObject::connect(m_colourButton, &QPushButton::clicked, this, [this] {
+            Centred<QColorDialog> colours(m_colour, this);
+            colours.setOption(QColorDialog::DontUseNativeDialog);
+            if (colours.exec() == QDialog::Accepted) {
+                m_colour = colours.currentColor();
+                m_colourButton->setIcon(swatch(m_colour));
+            }
+        });
+
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+        auto* colourRow = new QHBoxLayout;
+        colourRow->addWidget(colourLabel);
+        colourRow->addWidget(m_colourButton);
+        colourRow->addStretch();
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(m_fonts);
+        layout->addLayout(colourRow);
+        layout->addWidget(buttons);
+        m_fonts->show();
+    }
+
+    [[nodiscard]] FontChoice choice() const { return {m_fonts->currentFont(), m_colour}; }
+
+private:
+    QFontDialog* m_fonts = nullptr;
+    QPushButton* m_colourButton = nullptr;
+    QColor m_colour;
+};
+
+class QtDialogs : public Dialogs {
+public:
+    void message(const QString& text) override { showBox(QMessageBox::NoIcon, applicationTitle(), text); }
+    void error(const QString& text) override { showBox(QMessageBox::Critical, QStringLiteral("Error"), text); }
+    void report(const QString& text) override { showBox(QMessageBox::Critical, applicationTitle(), reportText(text)); }
+
+    bool confirm(const QString& text) override
+    {
+        Centred<QMessageBox> box;
+        box.setWindowTitle(QStringLiteral("Confirm"));
+        box.setIcon(QMessageBox::Question);
+        box.setTextFormat(Qt::PlainText);
+        box.setText(text);
+        QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    }
+
+    std::optional<QString> chooseFolder(QWidget* owner, const QString& title, const QString& preselect) override
+    {
+        Centred<QFileDialog> dialog;
+        dialog.setObjectName(QStringLiteral("folderDialog"));
+        dialog.setWindowTitle(title.isEmpty() ? QStringLiteral("Wybór katalogu") : title);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        if (!preselect.isEmpty())
+            dialog.setDirectory(preselect);
+        if (runOwnedBy(dialog, owner) != QDialog::Accepted)
+            return std::nullopt;
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty() || chosen.front().isEmpty())
+            return std::nullopt;
+        return QDir::cleanPath(QDir(chosen.front()).absolutePath());
+    }
+
+    std::optional<QColor> chooseColour(QWidget* owner, const QColor& initial) override
+    {
+        Centred<QColorDialog> dialog(initial);
+        dialog.setObjectName(QStringLiteral("colourDialog"));
+        dialog.setOption(QColorDialog::DontUseNativeDialog);
+        if (runOwnedBy(dialog, owner) != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.currentColor();
+    }
+
+    std::optional<FontChoice> chooseFont(QWidget* owner, const FontChoice& initial) override
+    {
+        FontColourDialog dialog(initial);
+        if (runOwnedBy(dialog, owner) != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.choice();
+    }
+
+    std::optional<QString> chooseSaveFile(
+        QWidget* owner, const QString& title, const QString& suggestedName, const QString& filter) override
+    {
+        Centred<QFileDialog> dialog;
+        dialog.setObjectName(QStringLiteral("saveDialog"));
+        dialog.setWindowTitle(title);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog);
+        if (!filter.isEmpty())
+            dialog.setNameFilters(filter.split(QStringLiteral(";;")));
+        dialog.setDefaultSuffix(defaultSuffix(filter));
+        if (!suggestedName.isEmpty())
+            dialog.selectFile(suggestedName);
+        if (runOwnedBy(dialog, owner) != QDialog::Accepted)
+            return std::nullopt;
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty() || chosen.front().isEmpty())
+            return std::nullopt;
+        return chosen.front();
+    }
+};
+
+std::unique_ptr<Dialogs>& current()
+{
+    static std::unique_ptr<Dialogs> instance;
+    return instance;
+}
+
+template <typename T> std::optional<T> answerAs(const std::optional<ScriptedDialogs::Answer>& answer)
+{
+    if (!answer || std::holds_alternative<std::monostate>(*answer))
+        return std::nullopt;
+    if (const T* value = std::get_if<T>(&*answer))
+        return *value;
+    throw std::logic_error("the queued dialog answer is of another kind than the dialog asked");
+}
+
+} // namespace
+
+Dialogs& dialogs()
+{
+    std::unique_ptr<Dialogs>& instance = current();
+    if (!instance)
+        instance = makeQtDialogs();
+    return *instance;
+}
+
+std::unique_ptr<Dialogs> installDialogs(std::unique_ptr<Dialogs> replacement)
+{
+    std::unique_ptr<Dialogs> previous = std::move(current());
+    current() = std::move(replacement);
+    return previous;
+}
+
+std::unique_ptr<Dialogs> makeQtDialogs()
+{
+    return std::make_unique<QtDialogs>();
+}
+
+// --- The scripted double ---------------------------------------------------------------------------------------
+
+void ScriptedDialogs::record(DialogRecord::Kind kind, const QString& text)
+{
+    // The hook gets a copy: it may open further boxes, which grow the record list.
+    const DialogRecord entry {kind, text};
+    m_records.push_back(entry);
+    if (whileOpen)
+        whileOpen(entry);
+}
+
+std::optional<ScriptedDialogs::Answer> ScriptedDialogs::nextAnswer()
+{
+    if (m_answers.empty())
+        return std::nullopt;
+    Answer answer = std::move(m_answers.front());
+    m_answers.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::message(const QString& text)
+{
+    record(DialogRecord::Kind::Message, text);
+}
+
+void ScriptedDialogs::error(const QString& text)
+{
+    record(DialogRecord::Kind::Error, text);
+}
+
+void ScriptedDialogs::report(const QString& text)
+{
+    record(DialogRecord::Kind::Report, reportText(text));
+}
+
+bool ScriptedDialogs::confirm(const QString& text)
+{
+    record(DialogRecord::Kind::Confirm, text);
+    return answerAs<bool>(nextAnswer()).value_or(false);
+}
+
+std::optional<QString> ScriptedDialogs::chooseFolder(QWidget*, const QString& title, const QString& preselect)
+{
+    m_lastPreselect = preselect;
+    record(DialogRecord::Kind::Folder, title);
+    return answerAs<QString>(nextAnswer());
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColour(QWidget*, const QColor& initial)
+{
+    record(DialogRecord::Kind::Colour, initial.name());
+    return answerAs<QColor>(nextAnswer());
+}
+
+std::optional<FontChoice> ScriptedDialogs::chooseFont(QWidget*, const FontChoice& initial)
+{
+    record(DialogRecord::Kind::Font, initial.font.family());
+    return answerAs<FontChoice>(nextAnswer());
+}
+
+std::optional<QString> ScriptedDialogs::chooseSaveFile(QWidget*, const QString& title, const QString&, const QString&)
+{
+    record(DialogRecord::Kind::SaveFile, title);
+    return answerAs<QString>(nextAnswer());
+}
+
+} // namespace platform

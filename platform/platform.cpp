@@ -1,1 +1,0 @@
-// The GUI and media half of the platform layer grows here (dialogs, key routing, sounds, profile files).
