@@ -1,0 +1,262 @@
+#include "jpeg_layer.h"
+
+#include "layers.h"
+#include "platform/errors.h"
+
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <cstring>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace store {
+
+namespace {
+
+// libjpeg reports a fatal error by calling error_exit, which must not return. We leave with longjmp back into
+// the function that started the work. Only the functions below call setjmp, and they keep no object with a
+// destructor alive across it: they take plain pointers, hold plain locals, and destroy the decompressor on
+// every path. The C++ wrappers turn their result into an exception afterwards.
+
+struct ErrorManager {
+    jpeg_error_mgr pub; // first, so libjpeg's pointer to it is a pointer to the whole
+    std::jmp_buf jump;
+    int code;
+};
+
+void onError(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->code = err->pub.msg_code;
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings (a truncated file, extraneous bytes) must not stop the decoder: it shows what it has.
+void ignoreMessage(j_common_ptr, int) { }
+void ignoreOutput(j_common_ptr) { }
+
+void prepare(jpeg_decompress_struct* cinfo, ErrorManager* err)
+{
+    // Zeroed first, so that destroying it is safe even when jpeg_create_decompress itself fails.
+    std::memset(cinfo, 0, sizeof *cinfo);
+    cinfo->err = jpeg_std_error(&err->pub);
+    err->pub.error_exit = onError;
+    err->pub.emit_message = ignoreMessage;
+    err->pub.output_message = ignoreOutput;
+    err->code = 0;
+}
+
+void start(jpeg_decompress_struct* cinfo, const JOCTET* data, unsigned long size)
+{
+    jpeg_create_decompress(cinfo);
+    // libjpeg's own buffers (a progressive file keeps every coefficient) stay within the limit the image has.
+    cinfo->mem->max_memory_to_use = kMaxDecodedBytes;
+    jpeg_mem_src(cinfo, data, size);
+    jpeg_read_header(cinfo, TRUE);
+}
+
+struct HeaderInfo {
+    JDIMENSION width;
+    JDIMENSION height;
+    bool grey;
+    bool progressive;
+};
+
+/** Parses the header. Gives false and libjpeg's message code on failure. */
+bool readHeader(const JOCTET* data, unsigned long size, HeaderInfo* info, int* errorCode)
+{
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    prepare(&cinfo, &err);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        *errorCode = err.code;
+        return false;
+    }
+    start(&cinfo, data, size);
+    info->width = cinfo.image_width;
+    info->height = cinfo.image_height;
+    info->grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    info->progressive = cinfo.progressive_mode != 0;
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+/** Rows of 32-bit pixels (B, G, R, 0xFF in memory) to decode into. */
+struct Target {
+    unsigned char* bits;
+    std::size_t bytesPerLine;
+    JDIMENSION width;
+    JDIMENSION height;
+};
+
+inline unsigned char scale(unsigned a, unsigned b)
+{
+    return static_cast<unsigned char>((a * b + 127) / 255);
+}
+
+/**
+ * CMYK as libjpeg gives it to B, G, R, 0xFF. Files with an Adobe marker store the inks inverted (0 = full
+ * ink), which is how nearly every CMYK JPEG is written.
+ */
+void cmykToBgrx(const JSAMPLE* in, unsigned char* out, JDIMENSION width, bool adobeInverted)
+{
+    for (JDIMENSION x = 0; x < width; ++x, in += 4, out += 4) {
+        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
+        if (!adobeInverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        out[0] = scale(y, k);
+        out[1] = scale(m, k);
+        out[2] = scale(c, k);
+        out[3] = 0xFF;
+    }
+}
+
+/** Decodes the whole image into `target`. Gives false and libjpeg's message code on failure. */
+bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, int* errorCode)
+{
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    prepare(&cinfo, &err);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        *errorCode = err.code;
+        return false;
+    }
+    start(&cinfo, data, size);
+    const bool cmyk = cinfo.num_components == 4;
+    // BGRA rather than BGRX: libjpeg leaves the X byte undefined, while Format_RGB32 needs it to be 0xFF.
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_width != target->width || cinfo.output_height != target->height || cinfo.output_components != 4) {
+        // The header said otherwise when the file was loaded; the bytes are the same, so this cannot happen.
+        jpeg_destroy_decompress(&cinfo);
+        *errorCode = JERR_BAD_STATE;
+        return false;
+    }
+    if (!cmyk) {
+        // Straight into the image's rows: no intermediate buffer, no conversion pass.
+        JSAMPROW rows[16];
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const JDIMENSION first = cinfo.output_scanline;
+            JDIMENSION count = cinfo.output_height - first;
+            if (count > 16)
+                count = 16;
+            for (JDIMENSION i = 0; i < count; ++i)
+                rows[i] = target->bits + (first + i) * target->bytesPerLine;
+            if (jpeg_read_scanlines(&cinfo, rows, count) == 0)
+                break; // cannot happen with a memory source, which never suspends
+        }
+    } else {
+        JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(
+            reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, 1);
+        const bool inverted = cinfo.saw_Adobe_marker != 0;
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const JDIMENSION y = cinfo.output_scanline;
+            if (jpeg_read_scanlines(&cinfo, row, 1) == 0)
+                break;
+            cmykToBgrx(row[0], target->bits + y * target->bytesPerLine, target->width, inverted);
+        }
+    }
+    // Every row is decoded; what follows the last scan does not matter for the picture, so the decoder is
+    // destroyed without reading on to the end-of-image marker.
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+platform::AppError jpegError(int code)
+{
+    return platform::AppError(QStringLiteral("JPEG error #%1").arg(code));
+}
+
+const JOCTET* dataOf(const QByteArray& bytes)
+{
+    return reinterpret_cast<const JOCTET*>(bytes.constData());
+}
+
+} // namespace
+
+JpegPicture::JpegPicture(const QByteArray& fileBytes)
+    : m_bytes(fileBytes)
+{
+    HeaderInfo info {};
+    int code = 0;
+    if (!readHeader(dataOf(m_bytes), static_cast<unsigned long>(m_bytes.size()), &info, &code))
+        throw jpegError(code);
+    if (qint64(info.width) * qint64(info.height) * 4 > kMaxDecodedBytes) {
+        throw platform::AppError(
+            QStringLiteral("The picture is too large to display (%1×%2 pixels)").arg(info.width).arg(info.height));
+    }
+    m_size = QSize(static_cast<int>(info.width), static_cast<int>(info.height));
+    m_grey = info.grey;
+    m_progressive = info.progressive;
+}
+
+qint64 JpegPicture::pictureEnd() const
+{
+    if (!m_end)
+        m_end = jpegDataEnd(platform::asBytes(m_bytes));
+    return *m_end;
+}
+
+const QImage& JpegPicture::image() const
+{
+    if (!m_image.isNull())
+        return m_image;
+    QImage image(m_size, QImage::Format_RGB32);
+    if (image.isNull()) {
+        throw platform::AppError(
+            QStringLiteral("Not enough memory to draw the %1×%2 picture").arg(m_size.width()).arg(m_size.height()));
+    }
+    const Target target {image.bits(), static_cast<std::size_t>(image.bytesPerLine()),
+        static_cast<JDIMENSION>(m_size.width()), static_cast<JDIMENSION>(m_size.height())};
+    int code = 0;
+    if (!decodeInto(dataOf(m_bytes), static_cast<unsigned long>(m_bytes.size()), &target, &code))
+        throw jpegError(code);
+    m_image = std::move(image);
+    return m_image;
+}
+
+qint64 jpegDataEnd(platform::ByteView bytes)
+{
+    const std::size_t n = bytes.size();
+    const std::uint8_t* b = bytes.data();
+    if (n < 2 || b[0] != 0xFF || b[1] != 0xD8)
+        return static_cast<qint64>(n);
+    std::size_t pos = 2;
+    for (;;) {
+        // The next marker is 0xFF (any number of fill bytes) and a code other than 0. Whatever lies between,
+        // entropy-coded data or garbage, is skipped, as the decoder skips it; 0xFF 0x00 is a stuffed data byte.
+        const void* ff = pos < n ? std::memchr(b + pos, 0xFF, n - pos) : nullptr;
+        if (ff == nullptr)
+            return static_cast<qint64>(n);
+        std::size_t at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(ff) - b) + 1;
+        while (at < n && b[at] == 0xFF)
+            ++at;
+        if (at >= n)
+            return static_cast<qint64>(n);
+        const std::uint8_t code = b[at];
+        pos = at + 1;
+        if (code == 0xD9)
+            return static_cast<qint64>(pos);
+        if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD8))
+            continue; // no length field: stuffed byte, TEM, RSTn, SOI
+        if (pos + 2 > n)
+            return static_cast<qint64>(n);
+        const std::size_t length = (std::size_t(b[pos]) << 8) | b[pos + 1];
+        if (length >= 2)
+            pos += length; // a scan's entropy-coded data follows its header and is skipped by the search above
+    }
+}
+
+std::unique_ptr<Picture> loadJpeg(const QByteArray& fileBytes)
+{
+    return std::make_unique<JpegPicture>(fileBytes);
+}
+
+} // namespace store

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "picture.h"
+#include "platform/bytes.h"
+
+#include <optional>
+
+namespace store {
+
+/**
+ * A JPEG picture through libjpeg. It holds the whole file as loaded (a shallow copy of the caller's buffer, a
+ * description block included) and writes it back unchanged, so a JPEG is never re-compressed. Only the header
+ * is parsed when it is loaded; the pixels are decoded on the first call of image().
+ */
+class JpegPicture final : public Picture {
+public:
+    /**
+     * Parses the header. Raises AppError "JPEG error #N" (libjpeg's message code) for a damaged header, and
+     * AppError when the decoded image would exceed kMaxDecodedBytes.
+     */
+    explicit JpegPicture(const QByteArray& fileBytes);
+
+    [[nodiscard]] PictureFormat format() const override { return PictureFormat::Jpeg; }
+    [[nodiscard]] QSize size() const override { return m_size; }
+    /** Just after the end-of-image marker; the end of the file when it has none. */
+    [[nodiscard]] qint64 pictureEnd() const override;
+    /**
+     * Decoded once, in Format_RGB32. Warnings are ignored, so a truncated file shows what it has and grey
+     * below; a decoder error raises "JPEG error #N".
+     */
+    [[nodiscard]] const QImage& image() const override;
+    [[nodiscard]] QByteArray encoded() const override { return m_bytes; }
+
+    [[nodiscard]] bool isGrey() const { return m_grey; }
+    [[nodiscard]] bool isProgressive() const { return m_progressive; }
+
+private:
+    QByteArray m_bytes;
+    QSize m_size;
+    bool m_grey = false;
+    bool m_progressive = false;
+    mutable QImage m_image;
+    mutable std::optional<qint64> m_end;
+};
+
+/**
+ * Where the JPEG data that starts at bytes[0] ends: the offset just after its end-of-image marker, found by
+ * walking the marker segments and skipping entropy-coded data as the decoder does. The size of `bytes` when
+ * there is no end-of-image marker.
+ */
+[[nodiscard]] qint64 jpegDataEnd(platform::ByteView bytes);
+
+} // namespace store

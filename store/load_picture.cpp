@@ -1,0 +1,23 @@
+#include "layers.h"
+#include "picture.h"
+
+#include "platform/errors.h"
+
+namespace store {
+
+std::unique_ptr<Picture> loadPicture(const QString& fileName, const QByteArray& fileBytes)
+{
+    switch (formatForFileName(fileName)) {
+    case PictureFormat::Bmp:
+        return loadBmp(fileBytes);
+    case PictureFormat::Jpeg:
+        return loadJpeg(fileBytes);
+    case PictureFormat::Emf:
+    case PictureFormat::Wmf:
+        // ".emf" and ".wmf" alike: the content decides which kind of metafile it is.
+        return loadMetafile(fileBytes);
+    }
+    throw platform::AppError(QStringLiteral("Unknown picture format")); // formatForFileName raises first
+}
+
+} // namespace store

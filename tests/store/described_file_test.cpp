@@ -1,0 +1,297 @@
+#include "platform/errors.h"
+#include "store/described_file.h"
+#include "support/jpeg_builder.h"
+#include "support/temp_dir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace store;
+using platform::asBytes;
+using testing_support::fileBytes;
+using testing_support::TempDir;
+
+namespace {
+
+QByteArray bytesOf(std::string_view text)
+{
+    return {text.data(), static_cast<qsizetype>(text.size())};
+}
+
+const QByteArray& pictureBytes()
+{
+    static const QByteArray jpeg = testing_support::encodeJpeg(testing_support::quadrantImage(24, 16));
+    return jpeg;
+}
+
+void makeReadOnly(const QString& path)
+{
+    ::chmod(QFile::encodeName(path).constData(), 0444);
+}
+
+} // namespace
+
+// ---- the first-marker rule and the description field's text ----
+
+struct MarkerCase {
+    std::string_view bytes;
+    qint64 expected;
+};
+
+class FindMarker : public testing::TestWithParam<MarkerCase> { };
+
+TEST_P(FindMarker, FindsTheFirstMarkerAnywhere)
+{
+    EXPECT_EQ(findMarker(asBytes(GetParam().bytes)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FindMarker,
+    testing::Values(MarkerCase {"", -1}, MarkerCase {"@||", -1}, MarkerCase {"@||@", 0}, MarkerCase {"ab@||@c@||@", 2},
+        MarkerCase {"@|@||@", 2}, MarkerCase {"@@||@", 1}, MarkerCase {std::string_view("\0\xFF@||@", 6), 2},
+        MarkerCase {"@||x@|| @||", -1}));
+
+struct NormaliseCase {
+    std::string_view stored;
+    std::string_view shown;
+};
+
+class NormaliseDescription : public testing::TestWithParam<NormaliseCase> { };
+
+TEST_P(NormaliseDescription, LineBreaksBecomeCrLfAndTextStopsAtNul)
+{
+    EXPECT_EQ(normaliseDescription(asBytes(GetParam().stored)), bytesOf(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NormaliseDescription,
+    testing::Values(NormaliseCase {"", ""}, NormaliseCase {"a\r\nb", "a\r\nb"}, NormaliseCase {"a\rb", "a\r\nb"},
+        NormaliseCase {"a\nb", "a\r\nb"}, NormaliseCase {"a\n\rb", "a\r\n\r\nb"},
+        NormaliseCase {"\r\r\n\n", "\r\n\r\n\r\n"}, NormaliseCase {"end\n", "end\r\n"},
+        NormaliseCase {"end\r", "end\r\n"}, NormaliseCase {std::string_view("ab\0c\nd", 6), "ab"},
+        NormaliseCase {std::string_view("\0x", 2), ""}, NormaliseCase {"za\xBF\xF3\xB3\xE6", "za\xBF\xF3\xB3\xE6"}));
+
+// ---- reading ----
+
+TEST(ReadDescribedFile, PlainPictureHasNoDescriptionAndBlockLengthZero)
+{
+    TempDir dir;
+    const auto read = readDescribedFile(dir.write(QStringLiteral("a.jpg"), pictureBytes()));
+    ASSERT_TRUE(read.picture);
+    EXPECT_EQ(read.picture->size(), QSize(24, 16));
+    EXPECT_FALSE(read.description.has_value());
+    EXPECT_EQ(read.blockLength, 0);
+}
+
+TEST(ReadDescribedFile, DescriptionAndBlockLength)
+{
+    struct Case {
+        QByteArray text;
+        const char* what;
+    };
+    const Case cases[] = {
+        {QByteArray(), "empty description: the marker alone"},
+        {QByteArray("Zdj\xEA"
+                    "cie\r\nz wakacji"),
+            "two lines, no final break"},
+        {QByteArray("cytat @||@ w opisie @||@"), "further markers are text"},
+        {QByteArray("a\rb\nc\0d", 7), "stored exactly, not normalised"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const QString path = dir.write(QStringLiteral("d.jpg"), pictureBytes() + "@||@" + c.text);
+        const auto read = readDescribedFile(path);
+        ASSERT_TRUE(read.description.has_value()) << c.what;
+        EXPECT_EQ(*read.description, c.text) << c.what;
+        EXPECT_EQ(read.blockLength, 4 + c.text.size()) << c.what;
+        EXPECT_EQ(read.picture->size(), QSize(24, 16)) << c.what;
+    }
+}
+
+TEST(ReadDescribedFile, MarkerInsidePictureDataStartsTheDescription)
+{
+    TempDir dir;
+    const QByteArray picture = testing_support::withComment(pictureBytes(), "note @||@ inside");
+    const QString path = dir.write(QStringLiteral("m.jpg"), picture);
+    const auto read = readDescribedFile(path);
+    const qint64 at = picture.indexOf("@||@");
+    ASSERT_TRUE(read.description.has_value());
+    EXPECT_EQ(*read.description, picture.mid(at + 4));
+    EXPECT_EQ(read.blockLength, picture.size() - at);
+    EXPECT_EQ(read.picture->size(), QSize(24, 16)); // the picture itself still loads
+}
+
+TEST(ReadDescribedFile, FailuresRaiseWithoutADescription)
+{
+    TempDir dir;
+    EXPECT_THROW((void)readDescribedFile(dir.path(QStringLiteral("missing.jpg"))), platform::IoError);
+    EXPECT_THROW((void)readDescribedFile(dir.write(QStringLiteral("a.txt"), pictureBytes())), platform::AppError);
+    EXPECT_THROW(
+        (void)readDescribedFile(dir.write(QStringLiteral("b.jpg"), "not a picture@||@text")), platform::AppError);
+}
+
+// ---- writing ----
+
+TEST(WriteDescribedFile, RoundTripKeepsJpegBytesAndTextExactly)
+{
+    TempDir dir;
+    const QString path = dir.write(QStringLiteral("r.jpg"), pictureBytes());
+    const QByteArray text("Linia pierwsza\r\nLinia druga \xB9\xEA");
+    {
+        const auto read = readDescribedFile(path);
+        writeDescribedFile(path, *read.picture, text);
+    }
+    EXPECT_EQ(fileBytes(path), pictureBytes() + "@||@" + text);
+    const auto again = readDescribedFile(path);
+    EXPECT_EQ(again.description, text);
+    EXPECT_EQ(again.blockLength, 4 + text.size());
+
+    // Saving the same text again (strip, read, write) gives the same bytes again.
+    const QByteArray before = fileBytes(path);
+    stripDescriptionBlock(path, again.blockLength);
+    writeDescribedFile(path, *readDescribedFile(path).picture, *again.description);
+    EXPECT_EQ(fileBytes(path), before);
+}
+
+TEST(WriteDescribedFile, SaveSequenceReplacesTheOldDescription)
+{
+    TempDir dir;
+    const QString path = dir.write(QStringLiteral("s.jpg"), pictureBytes() + "@||@old text");
+    // What the viewer's save does: strip the block the read found, read again, write picture, marker and text.
+    stripDescriptionBlock(path, readDescribedFile(path).blockLength);
+    writeDescribedFile(path, *readDescribedFile(path).picture, "new");
+    EXPECT_EQ(fileBytes(path), pictureBytes() + "@||@new");
+}
+
+TEST(WriteDescribedFile, ReadOnlyFileFailsAndStaysUntouched)
+{
+    TempDir dir;
+    const QByteArray original = pictureBytes() + "@||@keep";
+    const QString path = dir.write(QStringLiteral("ro.jpg"), original);
+    const auto read = readDescribedFile(path);
+    makeReadOnly(path);
+    EXPECT_THROW(writeDescribedFile(path, *read.picture, "changed"), platform::IoError);
+    EXPECT_EQ(fileBytes(path), original);
+}
+
+TEST(WriteDescribedFile, UnwritableFolderFailsAndChangesNothing)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser may write into any folder";
+    TempDir dir;
+    const QString path = dir.write(QStringLiteral("f.jpg"), pictureBytes());
+    const auto read = readDescribedFile(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    ::chmod(folder.constData(), 0555);
+    EXPECT_THROW(writeDescribedFile(path, *read.picture, "x"), platform::IoError);
+    ::chmod(folder.constData(), 0755);
+    EXPECT_EQ(fileBytes(path), pictureBytes());
+}
+
+TEST(WriteDescribedFile, FailureHalfWayLeavesTheOldFileWhole)
+{
+    TempDir dir;
+    const QByteArray original = pictureBytes() + "@||@old";
+    const QString path = dir.write(QStringLiteral("h.jpg"), original);
+    const auto read = readDescribedFile(path);
+
+    struct sigaction ignore { };
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previousAction { };
+    ::sigaction(SIGXFSZ, &ignore, &previousAction);
+    rlimit previous {};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit small = previous;
+    small.rlim_cur = static_cast<rlim_t>(original.size() + 100);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    bool failed = false;
+    try {
+        writeDescribedFile(path, *read.picture, QByteArray(4096, 'x'));
+    } catch (const platform::IoError&) {
+        failed = true;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ::sigaction(SIGXFSZ, &previousAction, nullptr);
+
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(fileBytes(path), original);
+    EXPECT_EQ(QDir(dir.path(QString())).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+}
+
+// ---- stripping ----
+
+TEST(StripDescriptionBlock, CutsTheBlockOffTheEnd)
+{
+    TempDir dir;
+    const QString path = dir.write(QStringLiteral("c.jpg"), pictureBytes() + "@||@to be deleted");
+    stripDescriptionBlock(path, readDescribedFile(path).blockLength);
+    EXPECT_EQ(fileBytes(path), pictureBytes());
+}
+
+TEST(StripDescriptionBlock, ZeroLengthLeavesTheFileAsItWas)
+{
+    TempDir dir;
+    const QString path = dir.write(QStringLiteral("z.jpg"), pictureBytes());
+    stripDescriptionBlock(path, readDescribedFile(path).blockLength);
+    EXPECT_EQ(fileBytes(path), pictureBytes());
+}
+
+TEST(StripDescriptionBlock, LengthBeyondTheFileIsAnIoErrorAndChangesNothing)
+{
+    TempDir dir;
+    const QByteArray original = pictureBytes() + "@||@x";
+    const QString path = dir.write(QStringLiteral("l.jpg"), original);
+    EXPECT_THROW(stripDescriptionBlock(path, original.size() + 1), platform::IoError);
+    EXPECT_THROW(stripDescriptionBlock(path, -1), platform::IoError);
+    EXPECT_EQ(fileBytes(path), original);
+}
+
+TEST(StripDescriptionBlock, RefusesToCutIntoThePicture)
+{
+    TempDir dir;
+    const QByteArray picture = testing_support::withComment(pictureBytes(), "note @||@ inside");
+    const QString path = dir.write(QStringLiteral("p.jpg"), picture);
+    const qint64 length = readDescribedFile(path).blockLength;
+    ASSERT_GT(length, 0);
+    try {
+        stripDescriptionBlock(path, length);
+        FAIL() << "the picture was cut";
+    } catch (const platform::IoError&) {
+        FAIL() << "refusal reported as an I/O error";
+    } catch (const platform::AppError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("picture's own data"))) << e.what();
+    }
+    EXPECT_EQ(fileBytes(path), picture);
+
+    // A description behind such a picture can still be deleted: the cut lies behind the picture's end.
+    const QString described = dir.write(QStringLiteral("q.jpg"), picture + "@||@real");
+    stripDescriptionBlock(described, 8);
+    EXPECT_EQ(fileBytes(described), picture);
+}
+
+TEST(StripDescriptionBlock, UnreadablePictureMayOnlyBeCutAtAMarker)
+{
+    TempDir dir;
+    const QByteArray original("damaged picture bytes@||@opis");
+    const QString path = dir.write(QStringLiteral("u.jpg"), original);
+    EXPECT_THROW(stripDescriptionBlock(path, 3), platform::AppError);
+    EXPECT_EQ(fileBytes(path), original);
+    stripDescriptionBlock(path, 8);
+    EXPECT_EQ(fileBytes(path), QByteArray("damaged picture bytes"));
+}
+
+TEST(StripDescriptionBlock, ReadOnlyOrMissingFileIsAnIoError)
+{
+    TempDir dir;
+    const QByteArray original = pictureBytes() + "@||@x";
+    const QString path = dir.write(QStringLiteral("o.jpg"), original);
+    makeReadOnly(path);
+    EXPECT_THROW(stripDescriptionBlock(path, 5), platform::IoError);
+    EXPECT_EQ(fileBytes(path), original);
+    EXPECT_THROW(stripDescriptionBlock(dir.path(QStringLiteral("none.jpg")), 0), platform::IoError);
+}
