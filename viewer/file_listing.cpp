@@ -1,25 +1,211 @@
 #include "file_listing.h"
 
+#include "platform/errors.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
+
 namespace viewer {
+
+namespace {
+
+char16_t fold(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    return QChar::toCaseFolded(c);
+}
+
+/** Wildcard matching against a pattern whose characters are already case-folded. */
+bool matchFolded(QStringView name, QStringView pattern)
+{
+    qsizetype n = 0;
+    qsizetype p = 0;
+    qsizetype starP = -1; // position of the last "*" seen, to retry from
+    qsizetype starN = 0; // name position that "*" last swallowed up to
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p].unicode() == fold(name[n].unicode()))) {
+            ++p;
+            ++n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+QString foldAll(QStringView text)
+{
+    QString folded(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        folded[i] = QChar(fold(text[i].unicode()));
+    return folded;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+DirHandle openDirectory(const QString& directory)
+{
+    DirHandle dir(::opendir(QFile::encodeName(directory).constData()));
+    if (!dir)
+        throw platform::IoError(errno, directory);
+    return dir;
+}
+
+/** Whether the entry is a regular file, following symbolic links; asks the file system only when needed. */
+bool isRegularFile(DIR* dir, const dirent* entry)
+{
+    if (entry->d_type == DT_REG)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat st { };
+    return ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isDirectory(const QString& path)
+{
+    struct stat st { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isFile(const QString& path)
+{
+    struct stat st { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+/** The on-disk name of an entry equal to `name` without regard to case, of the wanted kind; empty if none. */
+QString findIgnoringCase(const QString& directory, const QString& name, bool wantDirectory)
+{
+    DIR* raw = ::opendir(QFile::encodeName(directory).constData());
+    if (!raw)
+        return {};
+    const DirHandle dir(raw);
+    const QString folded = foldAll(name);
+    while (const dirent* entry = ::readdir(raw)) {
+        const QString candidate = QFile::decodeName(entry->d_name);
+        if (candidate.size() != folded.size() || foldAll(candidate) != folded)
+            continue;
+        struct stat st { };
+        if (::fstatat(::dirfd(raw), entry->d_name, &st, 0) != 0)
+            continue;
+        if (wantDirectory ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))
+            return candidate;
+    }
+    return {};
+}
+
+QString joined(const QString& directory, const QString& name)
+{
+    return QDir::cleanPath(directory + QLatin1Char('/') + name);
+}
+
+} // namespace
 
 bool hasWildcards(QStringView text)
 {
     return text.contains(u'*') || text.contains(u'?');
 }
 
-bool matchesWildcard(QStringView, QStringView)
+bool matchesWildcard(QStringView name, QStringView pattern)
 {
-    return false;
+    return matchFolded(name, foldAll(pattern));
 }
 
-QStringList listPictureFiles(const QString&, const QString&, const QLocale&)
+QStringList listPictureFiles(const QString& directory, const QString& mask, const QLocale& locale)
 {
-    return {};
+    std::vector<QString> patterns;
+    for (const QStringView pattern : QStringView(mask).split(u';', Qt::SkipEmptyParts))
+        patterns.push_back(foldAll(pattern));
+
+    const DirHandle dir = openDirectory(directory);
+    std::vector<QString> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (entry->d_name[0] == '.')
+            continue; // hidden, and "." and ".."
+        QString name = QFile::decodeName(entry->d_name);
+        const bool wanted = std::any_of(
+            patterns.begin(), patterns.end(), [&](const QString& pattern) { return matchFolded(name, pattern); });
+        if (wanted && isRegularFile(dir.get(), entry))
+            names.push_back(std::move(name));
+        errno = 0;
+    }
+    if (errno != 0)
+        throw platform::IoError(errno, directory);
+
+    // One sort on precomputed collation keys; names equal but for case keep a fixed order.
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    struct Keyed {
+        QCollatorSortKey key;
+        const QString* name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(names.size());
+    for (const QString& name : names)
+        keyed.push_back({collator.sortKey(name), &name});
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        const int order = a.key.compare(b.key);
+        return order != 0 ? order < 0 : *a.name < *b.name;
+    });
+
+    QStringList sorted;
+    sorted.reserve(static_cast<qsizetype>(keyed.size()));
+    for (const Keyed& k : keyed)
+        sorted.push_back(*k.name);
+    return sorted;
 }
 
-ListPathTarget splitListPath(const QString&, const QString&)
+ListPathTarget splitListPath(const QString& text, const QString& workingDirectory)
 {
-    return {};
+    const qsizetype slash = text.lastIndexOf(u'/');
+    QString directory = slash < 0 ? workingDirectory : text.left(slash + 1);
+    QString name = slash < 0 ? text : text.mid(slash + 1);
+    if (QDir::isRelativePath(directory))
+        directory = QDir(workingDirectory).filePath(directory);
+    directory = QDir::cleanPath(directory);
+
+    if (!name.isEmpty() && !hasWildcards(name) && !isFile(joined(directory, name))
+        && findIgnoringCase(directory, name, false).isEmpty()) {
+        // Not a file: a subdirectory, spelled as the disk spells it when only the case differs.
+        QString subdirectory = joined(directory, name);
+        if (!isDirectory(subdirectory)) {
+            const QString onDisk = findIgnoringCase(directory, name, true);
+            if (!onDisk.isEmpty())
+                subdirectory = joined(directory, onDisk);
+        }
+        directory = subdirectory;
+        name.clear();
+    }
+
+    struct stat st { };
+    if (::stat(QFile::encodeName(directory).constData(), &st) != 0)
+        throw platform::IoError(errno, directory);
+    if (!S_ISDIR(st.st_mode))
+        throw platform::IoError(ENOTDIR, directory);
+    return {directory, name};
 }
 
 } // namespace viewer
