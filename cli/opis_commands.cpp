@@ -1,0 +1,261 @@
+#include "opis_commands.h"
+
+#include "platform/cp1250.h"
+#include "platform/errors.h"
+#include "platform/file_io.h"
+#include "store/described_file.h"
+#include "store/jpeg_layer.h"
+
+#include <QStringDecoder>
+
+#include <map>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: zelkavio-opis COMMAND FILE [OPTIONS]
+
+Reads and edits the description stored inside a picture file (BMP, JPEG, EMF, WMF) behind the marker "@||@".
+
+Commands:
+  info FILE                  format, width, height and description block length (grey and progressive for JPEG)
+  show FILE [--raw]          the description as UTF-8 text, or with --raw its bytes exactly as stored
+  length FILE                the description block length: 0 without a description, 4 for an empty one
+  write FILE --text TEXT     replace the description with TEXT (UTF-8; stored in Windows-1250 with CR LF breaks)
+  write FILE --text-file PATH  the same with the text of a UTF-8 file
+  write FILE --raw-file PATH   replace the description with the bytes of a file, exactly as they are
+  strip FILE                 delete the description block (the picture's bytes are kept as they are)
+  render FILE OUT.png        draw the picture at its natural size into a PNG file
+  --help                     this text
+
+Exit status: 0 success, 1 failure, 2 wrong usage.
+)";
+
+/** A wrong command line: reported with a hint to --help and exit status 2. */
+struct UsageError {
+    QString message;
+};
+
+struct CommandLine {
+    QString command;
+    QStringList positional;
+    std::map<QString, std::optional<QString>> options; // an option and its value, if it takes one
+};
+
+bool takesValue(const QString& option)
+{
+    return option == u"--text" || option == u"--text-file" || option == u"--raw-file";
+}
+
+CommandLine parse(const QStringList& args)
+{
+    CommandLine line;
+    line.command = args.value(0);
+    bool onlyPositional = false;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (onlyPositional || !arg.startsWith(u'-') || arg == u"-") {
+            line.positional << arg;
+        } else if (arg == u"--") {
+            onlyPositional = true;
+        } else if (arg == u"--raw" || takesValue(arg)) {
+            if (line.options.count(arg) != 0)
+                throw UsageError {QStringLiteral("option %1 given twice").arg(arg)};
+            if (!takesValue(arg)) {
+                line.options[arg] = std::nullopt;
+            } else if (i + 1 < args.size()) {
+                line.options[arg] = args[++i];
+            } else {
+                throw UsageError {QStringLiteral("option %1 needs a value").arg(arg)};
+            }
+        } else {
+            throw UsageError {QStringLiteral("unknown option %1").arg(arg)};
+        }
+    }
+    return line;
+}
+
+void expect(const CommandLine& line, qsizetype positional, std::initializer_list<const char*> allowedOptions)
+{
+    if (line.positional.size() < positional)
+        throw UsageError {QStringLiteral("%1: missing file name").arg(line.command)};
+    if (line.positional.size() > positional)
+        throw UsageError {QStringLiteral("%1: unexpected argument %2").arg(line.command, line.positional[positional])};
+    for (const auto& [option, value] : line.options) {
+        bool allowed = false;
+        for (const char* name : allowedOptions)
+            allowed = allowed || option == QLatin1String(name);
+        if (!allowed)
+            throw UsageError {QStringLiteral("%1 does not take %2").arg(line.command, option)};
+    }
+}
+
+void print(std::ostream& out, const QByteArray& bytes)
+{
+    out.write(bytes.constData(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void printLine(std::ostream& out, const QString& text)
+{
+    print(out, text.toUtf8() + '\n');
+}
+
+int info(const CommandLine& line, std::ostream& out)
+{
+    expect(line, 1, {});
+    const store::DescribedPicture read = store::readDescribedFile(line.positional[0]);
+    const store::Picture& picture = *read.picture;
+    printLine(out, QStringLiteral("format: %1").arg(QLatin1String(store::formatName(picture.format()))));
+    printLine(out, QStringLiteral("width: %1").arg(picture.size().width()));
+    printLine(out, QStringLiteral("height: %1").arg(picture.size().height()));
+    printLine(out, QStringLiteral("block-length: %1").arg(read.blockLength));
+    if (const auto* jpeg = dynamic_cast<const store::JpegPicture*>(&picture)) {
+        printLine(out, QStringLiteral("grey: %1").arg(jpeg->isGrey() ? u"yes" : u"no"));
+        printLine(out, QStringLiteral("progressive: %1").arg(jpeg->isProgressive() ? u"yes" : u"no"));
+    }
+    return Success;
+}
+
+int show(const CommandLine& line, std::ostream& out)
+{
+    expect(line, 1, {"--raw"});
+    const store::DescribedPicture read = store::readDescribedFile(line.positional[0]);
+    if (!read.description)
+        return Success; // no marker, nothing to show; `length` tells this from an empty description
+    if (line.options.count(QStringLiteral("--raw")) != 0)
+        print(out, *read.description);
+    else
+        print(out, platform::cp1250::decode(*read.description).toUtf8());
+    return Success;
+}
+
+int length(const CommandLine& line, std::ostream& out)
+{
+    expect(line, 1, {});
+    printLine(out, QString::number(store::readDescribedFile(line.positional[0]).blockLength));
+    return Success;
+}
+
+int write(const CommandLine& line, std::ostream& err)
+{
+    expect(line, 1, {"--text", "--text-file", "--raw-file"});
+    if (line.options.size() != 1)
+        throw UsageError {QStringLiteral("write needs exactly one of --text, --text-file and --raw-file")};
+    const auto& [option, value] = *line.options.begin();
+
+    // The new description is ready before the file is touched, so a bad text file changes nothing.
+    QByteArray description;
+    int unmappable = 0;
+    if (option == u"--text")
+        description = descriptionFromUtf8(value->toUtf8(), &unmappable);
+    else if (option == u"--text-file")
+        description = descriptionFromUtf8(platform::readWholeFile(*value), &unmappable);
+    else
+        description = platform::readWholeFile(*value);
+
+    // As the viewer saves: the held JPEG bytes include the old block, so strip it and read the picture again.
+    const QString& path = line.positional[0];
+    store::stripDescriptionBlock(path, store::readDescribedFile(path).blockLength);
+    store::writeDescribedFile(path, *store::readDescribedFile(path).picture, description);
+    if (unmappable > 0) {
+        print(err,
+            QStringLiteral("zelkavio-opis: %1 character(s) have no Windows-1250 form and were stored as \"?\"\n")
+                .arg(unmappable)
+                .toUtf8());
+    }
+    return Success;
+}
+
+int strip(const CommandLine& line)
+{
+    expect(line, 1, {});
+    const QString& path = line.positional[0];
+    const QByteArray bytes = platform::readWholeFile(path);
+    const qint64 marker = store::findMarker(platform::asBytes(bytes));
+    store::stripDescriptionBlock(path, marker < 0 ? 0 : bytes.size() - marker);
+    return Success;
+}
+
+int render(const CommandLine& line)
+{
+    expect(line, 2, {});
+    const QString& path = line.positional[0];
+    const QString& target = line.positional[1];
+    const auto picture = store::loadPicture(path, platform::readWholeFile(path));
+    if (!picture->image().save(target, "PNG"))
+        throw platform::AppError(QStringLiteral("cannot write the PNG file %1").arg(target));
+    return Success;
+}
+
+int run(const QStringList& args, std::ostream& out, std::ostream& err)
+{
+    const CommandLine line = parse(args);
+    if (line.command == u"--help" || line.command == u"-h" || line.command == u"help") {
+        out << kUsage;
+        return Success;
+    }
+    if (line.command.isEmpty())
+        throw UsageError {QStringLiteral("missing command")};
+    if (line.command == u"info")
+        return info(line, out);
+    if (line.command == u"show")
+        return show(line, out);
+    if (line.command == u"length")
+        return length(line, out);
+    if (line.command == u"write")
+        return write(line, err);
+    if (line.command == u"strip")
+        return strip(line);
+    if (line.command == u"render")
+        return render(line);
+    throw UsageError {QStringLiteral("unknown command %1").arg(line.command)};
+}
+
+} // namespace
+
+int runOpis(const QStringList& args, std::ostream& out, std::ostream& err)
+{
+    try {
+        const int status = run(args, out, err);
+        out.flush();
+        if (!out) {
+            err << "zelkavio-opis: cannot write the output\n";
+            return Failure;
+        }
+        return status;
+    } catch (const UsageError& e) {
+        print(err, "zelkavio-opis: " + e.message.toUtf8() + "\nTry 'zelkavio-opis --help'.\n");
+        return WrongUsage;
+    } catch (const std::exception& e) {
+        err << "zelkavio-opis: " << e.what() << '\n';
+        return Failure;
+    }
+}
+
+bool needsGuiApplication(const QStringList& args)
+{
+    return args.value(0) == u"render";
+}
+
+QByteArray descriptionFromUtf8(const QByteArray& utf8, int* unmappable)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(utf8);
+    if (decoder.hasError())
+        throw platform::AppError(QStringLiteral("the description text is not valid UTF-8"));
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1); // a byte-order mark is not part of the text
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    if (unmappable != nullptr) {
+        *unmappable = 0;
+        for (const char32_t c : text.normalized(QString::NormalizationForm_C).toUcs4())
+            *unmappable += platform::cp1250::fromUnicode(c) < 0 ? 1 : 0;
+    }
+    return platform::cp1250::encode(text);
+}
+
+} // namespace cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QStringList>
+
+#include <ostream>
+
+/**
+ * The commands of zelkavio-opis, the command-line companion for described picture files. No widgets here; the
+ * executable's main only builds the application object and calls runOpis().
+ */
+namespace cli {
+
+enum ExitCode : int {
+    Success = 0,
+    Failure = 1, // the command could not be done (missing file, invalid picture, refused strip, ...)
+    WrongUsage = 2, // unknown command or option, missing or surplus arguments
+};
+
+/**
+ * Runs one command line (the arguments after the program's name). Output goes to `out` (bytes, unchanged for
+ * `show --raw`), messages to `err` as "zelkavio-opis: <message>". Gives the exit code.
+ */
+[[nodiscard]] int runOpis(const QStringList& args, std::ostream& out, std::ostream& err);
+
+/** True when the command line draws a picture, which needs a GUI application object (fonts for metafile text). */
+[[nodiscard]] bool needsGuiApplication(const QStringList& args);
+
+/**
+ * UTF-8 text as a stored description: every line break (CR LF, lone CR, lone LF) becomes CR LF and the text
+ * is encoded in Windows-1250, where a character the code page lacks becomes "?". Raises AppError for bytes
+ * that are not UTF-8. `unmappable`, when given, receives the number of characters written as "?".
+ */
+[[nodiscard]] QByteArray descriptionFromUtf8(const QByteArray& utf8, int* unmappable = nullptr);
+
+} // namespace cli

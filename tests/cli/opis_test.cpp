@@ -1,0 +1,207 @@
+#include "support/jpeg_builder.h"
+#include "support/temp_dir.h"
+
+#include <QImage>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using testing_support::fileBytes;
+using testing_support::TempDir;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result opis(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(ZELKAVIO_OPIS_PATH), args);
+    Result result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+const QByteArray& jpeg()
+{
+    static const QByteArray bytes = testing_support::encodeJpeg(testing_support::quadrantImage(20, 10));
+    return bytes;
+}
+
+class Opis : public testing::Test {
+protected:
+    QString picture(const QByteArray& bytes = jpeg(), const QString& name = QStringLiteral("p.jpg"))
+    {
+        return m_dir.write(name, bytes);
+    }
+
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(Opis, HelpListsEveryCommand)
+{
+    const Result r = opis({QStringLiteral("--help")});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* command :
+        {"info", "show", "--raw", "length", "write", "--text", "--text-file", "--raw-file", "strip", "render"})
+        EXPECT_TRUE(r.out.contains(command)) << command;
+}
+
+TEST_F(Opis, WrongUsageExitsWithTwoAndSaysSo)
+{
+    const QString file = picture();
+    const QList<QStringList> lines = {
+        {},
+        {QStringLiteral("frobnicate"), file},
+        {QStringLiteral("info")},
+        {QStringLiteral("info"), file, file},
+        {QStringLiteral("length"), file, QStringLiteral("--raw")},
+        {QStringLiteral("show"), file, QStringLiteral("--bogus")},
+        {QStringLiteral("write"), file},
+        {QStringLiteral("write"), file, QStringLiteral("--text")},
+        {QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("a"), QStringLiteral("--raw-file"),
+            file},
+        {QStringLiteral("render"), file},
+    };
+    for (const QStringList& line : lines) {
+        const Result r = opis(line);
+        EXPECT_EQ(r.exitCode, 2) << line.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith("zelkavio-opis: ")) << r.err.toStdString();
+    }
+    EXPECT_EQ(fileBytes(file), jpeg());
+}
+
+TEST_F(Opis, InfoDescribesTheJpegAndItsBlock)
+{
+    const QString file = picture(jpeg() + "@||@abc");
+    const Result r = opis({QStringLiteral("info"), file});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "format: jpeg\nwidth: 20\nheight: 10\nblock-length: 7\ngrey: no\nprogressive: no\n");
+
+    const QString grey = picture(
+        testing_support::encodeJpeg(testing_support::quadrantImage(4, 4), {.progressive = true, .grey = true}),
+        QStringLiteral("g.JPEG"));
+    EXPECT_EQ(opis({QStringLiteral("info"), grey}).out,
+        "format: jpeg\nwidth: 4\nheight: 4\nblock-length: 0\ngrey: yes\nprogressive: yes\n");
+}
+
+TEST_F(Opis, LengthTellsNoDescriptionFromAnEmptyOne)
+{
+    EXPECT_EQ(opis({QStringLiteral("length"), picture()}).out, "0\n");
+    EXPECT_EQ(opis({QStringLiteral("length"), picture(jpeg() + "@||@")}).out, "4\n");
+    EXPECT_EQ(opis({QStringLiteral("show"), picture()}).out, "");
+}
+
+TEST_F(Opis, WriteTextStoresWindows1250WithCrLfAndShowGivesItBack)
+{
+    const QString file = picture(jpeg() + "@||@old description");
+    const QString text = QStringLiteral("Zażółć gęślą\njaźń\r\nkoniec");
+    const Result w = opis({QStringLiteral("write"), file, QStringLiteral("--text"), text});
+    ASSERT_EQ(w.exitCode, 0) << w.err.toStdString();
+    EXPECT_EQ(w.err, "");
+    const QByteArray stored("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9\r\nja\x9F\xF1\r\nkoniec");
+    EXPECT_EQ(fileBytes(file), jpeg() + "@||@" + stored); // the JPEG's bytes kept byte for byte
+
+    EXPECT_EQ(opis({QStringLiteral("show"), file}).out, QStringLiteral("Zażółć gęślą\r\njaźń\r\nkoniec").toUtf8());
+    EXPECT_EQ(opis({QStringLiteral("show"), file, QStringLiteral("--raw")}).out, stored);
+    EXPECT_EQ(opis({QStringLiteral("length"), file}).out, QByteArray::number(4 + stored.size()) + "\n");
+}
+
+TEST_F(Opis, WriteReportsCharactersWindows1250CannotHold)
+{
+    const QString file = picture();
+    const Result r = opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("a€b☺c")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(fileBytes(file),
+        jpeg()
+            + "@||@a\x80"
+              "b?c");
+    EXPECT_TRUE(r.err.contains("1 character")) << r.err.toStdString();
+}
+
+TEST_F(Opis, WriteFromFiles)
+{
+    const QString file = picture();
+    const QByteArray raw("line\nwith lone LF, a NUL \0 and @||@ inside", 42);
+    const Result r = opis(
+        {QStringLiteral("write"), file, QStringLiteral("--raw-file"), m_dir.write(QStringLiteral("raw.bin"), raw)});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(fileBytes(file), jpeg() + "@||@" + raw);
+    EXPECT_EQ(opis({QStringLiteral("show"), file, QStringLiteral("--raw")}).out, raw);
+
+    const QString textFile = m_dir.write(QStringLiteral("t.txt"), "\xEF\xBB\xBFpierwsza\nostatnia\n");
+    EXPECT_EQ(opis({QStringLiteral("write"), file, QStringLiteral("--text-file"), textFile}).exitCode, 0);
+    EXPECT_EQ(fileBytes(file), jpeg() + "@||@pierwsza\r\nostatnia\r\n");
+}
+
+TEST_F(Opis, FailuresExitWithOneAndLeaveTheFileAlone)
+{
+    const QByteArray original = jpeg() + "@||@keep";
+    const QString file = picture(original);
+
+    const Result badText = opis({QStringLiteral("write"), file, QStringLiteral("--text-file"),
+        m_dir.write(QStringLiteral("bad.txt"), "not \xFF\xFE utf-8")});
+    EXPECT_EQ(badText.exitCode, 1);
+    EXPECT_EQ(badText.err, "zelkavio-opis: the description text is not valid UTF-8\n");
+
+    const Result missingText
+        = opis({QStringLiteral("write"), file, QStringLiteral("--raw-file"), m_dir.path(QStringLiteral("none"))});
+    EXPECT_EQ(missingText.exitCode, 1);
+    EXPECT_TRUE(missingText.err.startsWith("zelkavio-opis: I/O error 2 ")) << missingText.err.toStdString();
+
+    ::chmod(QFile::encodeName(file).constData(), 0444);
+    EXPECT_EQ(opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("x")}).exitCode, 1);
+    EXPECT_EQ(opis({QStringLiteral("strip"), file}).exitCode, 1);
+    EXPECT_EQ(fileBytes(file), original);
+
+    const Result missing = opis({QStringLiteral("info"), m_dir.path(QStringLiteral("missing.jpg"))});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.startsWith("zelkavio-opis: I/O error 2 ")) << missing.err.toStdString();
+
+    const Result invalid = opis({QStringLiteral("info"), picture("garbage", QStringLiteral("x.jpg"))});
+    EXPECT_EQ(invalid.exitCode, 1);
+    EXPECT_TRUE(invalid.err.startsWith("zelkavio-opis: JPEG error #")) << invalid.err.toStdString();
+}
+
+TEST_F(Opis, StripDeletesTheBlockButNeverCutsThePicture)
+{
+    const QString file = picture(jpeg() + "@||@delete me");
+    EXPECT_EQ(opis({QStringLiteral("strip"), file}).exitCode, 0);
+    EXPECT_EQ(fileBytes(file), jpeg());
+    EXPECT_EQ(opis({QStringLiteral("strip"), file}).exitCode, 0); // nothing left to strip
+    EXPECT_EQ(fileBytes(file), jpeg());
+
+    const QByteArray markerInPicture = testing_support::withComment(jpeg(), "@||@");
+    const QString inside = picture(markerInPicture, QStringLiteral("inside.jpg"));
+    const Result r = opis({QStringLiteral("strip"), inside});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("picture's own data")) << r.err.toStdString();
+    EXPECT_EQ(fileBytes(inside), markerInPicture);
+}
+
+TEST_F(Opis, RenderDrawsThePictureIntoAPng)
+{
+    const QString file = picture(jpeg() + "@||@opis");
+    const QString png = m_dir.path(QStringLiteral("out.png"));
+    const Result r = opis({QStringLiteral("render"), file, png});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QImage image;
+    ASSERT_TRUE(image.load(png, "PNG"));
+    EXPECT_EQ(image.size(), QSize(20, 10));
+    EXPECT_TRUE(testing_support::nearColour(image.pixel(2, 2), Qt::red));
+    EXPECT_TRUE(testing_support::nearColour(image.pixel(17, 8), Qt::white));
+
+    EXPECT_EQ(opis({QStringLiteral("render"), file, m_dir.path(QStringLiteral("no/such/dir/out.png"))}).exitCode, 1);
+}
