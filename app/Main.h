@@ -1,0 +1,141 @@
+#pragma once
+
+#include "FBrowse.h"
+
+#include "viewer/viewer_state.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QScrollBar;
+class QSpinBox;
+
+namespace settings {
+struct Settings;
+}
+
+/**
+ * The main window: a maximised window without a title bar whose backdrop holds the menu bar, the shared
+ * pop-up menu and the bottom panel, and which keeps the viewer state for the other windows. Every command
+ * of the program starts here.
+ */
+class TFMain : public QMainWindow, public viewer::MainLink {
+public:
+    TFMain();
+    ~TFMain() override;
+
+    // The backdrop and the bottom panel with its controls, left to right.
+    QFrame* Panel1;
+    QFrame* pnlDolny;
+    QLabel* StaticText1;
+    QLabel* lblKatalog;
+    QLabel* StaticText2;
+    QLabel* lblNa_pliku;
+    QPushButton* BitPoprzedni;
+    QPushButton* BitKolejny;
+    QPushButton* BitAuto;
+    QPushButton* BitStop;
+    QLabel* StaticText4;
+    QSpinBox* SpinEdit1;
+    QCheckBox* CheckRepetuj;
+    QLabel* StaticText3;
+    QScrollBar* SB1;
+    viewer::ViewerState* GroupBox1;
+    TFolderBrowse* FolderBrowse1;
+
+    QMenuBar* MainMenu1;
+    QAction* mnuKatalog;
+    QMenu* mnuEdycja;
+    QAction* mnuPoprzedni;
+    QAction* mnuNastepny;
+    QAction* mnuAuto;
+    QAction* mnuStop;
+    QAction* mnuPokazOpis;
+    QAction* mnuUkryjOapisy;
+    QAction* mnuZapis;
+    QAction* mnuKasuj;
+    QAction* mnuPodkatalog;
+    QAction* mnuSzuka;
+    QMenu* mnuUstaw;
+    QAction* mnuKolor_Ekranu;
+    QAction* mnuKolor;
+    QAction* mnuFonty;
+    QAction* mnuLitery;
+    QAction* mnuZapisSetup;
+    QMenu* mnuPomoc;
+    QAction* mnuFAQ;
+    QAction* mnuAutor;
+    QAction* mnuKoniec;
+
+    QMenu* PopupMenu1;
+    QAction* pupKatalog;
+    QAction* pupSzuka;
+    QAction* pupPoprzedni;
+    QAction* pupNastepny;
+    QAction* pupAuto;
+    QAction* pupStop;
+    QAction* pupKasujOpis;
+    QAction* pupZapiszOpis;
+    QAction* pupPokazNapisy;
+    QAction* pupUkryjNapisy;
+    QAction* pupUndo;
+    QAction* pupCopy;
+    QAction* pupCut;
+    QAction* pupPaste;
+    QAction* pupKoniec;
+
+    void FormCreate();
+    /** Opens the remembered directory when it still exists. */
+    void FormShow();
+    /** Frees the picture, description and file list windows; the main window goes with them. */
+    void FormClose();
+
+    /** Reads "Zelkavio.ini" beside the executable into the viewer state and the controls. */
+    void ReadSettings();
+    /** Puts read settings into the viewer state, the colours and fonts, `lblDir` and `CheckRepetuj`. */
+    void applySettings(const settings::Settings& values);
+
+    /** The backdrop colour, which the two panels take. */
+    [[nodiscard]] QColor backdropColour() const;
+    void setBackdropColour(const QColor& colour);
+    [[nodiscard]] QColor panelTextColour() const;
+    void setPanelTextColour(const QColor& colour);
+
+    void mnuKatalogClick();
+    void pupKatalogClick() { mnuKatalogClick(); }
+    void mnuPodkatalogClick();
+    void mnuKoniecClick();
+    void pupKoniecClick() { mnuKoniecClick(); }
+    void mnuAutorClick();
+    void BitPoprzedniClick() { mnuPoprzedniClick(); }
+    void BitKolejnyClick() { mnuNastepnyClick(); }
+    void BitAutoClick();
+    void BitStopClick();
+    void mnuPoprzedniClick() override;
+    void mnuNastepnyClick() override;
+
+    // What the viewer windows reach of the main window.
+    viewer::ViewerState& state() override { return *GroupBox1; }
+    QWidget* mainWindow() override { return this; }
+    QMenu* popupMenu() override { return PopupMenu1; }
+    QLabel* counter() override { return lblNa_pliku; }
+    QSpinBox* showDelay() override { return SpinEdit1; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void createBottomPanel();
+    void createMenus();
+    void connectHandlers();
+};
+
+extern TFMain* FMain;

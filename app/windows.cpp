@@ -1,0 +1,33 @@
+#include "windows.h"
+
+#include "Main.h"
+
+#include "help/help.h"
+#include "search/SzukaAll.h"
+#include "viewer/Fotka.h"
+#include "viewer/Pismo.h"
+#include "viewer/Pliki.h"
+
+namespace app {
+
+void createWindows()
+{
+    FMain = new TFMain;
+    FFotka = new TFFotka;
+    FPismo = new TFPismo;
+    FPliki = new TFPliki;
+    FSzukaAll = new TFSzukaAll;
+    Fhelp = new TFhelp;
+}
+
+void destroyWindows()
+{
+    delete Fhelp;
+    delete FSzukaAll;
+    delete FPliki;
+    delete FPismo;
+    delete FFotka;
+    delete FMain;
+}
+
+} // namespace app

@@ -1,0 +1,10 @@
+#pragma once
+
+/** Creates the six windows, hidden, in the order TFMain, TFFotka, TFPismo, TFPliki, TFSzukaAll, TFhelp. */
+namespace app {
+
+void createWindows();
+/** Frees every window that still exists, the main window last. */
+void destroyWindows();
+
+} // namespace app

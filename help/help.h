@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QWidget>
+
+/** The help window "Plik pomocy", created hidden at start-up. */
+class TFhelp : public QWidget {
+public:
+    TFhelp();
+    ~TFhelp() override;
+};
+
+extern TFhelp* Fhelp;

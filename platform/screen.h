@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QSize>
+
+#include <optional>
+
+namespace platform {
+
+/** The primary screen's size in pixels (the whole screen, not only its available area). */
+[[nodiscard]] QSize primaryScreenSize();
+
+/** Makes primaryScreenSize() give `size` (tests); an empty optional asks the real screen again. */
+void fakePrimaryScreenSize(std::optional<QSize> size);
+
+} // namespace platform

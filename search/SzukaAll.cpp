@@ -1,0 +1,18 @@
+#include "SzukaAll.h"
+
+TFSzukaAll* FSzukaAll = nullptr;
+
+TFSzukaAll::TFSzukaAll()
+    : QWidget(nullptr, Qt::Tool)
+{
+    setObjectName(QStringLiteral("FSzukaAll"));
+    setWindowTitle(QStringLiteral("Szukanie"));
+    setAccessibleName(QStringLiteral("Szukanie"));
+    resize(211, 246);
+}
+
+TFSzukaAll::~TFSzukaAll()
+{
+    if (FSzukaAll == this)
+        FSzukaAll = nullptr;
+}

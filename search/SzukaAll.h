@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QWidget>
+
+/** The phrase search window "Szukanie": a sizeable tool window, created hidden at start-up. */
+class TFSzukaAll : public QWidget {
+public:
+    TFSzukaAll();
+    ~TFSzukaAll() override;
+};
+
+extern TFSzukaAll* FSzukaAll;

@@ -1,0 +1,133 @@
+#include "Fotka.h"
+
+#include "description_text.h"
+#include "fit_window.h"
+#include "viewer_state.h"
+
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/guard.h"
+#include "platform/key_router.h"
+#include "platform/screen.h"
+#include "store/described_file.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+TFFotka::TFFotka()
+    : QWidget(nullptr, Qt::Tool)
+    , Image11(new viewer::PictureView(nullptr))
+    , m_scrollArea(new QScrollArea(this))
+{
+    setObjectName(QStringLiteral("FFotka"));
+    setWindowTitle(QString());
+    setAccessibleName(QStringLiteral("Obraz"));
+    setGeometry(228, 173, 234, 269);
+    Image11->setObjectName(QStringLiteral("Image11"));
+    Image11->setAccessibleName(QStringLiteral("Obraz"));
+    m_scrollArea->setObjectName(QStringLiteral("FotkaScroll"));
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(false);
+    m_scrollArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_scrollArea->setWidget(Image11);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scrollArea);
+
+    auto& router = platform::KeyRouter::instance();
+    router.setPopupMenu(this, FMainLink->popupMenu());
+    router.setPopupMenu(Image11, FMainLink->popupMenu());
+}
+
+TFFotka::~TFFotka()
+{
+    if (FFotka == this)
+        FFotka = nullptr;
+}
+
+void TFFotka::showPicture(std::unique_ptr<store::Picture> picture)
+{
+    // Decode before anything changes, so a picture that cannot be drawn leaves the previous one in place.
+    const QImage& image = picture->image();
+    Image11->setImage(image);
+    m_picture = std::move(picture);
+    if (m_autoSize && isVisible())
+        resize(Image11->size());
+}
+
+qint64 TFFotka::ReadPictureFile(const QString& path, QPlainTextEdit& description)
+{
+    store::DescribedPicture read = store::readDescribedFile(path);
+    showPicture(std::move(read.picture));
+    if (read.description) {
+        const QByteArray normalised = store::normaliseDescription(platform::asBytes(*read.description));
+        if (viewer::descriptionFromFieldText(description.document()->toRawText()) != normalised)
+            description.setPlainText(viewer::fieldTextFromDescription(normalised));
+    }
+    return read.blockLength;
+}
+
+bool TFFotka::WritePictureFile(const QString& path, const QPlainTextEdit& description)
+{
+    if (!m_picture) {
+        platform::dialogs().message(QStringLiteral("Trzeba załadowac grafikę..."));
+        return false;
+    }
+    store::writeDescribedFile(path, *m_picture, viewer::descriptionFromFieldText(description.document()->toRawText()));
+    return true;
+}
+
+void TFFotka::setAutoSize(bool on)
+{
+    m_autoSize = on;
+    const Qt::ScrollBarPolicy policy = on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    m_scrollArea->setHorizontalScrollBarPolicy(policy);
+    m_scrollArea->setVerticalScrollBarPolicy(policy);
+}
+
+void TFFotka::FitWindowToPicture()
+{
+    m_imageWidth = Image11->width();
+    m_imageHeight = Image11->height();
+    const std::optional<viewer::WindowFit> fit
+        = viewer::fitWindowToPicture(QSize(m_imageWidth, m_imageHeight), platform::primaryScreenSize());
+    if (fit) {
+        setAutoSize(fit->autoSize);
+        resize(fit->client);
+        repaint();
+    }
+    // The picture is loaded once more from the current file, as after every fit.
+    showPicture(store::readDescribedFile(FMainLink->state().lblPlik->text()).picture);
+}
+
+void TFFotka::FormShow()
+{
+    const viewer::ViewerState& state = FMainLink->state();
+    const int left = platform::toInt(state.lblLewaFotka->text());
+    const int top = platform::toInt(state.lblTopFotka->text());
+    move(left, top);
+    FitWindowToPicture();
+}
+
+void TFFotka::FormClose()
+{
+    viewer::ViewerState& state = FMainLink->state();
+    state.lblLewaFotka->setText(QString::number(pos().x()));
+    state.lblTopFotka->setText(QString::number(pos().y()));
+}
+
+void TFFotka::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        platform::guarded([this] { FormShow(); });
+    QWidget::showEvent(event);
+}
+
+void TFFotka::closeEvent(QCloseEvent* event)
+{
+    platform::guarded([this] { FormClose(); });
+    event->accept();
+}

@@ -1,0 +1,91 @@
+#include "Pismo.h"
+
+#include "viewer_state.h"
+
+#include "platform/errors.h"
+#include "platform/guard.h"
+#include "platform/key_router.h"
+#include "platform/sizing_frame.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+// The sizing frame's width around the description field.
+constexpr int kFrameWidth = 4;
+} // namespace
+
+TFPismo::TFPismo()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
+    , Memo1(new QPlainTextEdit(this))
+{
+    setObjectName(QStringLiteral("FPismo"));
+    setWindowTitle(QStringLiteral("Opis obrazu"));
+    setAccessibleName(QStringLiteral("Opis obrazu"));
+    setGeometry(390, 574, 637, 122);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setAccessibleName(QStringLiteral("Pole opisu"));
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Base, Qt::black);
+    palette.setColor(QPalette::Text, Qt::white);
+    Memo1->setPalette(palette);
+    QFont font(QStringLiteral("MS Sans Serif"), 10);
+    font.setBold(true);
+    Memo1->setFont(font);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kFrameWidth, kFrameWidth, kFrameWidth, kFrameWidth);
+    layout->addWidget(Memo1);
+    new platform::SizingFrame(this, kFrameWidth);
+    platform::KeyRouter::instance().setPopupMenu(this, FMainLink->popupMenu());
+}
+
+TFPismo::~TFPismo()
+{
+    if (FPismo == this)
+        FPismo = nullptr;
+}
+
+void TFPismo::FormShow()
+{
+    const viewer::ViewerState& state = FMainLink->state();
+    if (platform::toInt(state.lblLewa->text()) <= 0 || platform::toInt(state.lblTop->text()) <= 0)
+        return;
+    // Every value is converted before any is applied, so a bad one leaves the window where it was.
+    const QRect geometry(platform::toInt(state.lblLewa->text()), platform::toInt(state.lblTop->text()),
+        platform::toInt(state.lblSzer->text()), platform::toInt(state.lblWys->text()));
+    move(geometry.topLeft());
+    resize(geometry.size());
+    Memo1->setFont(state.pnlKolor->font());
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Base, state.pnlKolor->palette().color(QPalette::Window));
+    palette.setColor(QPalette::Text, state.pnlKolor->palette().color(QPalette::WindowText));
+    Memo1->setPalette(palette);
+}
+
+void TFPismo::FormClose()
+{
+    viewer::ViewerState& state = FMainLink->state();
+    state.lblLewa->setText(QString::number(pos().x()));
+    state.lblTop->setText(QString::number(pos().y()));
+    state.lblSzer->setText(QString::number(width()));
+    state.lblWys->setText(QString::number(height()));
+}
+
+void TFPismo::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        platform::guarded([this] { FormShow(); });
+    QWidget::showEvent(event);
+}
+
+void TFPismo::closeEvent(QCloseEvent* event)
+{
+    platform::guarded([this] { FormClose(); });
+    event->accept();
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QListView>
+#include <QString>
+#include <QStringList>
+
+class QLineEdit;
+class QStringListModel;
+
+namespace viewer {
+
+/**
+ * The file list `FLBox1`: the bare names of the pictures in its directory that match its mask, sorted
+ * without regard to case, single selection, type-ahead. Its directory is always the process's working
+ * directory: every reading of the list makes it so, and bare names taken from the list resolve against it.
+ *
+ * After every reading nothing is selected and the mask text goes into the companion edit; a selection
+ * change made through the list itself (mouse, arrow keys, typing a letter) writes the selected name there
+ * and emits chosen(). Selecting by program runs nothing.
+ */
+class FileListBox : public QListView {
+    Q_OBJECT
+
+public:
+    explicit FileListBox(QWidget* parent);
+
+    void setCompanionEdit(QLineEdit* edit) { m_companion = edit; }
+
+    [[nodiscard]] const QString& directory() const { return m_directory; }
+    [[nodiscard]] const QString& mask() const { return m_mask; }
+    [[nodiscard]] int entryCount() const { return int(m_entries.size()); }
+    [[nodiscard]] QString entry(int index) const { return m_entries.value(index); }
+    [[nodiscard]] const QStringList& entries() const { return m_entries; }
+
+    /** The selected entry's index, or -1. */
+    [[nodiscard]] int selectedIndex() const;
+    /** Selects entry `index` (-1: none) without running anything. */
+    void selectIndex(int index);
+
+    /**
+     * Makes the working directory the list's directory and reads the list (one directory pass, one sort).
+     * Raises IoError when the directory cannot be entered or read; the list then stays as it was.
+     */
+    void readList();
+
+    /**
+     * The list's one way to move to a path: a directory's full path opens it; a bare name or a path of an
+     * existing file selects that file (reading the list with the name as its mask when it is not listed);
+     * a last component with "*" or "?" becomes the mask. Raises IoError, changing nothing, when the directory
+     * or a last component taken for a subdirectory does not exist. Never shows a picture.
+     */
+    void SetListPath(const QString& text);
+
+signals:
+    /** The user chose an entry in the list (FLBox1Click). */
+    void chosen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void changeDirectory(const QString& directory);
+    void selectName(const QString& name);
+    void writeCompanion(const QString& text);
+    void userSelectionDone(int before, bool always);
+
+    QStringListModel* m_model;
+    QStringList m_entries;
+    QString m_directory;
+    QString m_mask;
+    QLineEdit* m_companion = nullptr;
+};
+
+} // namespace viewer

@@ -1,0 +1,32 @@
+#include "picture_view.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace viewer {
+
+PictureView::PictureView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(0, 0);
+}
+
+void PictureView::setImage(const QImage& image)
+{
+    m_image = image;
+    setFixedSize(image.size());
+    update();
+}
+
+void PictureView::paintEvent(QPaintEvent* event)
+{
+    ++m_paintCount;
+    if (m_image.isNull())
+        return;
+    QPainter painter(this);
+    const QRect area = event->rect() & m_image.rect();
+    painter.drawImage(area.topLeft(), m_image, area);
+}
+
+} // namespace viewer
