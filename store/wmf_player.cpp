@@ -1,10 +1,627 @@
 #include "wmf_player.h"
 
+#include "gdi_context.h"
+#include "gdi_text.h"
+#include "platform/cp1250.h"
+#include "platform/errors.h"
+#include "wmf_bitmaps.h"
+#include "wmf_embedded.h"
+#include "wmf_records.h"
+
+#include <QVector>
+
+#include <cmath>
+#include <vector>
+
 namespace store::wmf {
 
-void play(platform::ByteView, const PlaceableHeader&, QPainter&, QSize)
+namespace {
+
+// Record functions, as the files store them.
+enum Function : std::uint16_t {
+    SaveDc = 0x001E,
+    RealizePalette = 0x0035,
+    SetPalEntries = 0x0037,
+    CreatePalette = 0x00F7,
+    SetBkMode = 0x0102,
+    SetMapMode = 0x0103,
+    SetRop2 = 0x0104,
+    SetRelAbs = 0x0105,
+    SetPolyFillMode = 0x0106,
+    SetStretchBltMode = 0x0107,
+    SetTextCharExtra = 0x0108,
+    RestoreDc = 0x0127,
+    InvertRegion = 0x012A,
+    PaintRegion = 0x012B,
+    SelectClipRegion = 0x012C,
+    SelectObject = 0x012D,
+    SetTextAlign = 0x012E,
+    ResizePalette = 0x0139,
+    DibCreatePatternBrush = 0x0142,
+    SetLayout = 0x0149,
+    DeleteObject = 0x01F0,
+    CreatePatternBrush = 0x01F9,
+    SetBkColor = 0x0201,
+    SetTextColor = 0x0209,
+    SetTextJustification = 0x020A,
+    SetWindowOrg = 0x020B,
+    SetWindowExt = 0x020C,
+    SetViewportOrg = 0x020D,
+    SetViewportExt = 0x020E,
+    OffsetWindowOrg = 0x020F,
+    OffsetViewportOrg = 0x0211,
+    LineTo = 0x0213,
+    MoveTo = 0x0214,
+    OffsetClipRgn = 0x0220,
+    FillRegion = 0x0228,
+    SetMapperFlags = 0x0231,
+    SelectPalette = 0x0234,
+    CreatePenIndirect = 0x02FA,
+    CreateFontIndirect = 0x02FB,
+    CreateBrushIndirect = 0x02FC,
+    Polygon = 0x0324,
+    Polyline = 0x0325,
+    ScaleWindowExt = 0x0410,
+    ScaleViewportExt = 0x0412,
+    ExcludeClipRect = 0x0415,
+    IntersectClipRect = 0x0416,
+    Ellipse = 0x0418,
+    FloodFill = 0x0419,
+    Rectangle = 0x041B,
+    SetPixel = 0x041F,
+    FrameRegion = 0x0429,
+    AnimatePalette = 0x0436,
+    TextOut = 0x0521,
+    PolyPolygon = 0x0538,
+    ExtFloodFill = 0x0548,
+    RoundRect = 0x061C,
+    PatBlt = 0x061D,
+    Escape = 0x0626,
+    CreateRegion = 0x06FF,
+    Arc = 0x0817,
+    Pie = 0x081A,
+    Chord = 0x0830,
+    BitBlt = 0x0922,
+    DibBitBlt = 0x0940,
+    ExtTextOut = 0x0A32,
+    StretchBlt = 0x0B23,
+    DibStretchBlt = 0x0B41,
+    SetDibToDev = 0x0D33,
+    StretchDib = 0x0F43,
+};
+
+/** A rectangle stored as bottom, right, top, left from word `at`. */
+QRectF boxAt(const Params& p, std::size_t at)
 {
-    // The record player is being written; until then the picture shows its white background.
+    const double bottom = p.s16(at), right = p.s16(at + 1), top = p.s16(at + 2), left = p.s16(at + 3);
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+/** A point stored as y, x from word `at`. */
+QPointF pointYx(const Params& p, std::size_t at)
+{
+    return QPointF(p.s16(at + 1), p.s16(at));
+}
+
+gdi::ColorRef colorAt(const Params& p, std::size_t at)
+{
+    return p.u32(at) & 0x00FFFFFF;
+}
+
+/** `count` points stored as x, y pairs from word `at`, cut to what the record holds. */
+std::vector<QPointF> pointsXy(const Params& p, std::size_t at, std::size_t count)
+{
+    const std::size_t available = p.words() > at ? (p.words() - at) / 2 : 0;
+    count = std::min(count, available);
+    std::vector<QPointF> points;
+    points.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        points.emplace_back(p.s16(at + 2 * i), p.s16(at + 2 * i + 1));
+    return points;
+}
+
+class Player {
+public:
+    Player(gdi::DeviceContext& dc)
+        : m_dc(dc)
+    {
+    }
+
+    void play(const Record& record);
+
+private:
+    void createObject(gdi::Object object)
+    {
+        // Windows puts every new object in the lowest free slot; one it cannot make still takes its slot
+        // so that later indices keep pointing where the writer meant.
+        (void)m_dc.addObject(std::move(object));
+    }
+
+    void createPen(const Params& p);
+    void createBrush(const Params& p);
+    void createPatternBrush(const Params& p, bool dib);
+    void createFont(const Params& p);
+    void createPalette(const Params& p);
+    void createRegion(const Params& p);
+    void polyPolygon(const Params& p);
+    void textOut(const Params& p);
+    void extTextOut(const Params& p);
+    void blit(const Record& record);
+    void setDibToDev(const Params& p);
+    void stretchDib(const Params& p);
+    void regionRecord(const Record& record);
+    [[nodiscard]] const gdi::Region* regionAt(std::uint16_t index) const
+    {
+        return std::get_if<gdi::Region>(m_dc.object(index));
+    }
+
+    gdi::DeviceContext& m_dc;
+};
+
+void Player::createPen(const Params& p)
+{
+    gdi::Pen pen;
+    pen.style = p.u16(0);
+    pen.width = std::abs(p.s16(1)); // the PointS's x; its y is unused
+    pen.color = colorAt(p, 3);
+    createObject(std::move(pen));
+}
+
+void Player::createBrush(const Params& p)
+{
+    gdi::Brush brush;
+    brush.style = p.u16(0);
+    brush.color = colorAt(p, 1);
+    brush.hatch = p.u16(3);
+    // A pattern brush made by this record has no bitmap to draw with; Windows draws those solid.
+    if (brush.style != gdi::BsSolid && brush.style != gdi::BsNull && brush.style != gdi::BsHatched)
+        brush.style = gdi::BsSolid;
+    createObject(std::move(brush));
+}
+
+void Player::createPatternBrush(const Params& p, bool dib)
+{
+    gdi::Brush brush;
+    if (dib) {
+        const std::uint16_t style = p.u16(0);
+        if (style == gdi::BsPattern) {
+            brush.style = gdi::BsPattern;
+            brush.pattern = decodeBitmap16(p.bytesFrom(2));
+        } else {
+            brush.style = gdi::BsDibPattern;
+            brush.pattern = decodeDib(p.bytesFrom(2));
+        }
+    } else {
+        // The old form: a Bitmap16 header, 18 unused bytes, then the pattern's bits.
+        brush.style = gdi::BsPattern;
+        brush.pattern = decodeBitmap16(p.bytes(), 18);
+    }
+    if (brush.pattern.isNull()) {
+        brush.style = gdi::BsSolid;
+        brush.color = 0;
+    }
+    createObject(std::move(brush));
+}
+
+void Player::createFont(const Params& p)
+{
+    gdi::Font font;
+    font.height = p.s16(0);
+    font.width = p.s16(1);
+    font.escapement = p.s16(2);
+    font.orientation = p.s16(3);
+    font.weight = p.s16(4);
+    const platform::ByteView bytes = p.bytes();
+    auto byteAt = [&](std::size_t at) { return at < bytes.size() ? bytes[at] : std::uint8_t(0); };
+    font.italic = byteAt(10) != 0;
+    font.underline = byteAt(11) != 0;
+    font.strikeOut = byteAt(12) != 0;
+    font.charSet = byteAt(13);
+    font.pitchAndFamily = byteAt(17);
+    QByteArray face;
+    for (std::size_t at = 18; at < bytes.size() && at < 18 + 32 && bytes[at] != 0; ++at)
+        face.append(char(bytes[at]));
+    font.faceName = platform::cp1250::decode(face);
+    createObject(std::move(font));
+}
+
+void Player::createPalette(const Params& p)
+{
+    gdi::Palette palette;
+    const std::size_t count = std::min<std::size_t>(p.u16(1), (p.words() - std::min<std::size_t>(p.words(), 2)) / 2);
+    const platform::ByteView bytes = p.bytesFrom(2);
+    palette.entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        palette.entries.push_back(qRgb(bytes[4 * i], bytes[4 * i + 1], bytes[4 * i + 2]));
+    createObject(std::move(palette));
+}
+
+void Player::createRegion(const Params& p)
+{
+    // nextInChain, objectType, objectCount (2 words), regionSize, scanCount, maxScan, bounding box (4 words),
+    // then the scans: count, top, bottom, count pairs of left and right, count again.
+    gdi::Region region;
+    const std::size_t scanCount = p.u16(5);
+    std::size_t at = 10;
+    for (std::size_t scan = 0; scan < scanCount && at + 3 <= p.words(); ++scan) {
+        const std::size_t pairs = p.u16(at) / 2;
+        const int top = p.s16(at + 1);
+        const int bottom = p.s16(at + 2);
+        at += 3;
+        for (std::size_t i = 0; i < pairs && at + 2 <= p.words(); ++i, at += 2) {
+            if (region.rects.size() >= gdi::kMaxRegionRects)
+                break;
+            const int left = p.s16(at);
+            const int right = p.s16(at + 1);
+            if (right > left && bottom > top)
+                region.rects.emplace_back(QPoint(left, top), QPoint(right - 1, bottom - 1));
+        }
+        ++at; // the count repeated behind the pairs
+    }
+    createObject(std::move(region));
+}
+
+void Player::polyPolygon(const Params& p)
+{
+    const std::size_t polygons = std::min<std::size_t>(p.u16(0), p.words() > 0 ? p.words() - 1 : 0);
+    std::vector<std::uint32_t> counts;
+    counts.reserve(polygons);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < polygons; ++i) {
+        counts.push_back(p.u16(1 + i));
+        total += counts.back();
+    }
+    const std::vector<QPointF> points = pointsXy(p, 1 + polygons, total);
+    m_dc.polyPolygon(points, counts);
+}
+
+void Player::textOut(const Params& p)
+{
+    const std::size_t length = std::min<std::size_t>(p.u16(0), p.bytesFrom(1).size());
+    const std::size_t stringWords = (length + 1) / 2;
+    if (p.words() < 1 + stringWords + 2)
+        return;
+    gdi::DeviceContext::TextOut text;
+    text.text = gdi::decodeText(p.bytesFrom(1).first(length), m_dc.currentFont().charSet);
+    text.reference = pointYx(p, 1 + stringWords);
+    m_dc.textOut(text);
+}
+
+void Player::extTextOut(const Params& p)
+{
+    if (p.words() < 4)
+        return;
+    gdi::DeviceContext::TextOut text;
+    text.reference = QPointF(p.s16(1), p.s16(0));
+    const std::size_t length = p.u16(2);
+    text.options = p.u16(3);
+    std::size_t at = 4;
+    if (text.options & (gdi::EtoOpaque | gdi::EtoClipped)) {
+        if (p.words() < at + 4)
+            return;
+        text.rect = QRectF(QPointF(p.s16(at), p.s16(at + 1)), QPointF(p.s16(at + 2), p.s16(at + 3)));
+        at += 4;
+    }
+    const platform::ByteView rest = p.bytesFrom(at);
+    const std::size_t shown = std::min(length, rest.size());
+    text.text = gdi::decodeText(rest.first(shown), m_dc.currentFont().charSet);
+    at += (shown + 1) / 2;
+    // The advances follow the string when the record has room for one per character.
+    if (shown == length && p.words() >= at + length) {
+        text.dx.reserve(length);
+        for (std::size_t i = 0; i < length; ++i)
+            text.dx.push_back(p.s16(at + i));
+    }
+    m_dc.textOut(text);
+}
+
+void Player::blit(const Record& record)
+{
+    const Params& p = record.params;
+    const std::uint32_t rop = p.u32(0);
+    const bool stretch = record.function == StretchBlt || record.function == DibStretchBlt;
+    const bool noBitmap = record.params.words() == std::size_t(record.function >> 8);
+    // Words after the raster operation: [srcHeight, srcWidth,] ySrc, xSrc, [reserved,] height, width, y, x.
+    std::size_t at = 2;
+    double sourceHeight = 0, sourceWidth = 0;
+    if (stretch) {
+        sourceHeight = p.s16(at);
+        sourceWidth = p.s16(at + 1);
+        at += 2;
+    }
+    const double ySource = p.s16(at), xSource = p.s16(at + 1);
+    at += 2;
+    if (noBitmap)
+        ++at;
+    const double height = p.s16(at), width = p.s16(at + 1);
+    const QPointF dest = pointYx(p, at + 2);
+    at += 4;
+    if (!stretch) {
+        sourceWidth = width;
+        sourceHeight = height;
+    }
+    const QRectF destRect(dest, QSizeF(width, height));
+    if (noBitmap) {
+        m_dc.stretchBlt(destRect, nullptr, QRectF(), rop);
+        return;
+    }
+    const bool dibRecord = record.function == DibBitBlt || record.function == DibStretchBlt;
+    const QImage source = dibRecord ? decodeDib(p.bytesFrom(at)) : decodeBitmap16(p.bytesFrom(at));
+    if (source.isNull())
+        return;
+    m_dc.stretchBlt(destRect, &source, QRectF(xSource, ySource, sourceWidth, sourceHeight), rop);
+}
+
+/**
+ * The source rectangle of a DIB drawn straight to the device: for a bottom-up bitmap its y counts from the
+ * bottom row.
+ */
+QRectF dibSourceRect(const QImage& source, bool bottomUp, double x, double y, double width, double height)
+{
+    const double top = bottomUp ? source.height() - y - height : y;
+    return QRectF(x, top, width, height);
+}
+
+void Player::setDibToDev(const Params& p)
+{
+    // colorUsage, scanCount, startScan, yDib, xDib, height, width, yDest, xDest, then the bitmap.
+    bool bottomUp = true;
+    const QImage source = decodeDib(p.bytesFrom(9), &bottomUp);
+    if (source.isNull())
+        return;
+    const double height = p.u16(5), width = p.u16(6);
+    const QRectF destRect(pointYx(p, 7), QSizeF(width, height));
+    m_dc.stretchBlt(
+        destRect, &source, dibSourceRect(source, bottomUp, p.s16(4), p.s16(3), width, height), gdi::RopSrcCopy);
+}
+
+void Player::stretchDib(const Params& p)
+{
+    // rop, colorUsage, srcHeight, srcWidth, ySrc, xSrc, destHeight, destWidth, yDest, xDest, then the bitmap.
+    bool bottomUp = true;
+    const QImage source = decodeDib(p.bytesFrom(11), &bottomUp);
+    if (source.isNull())
+        return;
+    const QRectF destRect(pointYx(p, 9), QSizeF(p.s16(8), p.s16(7)));
+    m_dc.stretchBlt(
+        destRect, &source, dibSourceRect(source, bottomUp, p.s16(6), p.s16(5), p.s16(4), p.s16(3)), p.u32(0));
+}
+
+void Player::regionRecord(const Record& record)
+{
+    const Params& p = record.params;
+    const gdi::Region* region = regionAt(p.u16(0));
+    if (!region)
+        return;
+    switch (record.function) {
+    case FillRegion:
+        if (auto brush = m_dc.brushAt(p.u16(1)))
+            m_dc.fillRegion(*region, *brush);
+        break;
+    case FrameRegion:
+        if (auto brush = m_dc.brushAt(p.u16(1)))
+            m_dc.frameRegion(*region, *brush, p.s16(3), p.s16(2));
+        break;
+    case PaintRegion:
+        m_dc.paintRegion(*region);
+        break;
+    case InvertRegion:
+        m_dc.invertRegion(*region);
+        break;
+    case SelectClipRegion:
+        m_dc.setClipRegionLogical(*region, gdi::RgnCopy);
+        break;
+    default:
+        break;
+    }
+}
+
+void Player::play(const Record& record)
+{
+    const Params& p = record.params;
+    switch (record.function) {
+    // --- State -----------------------------------------------------------------------------------------
+    case SaveDc:
+        m_dc.saveDc();
+        break;
+    case RestoreDc:
+        m_dc.restoreDc(p.s16(0));
+        break;
+    case SetMapMode:
+        // The placeable box already fixes where the picture goes; only the two modes that scale the
+        // window into it mean something here.
+        if (p.s16(0) == gdi::MmIsotropic || p.s16(0) == gdi::MmAnisotropic)
+            m_dc.setMapMode(p.s16(0));
+        break;
+    case SetWindowOrg:
+        m_dc.setWindowOrg(p.s16(1), p.s16(0));
+        break;
+    case SetWindowExt:
+        if (p.s16(0) != 0 && p.s16(1) != 0)
+            m_dc.setWindowExt(p.s16(1), p.s16(0));
+        break;
+    case OffsetWindowOrg:
+        m_dc.offsetWindowOrg(p.s16(1), p.s16(0));
+        break;
+    case ScaleWindowExt:
+        m_dc.scaleWindowExt(p.s16(3), p.s16(2), p.s16(1), p.s16(0));
+        break;
+    case SetViewportOrg:
+    case SetViewportExt:
+    case OffsetViewportOrg:
+    case ScaleViewportExt:
+        // The viewport is the picture rectangle the placeable box maps onto; a metafile cannot move it.
+        break;
+    case SetBkMode:
+        m_dc.setBkMode(p.s16(0));
+        break;
+    case SetBkColor:
+        m_dc.setBkColor(colorAt(p, 0));
+        break;
+    case SetTextColor:
+        m_dc.setTextColor(colorAt(p, 0));
+        break;
+    case SetTextAlign:
+        m_dc.setTextAlign(p.u16(0));
+        break;
+    case SetTextCharExtra:
+        m_dc.setTextCharExtra(p.s16(0));
+        break;
+    case SetRop2:
+        m_dc.setRop2(p.s16(0));
+        break;
+    case SetPolyFillMode:
+        m_dc.setPolyFillMode(p.s16(0));
+        break;
+    case SetStretchBltMode:
+        m_dc.setStretchBltMode(p.s16(0));
+        break;
+
+    // --- Objects ---------------------------------------------------------------------------------------
+    case CreatePenIndirect:
+        createPen(p);
+        break;
+    case CreateBrushIndirect:
+        createBrush(p);
+        break;
+    case DibCreatePatternBrush:
+        createPatternBrush(p, true);
+        break;
+    case CreatePatternBrush:
+        createPatternBrush(p, false);
+        break;
+    case CreateFontIndirect:
+        createFont(p);
+        break;
+    case CreatePalette:
+        createPalette(p);
+        break;
+    case CreateRegion:
+        createRegion(p);
+        break;
+    case SelectObject:
+    case SelectPalette:
+        // A region selected this way becomes the clip, as SelectClipRgn would make it.
+        m_dc.selectObject(p.u16(0));
+        break;
+    case DeleteObject:
+        m_dc.deleteObject(p.u16(0));
+        break;
+
+    // --- Clipping --------------------------------------------------------------------------------------
+    case IntersectClipRect:
+        m_dc.intersectClipRect(boxAt(p, 0));
+        break;
+    case ExcludeClipRect:
+        m_dc.excludeClipRect(boxAt(p, 0));
+        break;
+    case OffsetClipRgn:
+        m_dc.offsetClipRegion(p.s16(1), p.s16(0));
+        break;
+    case SelectClipRegion:
+    case FillRegion:
+    case FrameRegion:
+    case PaintRegion:
+    case InvertRegion:
+        regionRecord(record);
+        break;
+
+    // --- Drawing ---------------------------------------------------------------------------------------
+    case MoveTo:
+        m_dc.moveTo(pointYx(p, 0));
+        break;
+    case LineTo:
+        m_dc.lineTo(pointYx(p, 0));
+        break;
+    case Polyline:
+        m_dc.polyline(pointsXy(p, 1, p.u16(0)));
+        break;
+    case Polygon:
+        m_dc.polygon(pointsXy(p, 1, p.u16(0)));
+        break;
+    case PolyPolygon:
+        polyPolygon(p);
+        break;
+    case Rectangle:
+        m_dc.rectangle(boxAt(p, 0));
+        break;
+    case RoundRect:
+        m_dc.roundRect(boxAt(p, 2), p.s16(1), p.s16(0));
+        break;
+    case Ellipse:
+        m_dc.ellipse(boxAt(p, 0));
+        break;
+    case Arc:
+        m_dc.arc(boxAt(p, 4), pointYx(p, 2), pointYx(p, 0));
+        break;
+    case Chord:
+        m_dc.chord(boxAt(p, 4), pointYx(p, 2), pointYx(p, 0));
+        break;
+    case Pie:
+        m_dc.pie(boxAt(p, 4), pointYx(p, 2), pointYx(p, 0));
+        break;
+    case SetPixel:
+        m_dc.setPixel(pointYx(p, 2), colorAt(p, 0));
+        break;
+    case PatBlt: {
+        const QRectF box(pointYx(p, 4), QSizeF(p.s16(3), p.s16(2)));
+        m_dc.stretchBlt(box, nullptr, QRectF(), p.u32(0));
+        break;
+    }
+    case TextOut:
+        textOut(p);
+        break;
+    case ExtTextOut:
+        extTextOut(p);
+        break;
+    case BitBlt:
+    case StretchBlt:
+    case DibBitBlt:
+    case DibStretchBlt:
+        blit(record);
+        break;
+    case StretchDib:
+        stretchDib(p);
+        break;
+    case SetDibToDev:
+        setDibToDev(p);
+        break;
+    default:
+        // Palette animation, flood fills, layout and justification records change nothing we draw.
+        break;
+    }
+}
+
+bool playEmbedded(const QByteArray&, QPainter&, QSize)
+{
+    return false;
+}
+
+} // namespace
+
+void play(platform::ByteView metafile, const PlaceableHeader& placeable, QPainter& painter, QSize target)
+{
+    if (const std::optional<QByteArray> emf = embeddedEmf(metafile)) {
+        // Windows draws such a metafile from the enhanced metafile it carries, which holds more than the
+        // Windows metafile records can say.
+        if (playEmbedded(*emf, painter, target))
+            return;
+    }
+
+    gdi::DeviceContext dc(painter);
+    // Device units are the picture's pixels; the window starts as the placeable box, so the records' own window
+    // origin and extent scale into the picture rectangle.
+    dc.setMapMode(gdi::MmAnisotropic);
+    dc.setWindowOrg(placeable.left, placeable.top);
+    dc.setWindowExt(double(placeable.right) - placeable.left, double(placeable.bottom) - placeable.top);
+    dc.setViewportOrg(0, 0);
+    dc.setViewportExt(target.width(), target.height());
+
+    Player player(dc);
+    RecordReader reader(metafile);
+    Record record;
+    while (reader.next(record))
+        player.play(record);
 }
 
 } // namespace store::wmf

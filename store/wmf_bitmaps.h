@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/bytes.h"
+
+#include <QImage>
+
+#include <cstddef>
+
+/** The bitmaps that metafile records carry, decoded with every size checked against the record's bytes. */
+namespace store::wmf {
+
+/**
+ * A device-independent bitmap (info header, colour table, pixels) at the start of `bytes`. Gives a null image
+ * when the bitmap is damaged, unsupported, or larger than its bytes can describe; never raises.
+ * `bottomUp`, when given, tells whether the rows are stored bottom row first.
+ */
+[[nodiscard]] QImage decodeDib(platform::ByteView bytes, bool* bottomUp = nullptr);
+
+/**
+ * A device-dependent Bitmap16 (type, width, height, bytes per row, planes, bits per pixel) at the start of
+ * `bytes`, its rows beginning at `bitsOffset`. Monochrome bitmaps come back as Format_Mono (0 black, 1 white);
+ * 24- and 32-bit ones in colour; other depths, which need the writer's device palette, as a null image.
+ */
+[[nodiscard]] QImage decodeBitmap16(platform::ByteView bytes, std::size_t bitsOffset = 10);
+
+} // namespace store::wmf
