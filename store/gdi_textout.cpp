@@ -36,7 +36,7 @@ QFont makeFont(const Font& f, double heightPixels, double widthPixels, double dp
     q.setItalic(f.italic);
     q.setUnderline(f.underline);
     q.setStrikeOut(f.strikeOut);
-    q.setKerning(false);
+    q.setKerning(true);
     double em = std::abs(heightPixels);
     if (heightPixels > 0)
         em *= emPerCellHeight(q);
