@@ -1,0 +1,33 @@
+// Feeds arbitrary bytes to the BMP layer: load, decode, write back, and check that what is written back loads
+// again with the same pixels.
+#include "platform/errors.h"
+#include "store/layers.h"
+
+#include <QByteArray>
+#include <QImage>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// Pictures of hundreds of megapixels decode correctly but slowly; above this the fuzzer checks everything else.
+constexpr qint64 kMaxFuzzedPixels = 4'000'000;
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    try {
+        const auto picture = store::loadBmp(bytes);
+        const bool decode = qint64(picture->size().width()) * picture->size().height() <= kMaxFuzzedPixels;
+        if (decode && picture->image().size() != picture->size())
+            std::abort();
+        const auto again = store::loadBmp(picture->encoded());
+        if (again->size() != picture->size() || (decode && again->image() != picture->image()))
+            std::abort(); // a written-back picture must decode to the same pixels
+    } catch (const platform::AppError&) {
+    }
+    return 0;
+}

@@ -1,0 +1,352 @@
+#include "platform/bytes.h"
+#include "platform/errors.h"
+#include "store/bmp_layer.h"
+#include "store/dib.h"
+#include "store/layers.h"
+#include "support/bmp_builder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace store;
+using platform::asBytes;
+using platform::readLe32;
+using testing_support::BmpSpec;
+using testing_support::buildBmp;
+using testing_support::packRows;
+
+namespace {
+
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kGreen = 0xFF00FF00;
+constexpr QRgb kBlue = 0xFF0000FF;
+const std::vector<QRgb> kFour {kRed, kGreen, kBlue, kWhite};
+
+QString errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const platform::AppError& e) {
+        return e.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+QString loadError(const QByteArray& file)
+{
+    return errorOf([&] { (void)loadBmp(file); });
+}
+
+BmpSpec spec(int width, int height, int bitCount, QByteArray pixels, std::uint32_t compression = dib::Rgb)
+{
+    BmpSpec s;
+    s.width = width;
+    s.height = height;
+    s.bitCount = bitCount;
+    s.compression = compression;
+    s.pixels = std::move(pixels);
+    return s;
+}
+
+BmpSpec paletted(BmpSpec s)
+{
+    s.palette = kFour;
+    s.colorsUsed = 4;
+    return s;
+}
+
+/** A 3 x 2 picture of four colours at 24 bits. */
+QByteArray smallBmp()
+{
+    return buildBmp(spec(3, 2, 24, packRows(24, {{0xFF0000, 0x00FF00, 0x0000FF}, {0xFFFFFF, 0, 0xFF0000}})));
+}
+
+TEST(BmpLoad, GivesSizeFormatAndPixels)
+{
+    const auto picture = loadBmp(smallBmp());
+    EXPECT_EQ(picture->format(), PictureFormat::Bmp);
+    EXPECT_EQ(picture->size(), QSize(3, 2));
+    const QImage& image = picture->image();
+    EXPECT_EQ(image.pixel(0, 0), kWhite);
+    EXPECT_EQ(image.pixel(2, 0), kRed);
+    EXPECT_EQ(image.pixel(1, 1), kGreen);
+    EXPECT_EQ(&picture->image(), &image) << "the decoded image is kept";
+}
+
+TEST(BmpLoad, IgnoresWhatFollowsThePixelData)
+{
+    const QByteArray plain = smallBmp();
+    const auto described = loadBmp(plain + "@||@some description");
+    EXPECT_EQ(described->image(), loadBmp(plain)->image());
+    EXPECT_EQ(described->pictureEnd(), plain.size());
+}
+
+TEST(BmpLoad, ColourTableStopsWhereThePixelsStart)
+{
+    // An 8-bit header claiming 256 colours with only four in front of the pixels.
+    BmpSpec s = paletted(spec(2, 1, 8, packRows(8, {{3, 9}})));
+    s.colorsUsed = 0;
+    const auto picture = loadBmp(buildBmp(s));
+    const auto* bmp = dynamic_cast<const BmpPicture*>(picture.get());
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(bmp->header().palette, kFour);
+    EXPECT_EQ(picture->image().pixel(0, 0), kWhite);
+    EXPECT_EQ(picture->image().pixel(1, 0), kBlack);
+}
+
+TEST(BmpLoad, PixelDataMayStartBehindAGap)
+{
+    BmpSpec s = spec(1, 1, 24, packRows(24, {{0x0000FF}}));
+    s.pixelOffset = 100;
+    const QByteArray file = buildBmp(s);
+    const auto picture = loadBmp(file);
+    EXPECT_EQ(picture->image().pixel(0, 0), kBlue);
+    EXPECT_EQ(picture->pictureEnd(), 104);
+}
+
+// Where the picture's own data ends.
+struct EndCase {
+    const char* name;
+    BmpSpec spec;
+    qsizetype appended;
+    qint64 expected;
+};
+
+std::vector<EndCase> endCases()
+{
+    const QByteArray rows = packRows(24, {{1, 2, 3}, {4, 5, 6}}); // 2 rows of 12 bytes
+    BmpSpec declared = spec(3, 2, 24, rows);
+    declared.sizeImage = 20;
+    BmpSpec computed = spec(3, 2, 24, rows);
+    BmpSpec cut = spec(3, 2, 24, rows.left(13));
+    BmpSpec rle = paletted(spec(4, 1, 8,
+        QByteArray::fromHex("0401"
+                            "0001"),
+        dib::Rle8));
+    BmpSpec gap = computed;
+    gap.pixelOffset = 80;
+    return {
+        {"FromTheImageSize", declared, 0, 54 + 20},
+        {"ComputedWithPaddedRows", computed, 0, 54 + 24},
+        {"ComputedWithADescriptionBehind", computed, 30, 54 + 24},
+        {"NeverPastTheEndOfTheFile", cut, 0, 54 + 13},
+        {"RunLengthImageSize", rle, 30, 54 + 16 + 4},
+        {"BehindAGap", gap, 10, 80 + 24},
+    };
+}
+
+class BmpPictureEnd : public testing::TestWithParam<EndCase> { };
+
+TEST_P(BmpPictureEnd, IsThePixelOffsetPlusThePixelDataLength)
+{
+    const QByteArray file = buildBmp(GetParam().spec) + QByteArray(GetParam().appended, '@');
+    EXPECT_EQ(loadBmp(file)->pictureEnd(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BmpPictureEnd, testing::ValuesIn(endCases()),
+    [](const testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
+
+// Written back: a complete BMP file that decodes to the same pixels, for every depth and compression.
+struct RoundTrip {
+    const char* name;
+    BmpSpec spec;
+};
+
+std::vector<RoundTrip> roundTrips()
+{
+    std::vector<RoundTrip> cases {
+        {"OneBit", paletted(spec(9, 2, 1, packRows(1, {{1, 0, 1, 0, 1, 0, 1, 0, 1}, {0, 1, 1, 0, 0, 0, 0, 0, 1}})))},
+        {"FourBit", paletted(spec(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})))},
+        {"EightBit", paletted(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})))},
+        {"SixteenBit", spec(2, 1, 16, packRows(16, {{0x7C00, 0x1234}}))},
+        {"TwentyFourBit", spec(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
+        {"ThirtyTwoBit", spec(2, 1, 32, packRows(32, {{0x11223344, 0x55667788}}))},
+        {"BitFieldsBehindTheHeader", spec(2, 1, 16, packRows(16, {{0xF800, 0x07E0}}), dib::BitFields)},
+        {"AlphaBitFields", spec(1, 1, 32, packRows(32, {{0x00332211}}), dib::AlphaBitFields)},
+        {"RunLengthEight",
+            paletted(spec(4, 2, 8,
+                QByteArray::fromHex("0301"
+                                    "0000"
+                                    "0003020300"
+                                    "00"
+                                    "0001"),
+                dib::Rle8))},
+        {"RunLengthFour",
+            paletted(spec(5, 1, 4,
+                QByteArray::fromHex("0512"
+                                    "0001"),
+                dib::Rle4))},
+        {"CoreHeader", paletted(spec(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})))},
+        {"CoreHeaderTrueColour", spec(2, 1, 24, packRows(24, {{0x123456, 0x654321}}))},
+        {"TopDown", spec(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
+        {"VersionFiveHeader", spec(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
+        {"GapInFrontOfThePixels", paletted(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})))},
+        {"PixelDataCutShort", spec(3, 3, 24, packRows(24, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}).left(20))},
+        {"ImageSizeLargerThanTheData", spec(1, 1, 24, packRows(24, {{0x0000FF}}))},
+    };
+    auto at = [&](const char* name) -> BmpSpec& {
+        for (auto& c : cases)
+            if (std::string_view(c.name) == name)
+                return c.spec;
+        throw std::logic_error(name);
+    };
+    at("BitFieldsBehindTheHeader").masks = {0xF800, 0x07E0, 0x001F, 0};
+    at("AlphaBitFields").masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000};
+    at("CoreHeader").headerSize = 12;
+    at("CoreHeader").palette.resize(16, kBlack);
+    at("CoreHeaderTrueColour").headerSize = 12;
+    at("TopDown").topDown = true;
+    at("VersionFiveHeader").headerSize = 124;
+    at("GapInFrontOfThePixels").pixelOffset = 200;
+    at("ImageSizeLargerThanTheData").sizeImage = 4000;
+    return cases;
+}
+
+class BmpRoundTrip : public testing::TestWithParam<RoundTrip> { };
+
+TEST_P(BmpRoundTrip, EncodedFileDecodesToIdenticalPixels)
+{
+    const auto original = loadBmp(buildBmp(GetParam().spec));
+    const QByteArray written = original->encoded();
+    ASSERT_GE(written.size(), 14);
+    EXPECT_EQ(written.left(2), QByteArray("BM"));
+    EXPECT_EQ(readLe32(asBytes(written), 2), std::uint32_t(written.size())) << "file size field";
+    const auto reread = loadBmp(written);
+    EXPECT_EQ(reread->size(), original->size());
+    EXPECT_EQ(reread->image(), original->image());
+    EXPECT_EQ(reread->pictureEnd(), written.size());
+}
+
+TEST_P(BmpRoundTrip, DescriptionAppendedToTheEncodedFileIsNotTakenForPixels)
+{
+    const auto original = loadBmp(buildBmp(GetParam().spec));
+    const QByteArray written = original->encoded();
+    const auto reread = loadBmp(written + "@||@" + QByteArray(500, '\xAB'));
+    EXPECT_EQ(reread->image(), original->image());
+    EXPECT_EQ(reread->pictureEnd(), written.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, BmpRoundTrip, testing::ValuesIn(roundTrips()),
+    [](const testing::TestParamInfo<RoundTrip>& param) { return std::string(param.param.name); });
+
+TEST(BmpEncoded, CoreHeaderIsWrittenAsTheFortyByteForm)
+{
+    BmpSpec s = paletted(spec(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})));
+    s.headerSize = 12;
+    s.palette.resize(16, kBlack);
+    const QByteArray written = loadBmp(buildBmp(s))->encoded();
+    const auto bytes = asBytes(written);
+    EXPECT_EQ(readLe32(bytes, 14), 40u);
+    EXPECT_EQ(readLe32(bytes, 10), 14u + 40u + 16u * 4u) << "palette widened to 4-byte entries";
+    EXPECT_EQ(written.size(), 14 + 40 + 64 + 8);
+}
+
+TEST(BmpEncoded, UncompressedWritesHeadersTableAndPixelsOnly)
+{
+    BmpSpec s = paletted(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})));
+    s.pixelOffset = 300;
+    const QByteArray file = buildBmp(s) + "@||@text";
+    const QByteArray written = loadBmp(file)->encoded();
+    EXPECT_EQ(written.size(), 14 + 40 + 16 + 8);
+    EXPECT_EQ(written.mid(14, 40 + 16), file.mid(14, 40 + 16));
+    EXPECT_EQ(written.right(8), file.mid(300, 8));
+}
+
+TEST(BmpEncoded, RunLengthKeepsEveryByteBehindTheInfoHeader)
+{
+    // A gap before the pixels and a description block behind them: all kept, the file header made whole.
+    BmpSpec s = paletted(spec(4, 2, 8,
+        QByteArray::fromHex("0301"
+                            "0000"
+                            "0003020300"
+                            "00"
+                            "0001"),
+        dib::Rle8));
+    s.pixelOffset = 90;
+    QByteArray file = buildBmp(s) + "@||@kept too";
+    file[2] = '\x01'; // a wrong file size field
+    const QByteArray written = loadBmp(file)->encoded();
+    EXPECT_EQ(written.size(), file.size());
+    EXPECT_EQ(written.mid(14), file.mid(14));
+    EXPECT_EQ(readLe32(asBytes(written), 2), std::uint32_t(file.size()));
+    EXPECT_EQ(readLe32(asBytes(written), 10), 90u);
+}
+
+// Files that are refused, with the message the user sees.
+QByteArray withField(QByteArray file, int at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        file[at + i] = char((value >> (8 * i)) & 0xFF);
+    return file;
+}
+
+TEST(BmpBadFiles, AreRefusedWithClearMessages)
+{
+    const QByteArray good = smallBmp();
+    const struct {
+        const char* name;
+        QByteArray file;
+        const char* message;
+    } cases[] = {
+        {"empty", {}, "Not a BMP file (no BM signature)"},
+        {"one byte", "B", "Not a BMP file (no BM signature)"},
+        {"other signature", "BA" + good.mid(2), "Not a BMP file (no BM signature)"},
+        {"a JPEG", QByteArray::fromHex("FFD8FFE000104A464946"), "Not a BMP file (no BM signature)"},
+        {"file header cut", good.left(13), "BMP header is truncated"},
+        {"no info header", good.left(14), "BMP header is truncated"},
+        {"info header cut", good.left(40), "BMP header is truncated"},
+        {"offset outside the file", withField(good, 10, 5000),
+            "BMP pixel data offset 5000 lies outside the file (78 bytes)"},
+        {"offset inside the header", withField(good, 10, 20), "BMP pixel data offset 20 lies inside the header"},
+        {"no pixel data", good.left(54), "BMP file has no pixel data"},
+        {"absurd width", withField(good, 18, 0x7FFFFFFF), "BMP picture is too large (2147483647 x 2 pixels)"},
+        {"negative width", withField(good, 18, std::uint32_t(-3)), "BMP width -3 is negative"},
+        {"zero height", withField(good, 22, 0), "BMP picture has no pixels (width 3, height 0)"},
+        {"bit count 7", withField(good, 28, 7), "Unsupported BMP bit count 7"},
+        {"embedded JPEG", withField(good, 30, dib::Jpeg), "BMP pictures with embedded JPEG data are not supported"},
+        {"embedded PNG", withField(good, 30, dib::Png), "BMP pictures with embedded PNG data are not supported"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(loadError(c.file), QString::fromUtf8(c.message)) << c.name;
+}
+
+TEST(BmpBadFiles, TopDownPictureOfMostNegativeHeightIsRefused)
+{
+    EXPECT_EQ(loadError(withField(smallBmp(), 22, 0x80000000)),
+        QStringLiteral("BMP picture is too large (3 x 2147483648 pixels)"));
+}
+
+// Every input the fuzzer once choked on loads cleanly or is refused with an error.
+QString regressionDir()
+{
+    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../fuzz/regressions/bmp");
+}
+
+TEST(BmpRegressions, EachFileLoadsOrIsRefused)
+{
+    const QDir dir(regressionDir());
+    ASSERT_TRUE(dir.exists()) << dir.path().toStdString();
+    const QStringList names = dir.entryList({QStringLiteral("*.bmp")}, QDir::Files);
+    EXPECT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray bytes = file.readAll();
+        try {
+            const auto picture = loadBmp(bytes);
+            EXPECT_EQ(picture->image().size(), picture->size()) << name.toStdString();
+            EXPECT_EQ(loadBmp(picture->encoded())->image(), picture->image()) << name.toStdString();
+        } catch (const platform::AppError& e) {
+            EXPECT_FALSE(e.message().isEmpty()) << name.toStdString();
+        }
+    }
+}
+
+} // namespace
