@@ -428,6 +428,10 @@ void DeviceContext::Impl::paintPicturePath(const QPainterPath& picture, bool fil
         QPen pen = qtPen();
         if (overrideColor)
             pen.setColor(override);
+        // Lines about one pixel wide are drawn whole pixels wide and crisp, as the system draws them; blending
+        // them over two pixel rows would turn black hairlines grey.
+        if (pen.widthF() <= 1.5)
+            painter.setRenderHint(QPainter::Antialiasing, false);
         painter.strokePath(picture, pen);
     }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
