@@ -45,8 +45,11 @@ struct Header {
 
 /**
  * Parses the info header starting at info[0] and the colour table behind it. A 12-byte OS/2 core header is
- * taken as the 40-byte form (its colour table has 3-byte entries). Raises AppError for unsupported or absurd
- * headers, and for images whose decoded size exceeds store::kMaxDecodedBytes.
+ * taken as the 40-byte form (its colour table has 3-byte entries). The colour table has biClrUsed entries, or
+ * 2^bitCount up to 8 bits, cut short where `info` ends; `palette` keeps the first 256 of them, `infoLength`
+ * counts them all. Uncompressed 16- and 32-bit pixels get their implied masks (5-5-5, 8-8-8 with alpha on top).
+ * Raises AppError for truncated, unsupported or absurd headers, and for images whose decoded size exceeds
+ * store::kMaxDecodedBytes; nothing is allocated for them.
  */
 [[nodiscard]] Header parseHeader(ByteView info);
 
@@ -56,10 +59,12 @@ struct Header {
  */
 [[nodiscard]] std::size_t pixelDataLength(const Header& header, std::size_t available);
 
-/** Bytes in one stored row of uncompressed pixels (padded to 4 bytes); saturates instead of overflowing. */
+/** Bytes in one stored row of uncompressed pixels, padded to 4 bytes. */
 [[nodiscard]] std::size_t rowStride(const Header& header);
 
-/** Width * height * bitCount / 8 with rows padded to 4 bytes: the pixel data an uncompressed bitmap needs. */
+/**
+ * The pixel data an uncompressed bitmap needs: rowStride() times the height; saturates instead of overflowing.
+ */
 [[nodiscard]] std::size_t fullPixelDataLength(const Header& header);
 
 struct DecodeOptions {

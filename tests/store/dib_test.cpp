@@ -268,17 +268,6 @@ TEST(DibMissingData, LeavesTheRestBlack)
     EXPECT_EQ(pixelsOf(decodeDib(buildDib(spec(2, 1, 24, {})))), (std::vector<QRgb> {kBlack, kBlack}));
 }
 
-TEST(DibPixelDataLength, FromTheImageSizeOrWidthHeightAndBitCount)
-{
-    dib::Header header = dib::parseHeader(asBytes(buildDib(spec(3, 5, 24, {})))); // rows of 9 bytes, padded to 12
-    EXPECT_EQ(dib::pixelDataLength(header, 1000), 60u);
-    EXPECT_EQ(dib::pixelDataLength(header, 50), 50u);
-    header.sizeImage = 7;
-    EXPECT_EQ(dib::pixelDataLength(header, 1000), 7u);
-    header = dib::parseHeader(asBytes(buildDib(spec(9, 2, 1, {})))); // 9 bits round up to a 4-byte row
-    EXPECT_EQ(dib::pixelDataLength(header, 1000), 8u);
-}
-
 // Run-length escapes: end of line, end of bitmap, delta, absolute runs with word padding.
 std::vector<QRgb> rle8(int width, int height, const char* hex)
 {
