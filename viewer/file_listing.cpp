@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -58,6 +61,65 @@ QString foldAll(QStringView text)
         folded[i] = QChar(fold(text[i].unicode()));
     return folded;
 }
+
+/** Bytes in the UTF-8 sequence that starts with `lead` (1 for a stray continuation byte). */
+qsizetype utf8Length(unsigned char lead)
+{
+    if (lead < 0xC0)
+        return 1;
+    if (lead < 0xE0)
+        return 2;
+    return lead < 0xF0 ? 3 : 4;
+}
+
+/**
+ * The same matching straight on a UTF-8 file name, for a pattern of ASCII characters already in lower case:
+ * no name needs decoding before it is known to match. "?" and "*" step over whole characters.
+ */
+bool matchAsciiPattern(std::string_view name, std::string_view pattern)
+{
+    const auto len = static_cast<qsizetype>(name.size());
+    const auto plen = static_cast<qsizetype>(pattern.size());
+    qsizetype n = 0;
+    qsizetype p = 0;
+    qsizetype starP = -1;
+    qsizetype starN = 0;
+    while (n < len) {
+        const auto c = static_cast<unsigned char>(name[static_cast<std::size_t>(n)]);
+        const char pc = p < plen ? pattern[static_cast<std::size_t>(p)] : '\0';
+        if (pc == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < plen && pc == '?') {
+            ++p;
+            n += utf8Length(c);
+        } else if (p < plen && c < 0x80 && pc == ((c >= 'A' && c <= 'Z') ? c + 32 : c)) {
+            ++p;
+            ++n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            starN += utf8Length(static_cast<unsigned char>(name[static_cast<std::size_t>(starN)]));
+            n = starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < plen && pattern[static_cast<std::size_t>(p)] == '*')
+        ++p;
+    return p == plen;
+}
+
+/** One pattern of a mask, folded, with a byte form when it is plain ASCII. */
+struct MaskPattern {
+    QString folded;
+    std::string ascii;
+    bool isAscii = false;
+
+    [[nodiscard]] bool matches(std::string_view utf8Name) const
+    {
+        return isAscii ? matchAsciiPattern(utf8Name, ascii) : matchFolded(QFile::decodeName(utf8Name.data()), folded);
+    }
+};
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -135,9 +197,18 @@ bool matchesWildcard(QStringView name, QStringView pattern)
 
 QStringList listPictureFiles(const QString& directory, const QString& mask, const QLocale& locale)
 {
-    std::vector<QString> patterns;
-    for (const QStringView pattern : QStringView(mask).split(u';', Qt::SkipEmptyParts))
-        patterns.push_back(foldAll(pattern));
+    std::vector<MaskPattern> patterns;
+    for (const QStringView pattern : QStringView(mask).split(u';', Qt::SkipEmptyParts)) {
+        MaskPattern compiled {foldAll(pattern), {}, true};
+        for (const QChar c : compiled.folded) {
+            if (c.unicode() >= 0x80) {
+                compiled.isAscii = false;
+                break;
+            }
+            compiled.ascii.push_back(static_cast<char>(c.unicode()));
+        }
+        patterns.push_back(std::move(compiled));
+    }
 
     const DirHandle dir = openDirectory(directory);
     std::vector<QString> names;
@@ -145,36 +216,36 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
     while (const dirent* entry = ::readdir(dir.get())) {
         if (entry->d_name[0] == '.')
             continue; // hidden, and "." and ".."
-        QString name = QFile::decodeName(entry->d_name);
+        const std::string_view name(entry->d_name);
         const bool wanted = std::any_of(
-            patterns.begin(), patterns.end(), [&](const QString& pattern) { return matchFolded(name, pattern); });
+            patterns.begin(), patterns.end(), [&](const MaskPattern& pattern) { return pattern.matches(name); });
         if (wanted && isRegularFile(dir.get(), entry))
-            names.push_back(std::move(name));
+            names.push_back(QFile::decodeName(entry->d_name));
         errno = 0;
     }
     if (errno != 0)
         throw platform::IoError(errno, directory);
 
-    // One sort on precomputed collation keys; names equal but for case keep a fixed order.
+    // One sort on precomputed collation keys (of indices, so only integers move); names equal but for case
+    // keep a fixed order.
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    struct Keyed {
-        QCollatorSortKey key;
-        const QString* name;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(names.size());
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(names.size());
     for (const QString& name : names)
-        keyed.push_back({collator.sortKey(name), &name});
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        const int order = a.key.compare(b.key);
-        return order != 0 ? order < 0 : *a.name < *b.name;
+        keys.push_back(collator.sortKey(name));
+    std::vector<std::uint32_t> order(names.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int byKey = keys[a].compare(keys[b]);
+        return byKey != 0 ? byKey < 0 : names[a] < names[b];
     });
 
     QStringList sorted;
-    sorted.reserve(static_cast<qsizetype>(keyed.size()));
-    for (const Keyed& k : keyed)
-        sorted.push_back(*k.name);
+    sorted.reserve(static_cast<qsizetype>(order.size()));
+    for (const std::uint32_t i : order)
+        sorted.push_back(std::move(names[i]));
     return sorted;
 }
 
