@@ -35,6 +35,8 @@ TFFotka::TFFotka()
     m_scrollArea->setWidget(Image11);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The window takes exactly the picture's size, however small; scroll bars impose no minimum.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
     layout->addWidget(m_scrollArea);
 
     auto& router = platform::KeyRouter::instance();

@@ -1,0 +1,234 @@
+#include "windows_fixture.h"
+
+#include "platform/errors.h"
+#include "viewer/file_listing.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+using testing_support::WindowsTest;
+using Kind = platform::DialogRecord::Kind;
+
+namespace {
+
+class FileListTest : public WindowsTest {
+protected:
+    /** A directory of `names` (JPEG pictures) opened in the file list. */
+    void openPictures(const QStringList& names)
+    {
+        for (const QString& name : names)
+            writePicture(name);
+        openDirectory(pictureDir());
+    }
+
+    [[nodiscard]] viewer::FileListBox* list() const { return FPliki->FLBox1; }
+    [[nodiscard]] QString counter() const { return FMain->lblNa_pliku->text(); }
+};
+
+} // namespace
+
+TEST_F(FileListTest, ListsOnlyPictureFilesOfAnyCaseAndNothingElse)
+{
+    openPictures({u"c.jpg"_qs, u"B.bmp"_qs, u"a.jpg"_qs, u"PHOTO.JPG"_qs, u"z.wmf"_qs, u"d.emf"_qs, u"e.jpeg"_qs});
+    m_pictures.write(u".hidden.jpg"_qs, "x");
+    m_pictures.write(u"notes.txt"_qs, "x");
+    QDir(pictureDir()).mkdir(u"sub.jpg"_qs);
+    list()->readList();
+    // The order itself is the listing's (its own tests pin the collation); here: what is listed.
+    QStringList listed = list()->entries();
+    listed.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(listed,
+        (QStringList {u"a.jpg"_qs, u"B.bmp"_qs, u"c.jpg"_qs, u"d.emf"_qs, u"e.jpeg"_qs, u"PHOTO.JPG"_qs, u"z.wmf"_qs}));
+    EXPECT_EQ(list()->selectedIndex(), -1);
+    EXPECT_EQ(FPliki->Edit1->text(), viewer::kDefaultMask);
+}
+
+TEST_F(FileListTest, OpeningADirectoryMakesItTheWorkingDirectoryAndPlacesTheWindow)
+{
+    openPictures({u"a.jpg"_qs});
+    EXPECT_EQ(QDir::currentPath(), pictureDir());
+    EXPECT_EQ(list()->directory(), pictureDir());
+    const QRect main = FMain->frameGeometry();
+    EXPECT_EQ(FPliki->x(), main.left() + main.width() - FPliki->frameGeometry().width() - 12);
+    EXPECT_EQ(FPliki->y(), main.top() + main.height() - FPliki->frameGeometry().height() - 60);
+}
+
+TEST_F(FileListTest, OpeningTheOpenDirectoryAgainDoesNotReadTheList)
+{
+    openPictures({u"a.jpg"_qs});
+    writePicture(u"b.jpg"_qs);
+    FPliki->close();
+    openDirectory(pictureDir());
+    EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_qs});
+    EXPECT_TRUE(FPliki->isVisible());
+}
+
+TEST_F(FileListTest, SetListPathSelectsAFileByNameWithoutShowingIt)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    list()->SetListPath(u"B.JPG"_qs);
+    EXPECT_EQ(list()->selectedIndex(), 1);
+    EXPECT_EQ(FPliki->Edit1->text(), u"b.jpg");
+    EXPECT_FALSE(FFotka->isVisible());
+    list()->SetListPath(pictureDir() + u"/c.jpg"_qs);
+    EXPECT_EQ(list()->selectedIndex(), 2);
+}
+
+TEST_F(FileListTest, SetListPathWithAFileOutsideTheMaskListsOnlyThatFile)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
+    m_pictures.write(u"notes.txt"_qs, "x");
+    list()->SetListPath(u"notes.txt"_qs);
+    EXPECT_EQ(list()->entries(), QStringList {u"notes.txt"_qs});
+    EXPECT_EQ(list()->mask(), u"notes.txt");
+    EXPECT_EQ(list()->selectedIndex(), 0);
+}
+
+TEST_F(FileListTest, SetListPathWithWildcardsChangesTheMask)
+{
+    openPictures({u"a.jpg"_qs, u"b.bmp"_qs, u"ab.jpg"_qs});
+    list()->SetListPath(u"a?.JPG"_qs);
+    EXPECT_EQ(list()->entries(), QStringList {u"ab.jpg"_qs});
+    EXPECT_EQ(FPliki->Edit1->text(), u"a?.JPG");
+}
+
+TEST_F(FileListTest, SetListPathOpensASubdirectoryNamedBare)
+{
+    openPictures({u"a.jpg"_qs});
+    QDir(pictureDir()).mkdir(u"inner"_qs);
+    m_pictures.write(u"inner/x.jpg"_qs, "x");
+    list()->SetListPath(u"inner"_qs);
+    EXPECT_EQ(list()->directory(), pictureDir() + u"/inner"_qs);
+    EXPECT_EQ(list()->entries(), QStringList {u"x.jpg"_qs});
+    EXPECT_EQ(QDir::currentPath(), pictureDir() + u"/inner"_qs);
+}
+
+TEST_F(FileListTest, SetListPathWithANameThatIsNeitherFileNorDirectoryFailsAndChangesNothing)
+{
+    openPictures({u"a.jpg"_qs});
+    list()->selectIndex(0);
+    EXPECT_THROW(list()->SetListPath(u"missing"_qs), platform::IoError);
+    EXPECT_THROW(list()->SetListPath(u"/nowhere/at/all"_qs), platform::IoError);
+    EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_qs});
+    EXPECT_EQ(list()->selectedIndex(), 0);
+    EXPECT_EQ(list()->directory(), pictureDir());
+}
+
+TEST_F(FileListTest, NextAndPreviousStopAtTheEnds)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    // With nothing selected, previous does nothing and next shows the first picture.
+    FMain->mnuPoprzedni->trigger();
+    EXPECT_EQ(list()->selectedIndex(), -1);
+    EXPECT_FALSE(FFotka->isVisible());
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(list()->selectedIndex(), 0);
+    EXPECT_EQ(counter(), u"1 / 3");
+    EXPECT_TRUE(FFotka->isVisible());
+    FMain->mnuPoprzedni->trigger();
+    EXPECT_EQ(list()->selectedIndex(), 0);
+    FMain->BitKolejny->click();
+    FMain->pupNastepny->trigger();
+    EXPECT_EQ(counter(), u"3 / 3");
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(list()->selectedIndex(), 2);
+    EXPECT_EQ(FPliki->CurrentName, u"c.jpg");
+    FMain->BitPoprzedni->click();
+    EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+    EXPECT_EQ(counter(), u"2 / 3");
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
+}
+
+TEST_F(FileListTest, PreviousStopsARunningShowAndNextDoesNot)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    FMain->mnuNastepny->trigger();
+    FPliki->Timer11->start(100000);
+    FMain->mnuNastepny->trigger();
+    EXPECT_TRUE(FPliki->Timer11->isActive());
+    FMain->mnuPoprzedni->trigger();
+    EXPECT_FALSE(FPliki->Timer11->isActive());
+}
+
+TEST_F(FileListTest, AnEmptyDirectoryHasNothingToStepThrough)
+{
+    openPictures({});
+    FMain->mnuNastepny->trigger();
+    FMain->mnuPoprzedni->trigger();
+    EXPECT_FALSE(FFotka->isVisible());
+    FPliki->FormActivate();
+    EXPECT_EQ(counter(), u"0 / 0");
+}
+
+TEST_F(FileListTest, ActivatingTheWindowUpdatesTheCounterAndTheShowEnd)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs, u"d.jpg"_qs});
+    FPliki->activateWindow();
+    QTRY_COMPARE(counter(), u"0 / 4");
+    EXPECT_EQ(FPliki->LastIndex, 3);
+    EXPECT_EQ(ShowEndIndex, 3);
+}
+
+TEST_F(FileListTest, AmpersandAndParenthesisStepBackAndForward)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_ParenLeft, Qt::ShiftModifier);
+    EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
+    QTest::keyClick(list(), Qt::Key_ParenLeft, Qt::ShiftModifier);
+    EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+    QTest::keyClick(list(), Qt::Key_Ampersand, Qt::ShiftModifier);
+    EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
+    EXPECT_EQ(list()->selectedIndex(), 0);
+}
+
+TEST_F(FileListTest, TypingALetterSelectsAndShowsTheFirstEntryStartingWithIt)
+{
+    openPictures({u"apple.jpg"_qs, u"banana.jpg"_qs, u"cherry.jpg"_qs});
+    list()->setFocus();
+    QTest::keyClicks(list(), u"c"_qs);
+    EXPECT_EQ(list()->selectedIndex(), 2);
+    EXPECT_EQ(FPliki->CurrentName, u"cherry.jpg");
+    EXPECT_TRUE(FFotka->isVisible());
+    QTest::keyClick(list(), Qt::Key_Up);
+    EXPECT_EQ(FPliki->CurrentName, u"banana.jpg");
+}
+
+TEST_F(FileListTest, ClickingAnEntryShowsItAndClickingItAgainShowsItAgain)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
+    const QRect second = list()->visualRect(list()->model()->index(1, 0));
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+    state().lblPlik->setText(u"elsewhere"_qs);
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(state().lblPlik->text(), pictureDir() + u"/b.jpg"_qs);
+}
+
+TEST_F(FileListTest, ShowingAPictureSetsTheDelayFromTheConfiguredOneAndNotesTheNextName)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
+    state().lblSpin->setText(u"7"_qs);
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(FMain->SpinEdit1->value(), 7);
+    EXPECT_EQ(FPliki->NextName, u"b.jpg");
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(FPliki->NextName, u"a.jpg");
+    // Showing the same entry again does not prepare again: the edit already holds its name.
+    state().lblSpin->setText(u"9"_qs);
+    FPliki->ShowCurrentPicture();
+    EXPECT_EQ(FMain->SpinEdit1->value(), 7);
+}
+
+TEST_F(FileListTest, ABadConfiguredDelayIsReportedAndThePictureStillShows)
+{
+    openPictures({u"a.jpg"_qs});
+    state().lblSpin->setText(u"abc"_qs);
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"'abc' is not a valid integer value."_qs});
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
+    EXPECT_TRUE(FFotka->isVisible());
+}

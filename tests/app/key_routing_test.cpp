@@ -1,0 +1,128 @@
+#include "windows_fixture.h"
+
+#include "platform/key_router.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QSignalSpy>
+#include <QTest>
+
+using testing_support::WindowsTest;
+using Kind = platform::DialogRecord::Kind;
+
+namespace {
+
+class KeyRoutingTest : public WindowsTest {
+protected:
+    void SetUp() override
+    {
+        WindowsTest::SetUp();
+        writePicture(u"a.jpg"_qs, QSize(10, 10), Qt::red, u"opis"_qs);
+        writePicture(u"b.jpg"_qs);
+        FMain->show();
+        openDirectory(pictureDir());
+    }
+
+    /** Sends the key to the focused control of `window`, as typing there would. */
+    static void press(QWidget* window, QKeyCombination key)
+    {
+        window->activateWindow();
+        QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    }
+};
+
+} // namespace
+
+TEST_F(KeyRoutingTest, CtrlNInTheFileListShowsTheNextPicture)
+{
+    FPliki->FLBox1->setFocus();
+    press(FPliki, Qt::CTRL | Qt::Key_N);
+    EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
+    press(FPliki, Qt::CTRL | Qt::Key_N);
+    EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+    press(FPliki, Qt::CTRL | Qt::Key_P);
+    EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
+}
+
+TEST_F(KeyRoutingTest, CtrlZInTheDescriptionFieldSavesInsteadOfUndoing)
+{
+    FMain->mnuNastepny->trigger();
+    QSignalSpy saves(FMain->pupZapiszOpis, &QAction::triggered);
+    QSignalSpy menuSaves(FMain->mnuZapis, &QAction::triggered);
+    FPismo->Memo1->setFocus();
+    QTest::keyClicks(FPismo->Memo1, u"xyz"_qs);
+    const QString typed = memoText();
+    QTest::keyClick(FPismo->Memo1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(saves.count(), 1);
+    EXPECT_EQ(menuSaves.count(), 0);
+    EXPECT_EQ(memoText(), typed);
+}
+
+TEST_F(KeyRoutingTest, CtrlXInTheDescriptionFieldEndsTheProgram)
+{
+    FMain->mnuNastepny->trigger();
+    FPismo->Memo1->selectAll();
+    QTest::keyClick(FPismo->Memo1, Qt::Key_X, Qt::ControlModifier);
+    QTRY_VERIFY(m_main.isNull());
+}
+
+TEST_F(KeyRoutingTest, CtrlDWorksInTheViewerWindowsButNotInTheSearchWindow)
+{
+    QTest::keyClick(FPliki->FLBox1, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(dialogTexts(Kind::Folder).size(), 1);
+    QTest::keyClick(FSzukaAll, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(dialogTexts(Kind::Folder).size(), 1);
+}
+
+TEST_F(KeyRoutingTest, TheSearchWindowsKeysReachTheMainMenu)
+{
+    QSignalSpy help(FMain->mnuFAQ, &QAction::triggered);
+    QTest::keyClick(FSzukaAll, Qt::Key_F1);
+    EXPECT_EQ(help.count(), 1);
+    QTest::keyClick(FSzukaAll, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
+}
+
+TEST_F(KeyRoutingTest, TheMainMenuIsOutOfReachWhileAModalWindowIsUp)
+{
+    QSignalSpy help(FMain->mnuFAQ, &QAction::triggered);
+    QDialog modal;
+    modal.setWindowModality(Qt::ApplicationModal);
+    modal.show();
+    QTest::keyClick(&modal, Qt::Key_F1);
+    EXPECT_EQ(help.count(), 0);
+    modal.hide();
+    FMain->setEnabled(false);
+    QTest::keyClick(FSzukaAll, Qt::Key_F1);
+    EXPECT_EQ(help.count(), 0);
+    FMain->setEnabled(true);
+    QTest::keyClick(FSzukaAll, Qt::Key_F1);
+    EXPECT_EQ(help.count(), 1);
+}
+
+TEST_F(KeyRoutingTest, ThePopupMenuComesBeforeTheMenuBar)
+{
+    QSignalSpy popup(FMain->pupKoniec, &QAction::triggered);
+    QSignalSpy bar(FMain->mnuAuto, &QAction::triggered);
+    QSignalSpy popupAuto(FMain->pupAuto, &QAction::triggered);
+    QTest::keyClick(FFotka, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(popupAuto.count(), 1);
+    // The pop-up item forwards to the show's one handler, reached through its menu item, once.
+    EXPECT_EQ(bar.count(), 1);
+    // F1 is only in the main menu, so it is found there from every viewer window.
+    EXPECT_EQ(platform::KeyRouter::instance().route(FPismo->Memo1, QKeySequence(Qt::Key_F1)), FMain->mnuFAQ);
+    EXPECT_EQ(
+        platform::KeyRouter::instance().route(FPismo->Memo1, QKeySequence(Qt::CTRL | Qt::Key_K)), FMain->pupKasujOpis);
+    EXPECT_EQ(platform::KeyRouter::instance().route(FSzukaAll, QKeySequence(Qt::CTRL | Qt::Key_K)), FMain->mnuKasuj);
+    EXPECT_EQ(popup.count(), 0);
+}
+
+TEST_F(KeyRoutingTest, KeysWithoutAMenuItemReachTheControl)
+{
+    FMain->mnuNastepny->trigger();
+    FPismo->Memo1->clear();
+    QTest::sendKeyEvent(QTest::Click, FPismo->Memo1, Qt::Key_unknown, u"ą"_qs, Qt::NoModifier);
+    QTest::keyClicks(FPismo->Memo1, u"b"_qs);
+    EXPECT_EQ(memoText(), u"ąb");
+}

@@ -1,0 +1,295 @@
+#include "windows_fixture.h"
+
+#include "settings/settings_file.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTest>
+
+using testing_support::WindowsTest;
+using Kind = platform::DialogRecord::Kind;
+
+namespace {
+
+struct MenuRow {
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+};
+
+/** The captions of `menu`'s items in order, separators as "-", each with its shortcut after a tab. */
+QStringList itemsOf(const QWidget* menu)
+{
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            items << QStringLiteral("-");
+        else
+            items << action->objectName() + u'|' + action->text() + u'|' + action->shortcut().toString();
+    }
+    return items;
+}
+
+QStringList expected(std::initializer_list<MenuRow> rows)
+{
+    QStringList items;
+    for (const MenuRow& row : rows) {
+        if (QString::fromUtf8(row.name) == u"-")
+            items << QStringLiteral("-");
+        else
+            items << QString::fromUtf8(row.name) + u'|' + QString::fromUtf8(row.caption) + u'|'
+                    + QString::fromUtf8(row.shortcut);
+    }
+    return items;
+}
+
+} // namespace
+
+TEST_F(WindowsTest, StartUpCreatesSixHiddenWindowsReachableByName)
+{
+    ASSERT_TRUE(FMain && FFotka && FPismo && FPliki && FSzukaAll && Fhelp);
+    for (QWidget* window : std::initializer_list<QWidget*> {FMain, FFotka, FPismo, FPliki, FSzukaAll, Fhelp})
+        EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
+    EXPECT_EQ(FMain->windowTitle(), u"Zelkavio wer. 3.0");
+    EXPECT_TRUE(FMain->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(FPliki->windowTitle(), u"Pliki katalogu");
+    EXPECT_TRUE(FPliki->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(FPismo->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(FFotka->windowTitle().isEmpty());
+}
+
+TEST_F(WindowsTest, ViewerStateStartsWithItsInitialTexts)
+{
+    const std::vector<std::pair<QLabel*, QString>> fields {
+        {state().lblDir, u"lblDir"_qs},
+        {state().lblPlik, u"lblPlik"_qs},
+        {state().lblKasuj, u"lblKasuj"_qs},
+        {state().lblSpin, u"002"_qs},
+        {state().lblCzas2, u"lblCzas2"_qs},
+        {state().lblLewa, u"010"_qs},
+        {state().lblTop, u"632"_qs},
+        {state().lblSzer, u"630"_qs},
+        {state().lblWys, u"122"_qs},
+        {state().lblLewaFotka, u"010"_qs},
+        {state().lblTopFotka, u"020"_qs},
+    };
+    for (const auto& [label, text] : fields)
+        EXPECT_EQ(label->text(), text) << label->objectName().toStdString();
+    EXPECT_EQ(state().pnlKolor->palette().color(QPalette::Window), QColor(Qt::black));
+    EXPECT_EQ(state().pnlKolor->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_TRUE(state().pnlKolor->font().bold());
+}
+
+TEST_F(WindowsTest, BottomPanelHoldsItsControlsWithCaptionsAndTooltips)
+{
+    EXPECT_EQ(FMain->pnlDolny->height(), 41);
+    EXPECT_EQ(FMain->lblKatalog->text(), u"brak");
+    EXPECT_EQ(FMain->lblNa_pliku->text(), u"00");
+    EXPECT_EQ(FMain->SpinEdit1->value(), 3);
+    EXPECT_FALSE(FMain->CheckRepetuj->isChecked());
+    EXPECT_EQ(FMain->CheckRepetuj->text(), u"Powtarzaj");
+    EXPECT_EQ(FMain->SB1->minimum(), 0);
+    EXPECT_EQ(FMain->SB1->maximum(), 65535);
+    EXPECT_EQ(FMain->SB1->value(), 32723);
+    EXPECT_EQ(FMain->SB1->singleStep(), 10);
+
+    const std::vector<std::tuple<QWidget*, int, QString>> placed {
+        {FMain->StaticText1, 8, u""_qs},
+        {FMain->lblKatalog, 64, u""_qs},
+        {FMain->StaticText2, 192, u""_qs},
+        {FMain->lblNa_pliku, 272, u""_qs},
+        {FMain->BitPoprzedni, 344, u"Pokaz poprzedniego obrazu"_qs},
+        {FMain->BitKolejny, 376, u"Pokaz następnego obrazy"_qs},
+        {FMain->BitAuto, 408, u"Uruchamia automatyczny pokaz"_qs},
+        {FMain->BitStop, 440, u"Zatrzymuje automatyczny pokaz"_qs},
+        {FMain->StaticText4, 496, u""_qs},
+        {FMain->SpinEdit1, 584, u""_qs},
+        {FMain->CheckRepetuj, 664, u"Powtarza pokaz od poczatku katalogu"_qs},
+        {FMain->StaticText3, 808, u""_qs},
+        {FMain->SB1, 880, u""_qs},
+    };
+    for (const auto& [control, x, tooltip] : placed) {
+        EXPECT_EQ(control->x(), x) << control->objectName().toStdString();
+        EXPECT_EQ(control->toolTip(), tooltip) << control->objectName().toStdString();
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
+    }
+    EXPECT_EQ(FMain->StaticText2->text(), u"Plików/Plik:");
+    EXPECT_EQ(FMain->StaticText3->text(), u"Siła głosu:");
+    for (QPushButton* button : {FMain->BitPoprzedni, FMain->BitKolejny, FMain->BitAuto, FMain->BitStop}) {
+        EXPECT_EQ(button->size(), QSize(28, 28));
+        EXPECT_FALSE(button->icon().isNull());
+        // The glyph has a transparent background and a disabled form of its own.
+        const QImage normal = button->icon().pixmap(button->iconSize()).toImage();
+        const QImage disabled = button->icon().pixmap(button->iconSize(), QIcon::Disabled).toImage();
+        EXPECT_EQ(qAlpha(normal.pixel(0, 0)), 0);
+        EXPECT_NE(normal, disabled);
+    }
+}
+
+TEST_F(WindowsTest, MainMenuHasEveryItemInOrderWithCaptionsAndShortcuts)
+{
+    EXPECT_EQ(itemsOf(FMain->MainMenu1),
+        expected({{"mnuKatalog", "&Katalog", ""}, {"mnuEdycja", "&Edycja", ""}, {"mnuUstaw", "&Ustawienia", ""},
+            {"mnuPomoc", "&Pomoc", ""}, {"mnuKoniec", "&Koniec", "Ctrl+X"}}));
+    EXPECT_EQ(itemsOf(FMain->mnuEdycja),
+        expected({{"mnuPoprzedni", "Poprzedni obraz", "Ctrl+P"}, {"mnuNastepny", "Następny obraz", "Ctrl+N"},
+            {"mnuAuto", "Automatyczny pokaz obrazów", "Ctrl+A"}, {"mnuStop", "Zatrzymanie (STOP) pokazu", "F10"},
+            {"-", "", ""}, {"mnuPokazOpis", "Pokaż pole opisów", ""}, {"mnuUkryjOapisy", "Ukryj  pole opisów", ""},
+            {"-", "", ""}, {"mnuZapis", "Zapis opisu", "Ctrl+Z"}, {"mnuKasuj", "Kasuj opis", "Ctrl+K"},
+            {"mnuPodkatalog", "Podkatalog", ""}, {"-", "", ""}, {"mnuSzuka", "Znajdź &Frazę", "Ctrl+F"}}));
+    EXPECT_FALSE(FMain->mnuPodkatalog->isVisible());
+    EXPECT_EQ(itemsOf(FMain->mnuUstaw),
+        expected({{"mnuKolor_Ekranu", "Kolor ekranu", ""}, {"mnuKolor", "Kolor pola opisów", ""},
+            {"mnuFonty", "Fonty (czcionka) opisów", ""}, {"mnuLitery", "Kolor fontów dolnego panela", ""},
+            {"-", "", ""}, {"mnuZapisSetup", "Zapis ustawień", ""}}));
+    EXPECT_EQ(itemsOf(FMain->mnuPomoc),
+        expected({{"mnuFAQ", "Wskazówki dla obsługi programu", "F1"}, {"mnuAutor", "Autor programu", ""}}));
+}
+
+TEST_F(WindowsTest, PopupMenuHasEveryItemInOrderWithCaptionsAndShortcuts)
+{
+    EXPECT_EQ(itemsOf(FMain->PopupMenu1),
+        expected({{"pupKatalog", "Katalog", "Ctrl+D"}, {"-", "", ""}, {"pupSzuka", "Znajdź frazę", "Ctrl+F"},
+            {"-", "", ""}, {"pupPoprzedni", "Pokaz poprzedniego obrazu", "Ctrl+P"},
+            {"pupNastepny", "Pokaz następnego obrazu", "Ctrl+N"}, {"pupAuto", "Automatyczny pokaz obrazów", "Ctrl+A"},
+            {"pupStop", "Zatrzymanie (STOP) pokazu", "F10"}, {"-", "", ""}, {"pupKasujOpis", "Kasuj opis", "Ctrl+K"},
+            {"pupZapiszOpis", "Zapisz opis", "Ctrl+Z"}, {"-", "", ""}, {"pupPokazNapisy", "Pokaż pole opisów", ""},
+            {"pupUkryjNapisy", "Ukryj pole opisów", ""}, {"-", "", ""}, {"pupUndo", "Cofnij zmiany tekstu", ""},
+            {"pupCopy", "Kopiuj do schowka", ""}, {"pupCut", "Wytnij do schowka", ""}, {"pupPaste", "Wstaw tekst", ""},
+            {"-", "", ""}, {"pupKoniec", "Koniec", "Ctrl+X"}}));
+}
+
+TEST_F(WindowsTest, ShowingTheMainWindowOpensTheRememberedDirectoryWhenItExists)
+{
+    writePicture(u"a.jpg"_qs);
+    state().lblDir->setText(pictureDir());
+    FMain->show();
+    EXPECT_TRUE(FPliki->isVisible());
+    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_qs});
+    EXPECT_EQ(FMain->lblKatalog->text(), QDir(pictureDir()).dirName());
+}
+
+TEST_F(WindowsTest, ARememberedDirectoryThatIsGoneIsSilentlyNotOpened)
+{
+    state().lblDir->setText(pictureDir() + u"/deleted"_qs);
+    FMain->show();
+    EXPECT_FALSE(FPliki->isVisible());
+    EXPECT_EQ(FMain->lblKatalog->text(), u"brak");
+    EXPECT_TRUE(m_dialogs->records().empty());
+}
+
+TEST_F(WindowsTest, ChoosingADirectoryOpensItAndPreselectsItNextTime)
+{
+    writePicture(u"b.jpg"_qs);
+    m_dialogs->queue(pictureDir());
+    FMain->mnuKatalog->trigger();
+    EXPECT_EQ(m_dialogs->lastPreselect(), QString());
+    EXPECT_EQ(state().lblDir->text(), pictureDir());
+    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"b.jpg"_qs});
+    EXPECT_EQ(QDir::currentPath(), pictureDir());
+    EXPECT_TRUE(FPliki->isVisible());
+
+    m_dialogs->queue(std::monostate {});
+    FMain->pupKatalog->trigger();
+    EXPECT_EQ(m_dialogs->lastPreselect(), pictureDir());
+    EXPECT_EQ(state().lblDir->text(), pictureDir());
+}
+
+TEST_F(WindowsTest, CancellingTheChooserChangesNothing)
+{
+    FMain->mnuKatalog->trigger();
+    EXPECT_EQ(dialogTexts(Kind::Folder).size(), 1);
+    EXPECT_EQ(state().lblDir->text(), u"lblDir");
+    EXPECT_FALSE(FPliki->isVisible());
+}
+
+TEST_F(WindowsTest, ChoosingTheRootLeavesTheDirectoryNameEmpty)
+{
+    m_dialogs->queue(u"/"_qs);
+    FMain->mnuKatalog->trigger();
+    EXPECT_EQ(FPliki->FLBox1->directory(), u"/");
+    EXPECT_EQ(FMain->lblKatalog->text(), QString());
+}
+
+TEST_F(WindowsTest, AuthorCreditNamesTheTeamAndTheWebAddress)
+{
+    FMain->mnuAutor->trigger();
+    const QStringList messages = dialogTexts(Kind::Message);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(u"zespół Zelkavio"));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral(ZELKAVIO_HOMEPAGE)));
+}
+
+TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindows)
+{
+    QPointer<QWidget> list = FPliki;
+    QPointer<QWidget> picture = FFotka;
+    FMain->show();
+    FMain->mnuKoniec->trigger();
+    QTRY_VERIFY(m_main.isNull());
+    QTRY_VERIFY(list.isNull() && picture.isNull());
+    EXPECT_EQ(FPliki, nullptr);
+}
+
+TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredGoesToTheDefaultReport)
+{
+    writePicture(u"a.jpg"_qs);
+    openDirectory(pictureDir());
+    const QString locked = pictureDir() + u"/locked"_qs;
+    ASSERT_TRUE(QDir().mkdir(locked));
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    if (QDir(locked).isReadable())
+        GTEST_SKIP() << "running with permission to enter every directory";
+    m_dialogs->queue(locked);
+    FMain->mnuKatalog->trigger();
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);
+    // The new path is noted, but the list and the directory name stay with the old directory.
+    EXPECT_EQ(state().lblDir->text(), locked);
+    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_qs});
+    EXPECT_EQ(FMain->lblKatalog->text(), QDir(pictureDir()).dirName());
+}
+
+TEST_F(WindowsTest, SettingsFileValuesReachTheStateAndTheControls)
+{
+    testing_support::TempDir folder;
+    const QString path = folder.write(u"Zelkavio.ini"_qs,
+        "[Kolor]\r\nPlanszy=255\r\n[Fotka]\r\nLeft=\r\n[Plik]\r\nRepetuj=1\r\nNazwa=/tmp/gdzies\r\n"
+        "[Fonty]\r\nFontStyle=3\r\n");
+    FMain->applySettings(settings::readSettings(path));
+    EXPECT_EQ(FMain->backdropColour(), QColor(255, 0, 0));
+    EXPECT_EQ(FMain->Panel1->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(FMain->pnlDolny->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(state().lblLewaFotka->text(), QString());
+    EXPECT_EQ(state().lblTopFotka->text(), u"20");
+    EXPECT_EQ(state().lblLewa->text(), u"10");
+    EXPECT_EQ(state().lblTop->text(), u"20");
+    EXPECT_EQ(state().lblSzer->text(), u"630");
+    EXPECT_EQ(state().lblWys->text(), u"122");
+    EXPECT_EQ(state().lblDir->text(), u"/tmp/gdzies");
+    EXPECT_TRUE(FMain->CheckRepetuj->isChecked());
+    const QFont font = state().pnlKolor->font();
+    EXPECT_EQ(font.family(), u"Arial");
+    EXPECT_EQ(font.pointSize(), 14);
+    EXPECT_TRUE(font.bold());
+    EXPECT_TRUE(font.italic());
+    EXPECT_EQ(state().pnlKolor->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(FMain->panelTextColour(), QColor(128, 0, 0));
+}
+
+TEST_F(WindowsTest, AnEmptySettingsFileGivesEveryDefault)
+{
+    testing_support::TempDir folder;
+    FMain->applySettings(settings::readSettings(folder.write(u"Zelkavio.ini"_qs, "")));
+    EXPECT_EQ(FMain->backdropColour(), QColor(128, 128, 128));
+    EXPECT_EQ(state().lblLewaFotka->text(), u"10");
+    EXPECT_EQ(state().lblTop->text(), u"20");
+    EXPECT_EQ(state().lblDir->text(), u"lblDir");
+    EXPECT_FALSE(FMain->CheckRepetuj->isChecked());
+    EXPECT_EQ(state().pnlKolor->palette().color(QPalette::Window), QColor(Qt::black));
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "app/Main.h"
+#include "app/windows.h"
+#include "help/help.h"
+#include "platform/cp1250.h"
+#include "platform/dialogs.h"
+#include "platform/screen.h"
+#include "search/SzukaAll.h"
+#include "support/jpeg_builder.h"
+#include "support/temp_dir.h"
+#include "viewer/Fotka.h"
+#include "viewer/Pismo.h"
+#include "viewer/Pliki.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace testing_support {
+
+/** The six real windows, created as the program creates them, with scripted dialogs and a faked screen. */
+class WindowsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!qApp) {
+            static int argc = 1;
+            static char name[] = "zelkavio_tests";
+            static char* argv[] = {name, nullptr};
+            new QApplication(argc, argv);
+        }
+        QApplication::setApplicationName(QStringLiteral("Zelkavio"));
+    }
+
+    void SetUp() override
+    {
+        m_oldDirectory = QDir::currentPath();
+        // The file list starts in the working directory: an empty one.
+        QDir::setCurrent(m_start.path(QString()));
+        auto dialogs = std::make_unique<platform::ScriptedDialogs>();
+        m_dialogs = dialogs.get();
+        platform::installDialogs(std::move(dialogs));
+        platform::fakePrimaryScreenSize(QSize(1280, 1024));
+        app::createWindows();
+        m_main = FMain;
+    }
+
+    void TearDown() override
+    {
+        app::destroyWindows();
+        platform::installDialogs(nullptr);
+        platform::fakePrimaryScreenSize(std::nullopt);
+        QDir::setCurrent(m_oldDirectory);
+    }
+
+    /** Writes a JPEG of one colour, optionally with a described block "@||@" + Windows-1250 text. */
+    QString writePicture(const QString& name, QSize size = QSize(40, 30), QColor colour = Qt::red,
+        const std::optional<QString>& description = std::nullopt)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes = encodeJpeg(image);
+        if (description)
+            bytes += "@||@" + platform::cp1250::encode(*description);
+        return m_pictures.write(name, bytes);
+    }
+
+    [[nodiscard]] QString pictureDir() const { return QDir(m_pictures.path(QString())).absolutePath(); }
+
+    /** Opens `directory` as the remembered directory is opened. */
+    void openDirectory(const QString& directory)
+    {
+        FMain->GroupBox1->lblDir->setText(directory);
+        FMain->mnuPodkatalogClick();
+    }
+
+    [[nodiscard]] QStringList dialogTexts(platform::DialogRecord::Kind kind) const
+    {
+        QStringList texts;
+        for (const platform::DialogRecord& record : m_dialogs->records()) {
+            if (record.kind == kind)
+                texts << record.text;
+        }
+        return texts;
+    }
+
+    [[nodiscard]] viewer::ViewerState& state() const { return *FMain->GroupBox1; }
+    [[nodiscard]] QString memoText() const { return FPismo->Memo1->document()->toRawText(); }
+
+    TempDir m_start;
+    TempDir m_pictures;
+    platform::ScriptedDialogs* m_dialogs = nullptr;
+    QPointer<TFMain> m_main;
+    QString m_oldDirectory;
+};
+
+} // namespace testing_support
