@@ -1,0 +1,273 @@
+// Playing hand-built enhanced metafiles: each record kind lands on the pixels a user expects.
+#include "support/emf_builder.h"
+#include "support/image_compare.h"
+
+#include "platform/errors.h"
+#include "store/layers.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+namespace {
+
+using testing_support::EmfBuilder;
+
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kBlue = 0xFF0000FF;
+const std::uint32_t kRedRef = EmfBuilder::colorRef(255, 0, 0);
+const std::uint32_t kBlueRef = EmfBuilder::colorRef(0, 0, 255);
+constexpr std::uint32_t kNullPen = 0x80000008;
+
+QImage render(const QByteArray& emf)
+{
+    testing_support::ensureGuiApplication();
+    return store::loadMetafile(emf)->image().convertToFormat(QImage::Format_RGB32);
+}
+
+/** A 100 x 100 picture with a red brush (handle 1) and no pen selected. */
+EmfBuilder redBrushPicture()
+{
+    EmfBuilder b(QSize(100, 100));
+    b.createBrush(1, 0, kRedRef).select(1).select(kNullPen);
+    return b;
+}
+
+/** The number of pixels of `colour` inside `area`. */
+int count(const QImage& image, const QRect& area, QRgb colour)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += image.pixel(x, y) == colour;
+    return n;
+}
+
+/** The bounding box of pixels that are not white. */
+QRect inkBox(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != kWhite)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+TEST(EmfShapes, rectangleIsFilledWithTheBrushAndOutlinedWithThePen)
+{
+    EmfBuilder b(QSize(100, 100));
+    b.createBrush(1, 0, kRedRef).createPen(2, 0, 1, 0).select(1).select(2).rectangle(QRect(20, 20, 40, 40));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(40, 40), kRed);
+    EXPECT_EQ(image.pixel(10, 10), kWhite);
+    EXPECT_EQ(image.pixel(70, 70), kWhite);
+    EXPECT_GT(count(image, QRect(19, 30, 3, 1), kBlack), 0) << "left edge drawn with the pen";
+}
+
+TEST(EmfShapes, nullBrushLeavesTheInsideAndNullPenTheOutline)
+{
+    EmfBuilder b(QSize(100, 100));
+    b.createPen(2, 0, 1, 0).select(2).select(0x80000005).rectangle(QRect(20, 20, 40, 40));
+    b.createBrush(1, 0, kBlueRef).select(1).select(kNullPen).ellipse(QRect(70, 70, 20, 20));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(40, 40), kWhite);
+    EXPECT_GT(count(image, QRect(19, 30, 3, 1), kBlack), 0);
+    EXPECT_EQ(image.pixel(80, 80), kBlue);
+    EXPECT_EQ(count(image, QRect(65, 65, 30, 30), kBlack), 0);
+}
+
+TEST(EmfShapes, polygonAndPathFill)
+{
+    EmfBuilder b = redBrushPicture();
+    b.polygon16({{10, 10}, {40, 10}, {10, 40}});
+    b.record(59, {}); // BEGINPATH
+    b.moveTo({60, 60}).lineTo({90, 60}).lineTo({90, 90}).lineTo({60, 90});
+    b.record(61, {}).record(60, {}); // CLOSEFIGURE, ENDPATH
+    b.record(62, {0, 0, 0, 0}); // FILLPATH
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(15, 15), kRed);
+    EXPECT_EQ(image.pixel(35, 35), kWhite) << "outside the triangle's hypotenuse";
+    EXPECT_EQ(image.pixel(75, 75), kRed);
+}
+
+TEST(EmfState, restoreDcBringsBackTheSavedBrush)
+{
+    EmfBuilder b = redBrushPicture();
+    b.createBrush(2, 0, kBlueRef);
+    b.saveDc().select(2).rectangle(QRect(0, 0, 50, 50)).restoreDc(-1).rectangle(QRect(50, 50, 50, 50));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(25, 25), kBlue);
+    EXPECT_EQ(image.pixel(75, 75), kRed);
+}
+
+TEST(EmfState, restoreDcBringsBackTheClipAndTheMapping)
+{
+    EmfBuilder b = redBrushPicture();
+    b.saveDc().intersectClipRect(QRect(0, 0, 10, 10)).setMapMode(8).setWindowExt({10, 10}).setViewportExt({100, 100});
+    b.restoreDc(-1).rectangle(QRect(40, 40, 20, 20));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(50, 50), kRed);
+    EXPECT_EQ(image.pixel(30, 30), kWhite);
+}
+
+TEST(EmfState, deletedAndOutOfRangeObjectsAreIgnored)
+{
+    EmfBuilder b = redBrushPicture();
+    b.createBrush(2, 0, kBlueRef).deleteObject(2).select(2); // gone: the red brush stays
+    b.select(123456789).select(0x7FFFFFFF);
+    b.createBrush(0xFFFFFFF0, 0, kBlueRef);
+    b.rectangle(QRect(10, 10, 20, 20));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(20, 20), kRed);
+}
+
+struct MappingCase {
+    const char* name;
+    int mode;
+    QSize window;
+    QSize viewport;
+    QRect logical;
+    QRect expected; // where the filled rectangle lands in picture pixels
+};
+
+class EmfMapping : public testing::TestWithParam<MappingCase> { };
+
+TEST_P(EmfMapping, logicalRectangleLandsOnTheExpectedPixels)
+{
+    const MappingCase& c = GetParam();
+    EmfBuilder b = redBrushPicture();
+    b.setMapMode(c.mode).setWindowExt(c.window).setViewportExt(c.viewport).rectangle(c.logical);
+    const QImage image = render(b.finish());
+    const QRect box = inkBox(image);
+    EXPECT_LE(std::abs(box.left() - c.expected.left()), 1) << c.name;
+    EXPECT_LE(std::abs(box.top() - c.expected.top()), 1) << c.name;
+    EXPECT_LE(std::abs(box.right() - c.expected.right()), 1) << c.name;
+    EXPECT_LE(std::abs(box.bottom() - c.expected.bottom()), 1) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, EmfMapping,
+    testing::Values(MappingCase {"text ignores extents", 1, {2, 2}, {1, 1}, {10, 10, 20, 20}, {10, 10, 20, 20}},
+        MappingCase {"anisotropic halves", 8, {200, 100}, {100, 100}, {20, 20, 40, 40}, {10, 20, 20, 40}},
+        MappingCase {
+            "isotropic takes the smaller scale", 7, {200, 100}, {100, 100}, {20, 20, 40, 40}, {10, 10, 20, 20}},
+        MappingCase {"anisotropic flips y", 8, {100, -100}, {100, 100}, {10, -40, 20, 20}, {10, 20, 20, 20}}),
+    [](const testing::TestParamInfo<MappingCase>& param) { return std::to_string(param.index); });
+
+TEST(EmfMapping, loMetricCountsTenthsOfAMillimetreUpwards)
+{
+    EmfBuilder b = redBrushPicture();
+    // 254 units are one inch, 96 pixels; y grows upwards, so the origin must move down to see anything.
+    b.setMapMode(2).setViewportOrg({0, 100}).rectangle(QRect(0, 0, 254, 127));
+    const QImage image = render(b.finish());
+    const QRect box = inkBox(image);
+    EXPECT_NEAR(box.width(), 96, 1);
+    EXPECT_NEAR(box.height(), 48, 1);
+    EXPECT_NEAR(box.bottom(), 99, 1);
+}
+
+TEST(EmfClipping, intersectAndExcludeLimitWhereFillsLand)
+{
+    EmfBuilder b = redBrushPicture();
+    b.intersectClipRect(QRect(10, 10, 50, 50)).excludeClipRect(QRect(20, 20, 10, 10)).rectangle(QRect(0, 0, 100, 100));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(15, 15), kRed);
+    EXPECT_EQ(image.pixel(25, 25), kWhite);
+    EXPECT_EQ(image.pixel(5, 5), kWhite);
+    EXPECT_EQ(image.pixel(70, 70), kWhite);
+}
+
+TEST(EmfClipping, selectingAnEmptyRegionRemovesTheClip)
+{
+    EmfBuilder b = redBrushPicture();
+    b.intersectClipRect(QRect(0, 0, 10, 10));
+    b.record(75, {0, 5}); // EXTSELECTCLIPRGN, no region, RGN_COPY
+    b.rectangle(QRect(0, 0, 100, 100));
+    EXPECT_EQ(render(b.finish()).pixel(50, 50), kRed);
+}
+
+TEST(EmfBitmaps, stretchDiBitsDrawsTheBitmapScaled)
+{
+    QImage bitmap(2, 2, QImage::Format_RGB32);
+    bitmap.setPixel(0, 0, kRed);
+    bitmap.setPixel(1, 0, kBlue);
+    bitmap.setPixel(0, 1, kBlue);
+    bitmap.setPixel(1, 1, kRed);
+    EmfBuilder b(QSize(100, 100));
+    b.stretchDiBits(QRect(20, 20, 40, 40), bitmap);
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(25, 25), kRed);
+    EXPECT_EQ(image.pixel(55, 25), kBlue);
+    EXPECT_EQ(image.pixel(25, 55), kBlue);
+    EXPECT_EQ(image.pixel(55, 55), kRed);
+    EXPECT_EQ(image.pixel(10, 10), kWhite);
+}
+
+TEST(EmfBitmaps, bitmapOffsetsOutsideTheRecordDrawNothing)
+{
+    EmfBuilder b(QSize(50, 50));
+    b.record(81, {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 1000000, 40, 1000040, 16, 0, 0x00CC0020, 40, 40});
+    b.createBrush(1, 0, kRedRef).select(1).rectangle(QRect(0, 0, 50, 50));
+    EXPECT_EQ(render(b.finish()).pixel(25, 25), kRed) << "playback goes on after the damaged bitmap";
+}
+
+/** Replaces the 32-bit value at `at` in `bytes`. */
+void patch32(QByteArray& bytes, qsizetype at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char((value >> (8 * i)) & 0xFF);
+}
+
+TEST(EmfDamage, recordRunningPastTheEndStopsPlaybackKeepingWhatWasDrawn)
+{
+    EmfBuilder b = redBrushPicture();
+    b.rectangle(QRect(0, 0, 50, 50));
+    b.createBrush(2, 0, kBlueRef).select(2).rectangle(QRect(50, 50, 50, 50));
+    QByteArray bytes = b.finish();
+    // Find the second CREATEBRUSHINDIRECT by its type, size and handle, and make it claim nearly 2 GiB.
+    const qsizetype at = bytes.indexOf(QByteArray::fromHex("2700000018000000020000000000000000"));
+    ASSERT_GT(at, 0);
+    patch32(bytes, at + 4, 0x7FFFFFF0);
+    const QImage image = render(bytes);
+    EXPECT_EQ(image.pixel(25, 25), kRed);
+    EXPECT_EQ(image.pixel(75, 75), kWhite);
+}
+
+TEST(EmfDamage, recordSizeThatDoesNotAdvanceStopsPlayback)
+{
+    EmfBuilder b = redBrushPicture();
+    b.rectangle(QRect(0, 0, 50, 50)).record(70, {0}).rectangle(QRect(50, 50, 50, 50));
+    QByteArray bytes = b.finish();
+    const qsizetype at = bytes.indexOf(QByteArray::fromHex("460000000c000000"));
+    ASSERT_GT(at, 0);
+    patch32(bytes, at + 4, 0);
+    const QImage image = render(bytes);
+    EXPECT_EQ(image.pixel(25, 25), kRed);
+    EXPECT_EQ(image.pixel(75, 75), kWhite);
+}
+
+TEST(EmfDamage, countsLargerThanTheRecordAreIgnoredAndPlaybackGoesOn)
+{
+    EmfBuilder b = redBrushPicture();
+    b.record(86, {0, 0, 0, 0, 0x7FFFFFFF, 0x00100010}); // POLYGON16 claiming two billion points
+    b.record(91, {0, 0, 0, 0, 2, 3, 0x40000000, 0x40000000, 0, 0}); // POLYPOLYGON16 with absurd counts
+    b.record(84, {0, 0, 0, 0, 1, 0, 0, 10, 10, 0x10000000, 76, 0, 0, 0, 0, 0, 0}); // text longer than the record
+    b.rectangle(QRect(10, 10, 20, 20));
+    EXPECT_EQ(render(b.finish()).pixel(20, 20), kRed);
+}
+
+TEST(EmfDamage, deepSaveStacksAndManyObjectsStayBounded)
+{
+    EmfBuilder b = redBrushPicture();
+    for (int i = 0; i < 5000; ++i)
+        b.saveDc();
+    for (int i = 0; i < 5000; ++i)
+        b.restoreDc(-1);
+    b.restoreDc(-100000).restoreDc(7).createBrush(70000, 0, kBlueRef).select(70000);
+    b.rectangle(QRect(10, 10, 20, 20));
+    EXPECT_EQ(render(b.finish()).pixel(20, 20), kRed);
+}
+
+} // namespace
