@@ -1,5 +1,6 @@
 #include "wmf_player.h"
 
+#include "emf_player.h"
 #include "gdi_context.h"
 #include "gdi_text.h"
 #include "platform/cp1250.h"
@@ -238,11 +239,11 @@ void Player::createPalette(const Params& p)
 
 void Player::createRegion(const Params& p)
 {
-    // nextInChain, objectType, objectCount (2 words), regionSize, scanCount, maxScan, bounding box (4 words),
+    // nextInChain, objectType, objectCount (2 words), regionSize, scanCount, maxScan, bounding box (4 words);
     // then the scans: count, top, bottom, count pairs of left and right, count again.
     gdi::Region region;
     const std::size_t scanCount = p.u16(5);
-    std::size_t at = 10;
+    std::size_t at = 11;
     for (std::size_t scan = 0; scan < scanCount && at + 3 <= p.words(); ++scan) {
         const std::size_t pairs = p.u16(at) / 2;
         const int top = p.s16(at + 1);
@@ -592,9 +593,15 @@ void Player::play(const Record& record)
     }
 }
 
-bool playEmbedded(const QByteArray&, QPainter&, QSize)
+/** Draws the carried EMF; false when its header is unusable, so the metafile's own records draw instead. */
+bool playEmbedded(const QByteArray& emf, QPainter& painter, QSize target)
 {
-    return false;
+    try {
+        emf::play(platform::asBytes(emf), painter, QRectF(QPointF(0, 0), QSizeF(target)));
+        return true;
+    } catch (const platform::AppError&) {
+        return false;
+    }
 }
 
 } // namespace

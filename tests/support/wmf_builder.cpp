@@ -31,6 +31,33 @@ QByteArray leWords(std::initializer_list<int> words)
     return wordsOf(QVector<int>(words));
 }
 
+QByteArray dib24(const QImage& image)
+{
+    const int stride = (image.width() * 3 + 3) / 4 * 4;
+    QByteArray out;
+    putLe32(out, 40);
+    putLe32(out, std::uint32_t(image.width()));
+    putLe32(out, std::uint32_t(image.height()));
+    putLe16(out, 1);
+    putLe16(out, 24);
+    putLe32(out, 0); // uncompressed
+    putLe32(out, std::uint32_t(stride * image.height()));
+    for (int i = 0; i < 4; ++i)
+        putLe32(out, 0);
+    for (int y = image.height() - 1; y >= 0; --y) {
+        QByteArray row;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            row.append(char(qBlue(pixel)));
+            row.append(char(qGreen(pixel)));
+            row.append(char(qRed(pixel)));
+        }
+        row.append(QByteArray(stride - row.size(), '\0'));
+        out += row;
+    }
+    return out;
+}
+
 QVector<int> colorRefWords(QColor colour)
 {
     return {colour.red() | (colour.green() << 8), colour.blue()};
@@ -120,6 +147,25 @@ WmfBuilder& WmfBuilder::textOut(int x, int y, const QByteArray& text)
         params.append('\0');
     params += leWords({y, x});
     return recordBytes(0x0521, params);
+}
+
+WmfBuilder& WmfBuilder::embeddedEmf(const QByteArray& emf, int pieces)
+{
+    const qsizetype pieceSize = (emf.size() + pieces - 1) / pieces;
+    for (qsizetype at = 0; at < emf.size(); at += pieceSize) {
+        const QByteArray piece = emf.mid(at, pieceSize);
+        QByteArray params = leWords({0x000F, int(34 + piece.size())}) + "WMFC";
+        putLe32(params, 1); // comment type
+        putLe32(params, 0x00010000); // version
+        putLe16(params, 0); // checksum
+        putLe32(params, 0); // flags
+        putLe32(params, std::uint32_t(pieces));
+        putLe32(params, std::uint32_t(piece.size()));
+        putLe32(params, std::uint32_t(emf.size() - at - piece.size())); // bytes still to come
+        putLe32(params, std::uint32_t(emf.size()));
+        recordBytes(0x0626, params + piece);
+    }
+    return *this;
 }
 
 QByteArray WmfBuilder::metafile() const

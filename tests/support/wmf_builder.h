@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QVector>
 
@@ -33,6 +34,12 @@ public:
     WmfBuilder& font(int height, const QByteArray& face, int charset = 0, int escapement = 0, int weight = 400);
     WmfBuilder& textOut(int x, int y, const QByteArray& text);
 
+    /**
+     * Comment escapes (MFCOMMENT, "WMFC") carrying `emf` split into `pieces` records, as writers that keep an
+     * enhanced metafile inside a Windows metafile store it.
+     */
+    WmfBuilder& embeddedEmf(const QByteArray& emf, int pieces);
+
     /** The metafile: header, records, end-of-file record. */
     [[nodiscard]] QByteArray metafile() const;
     /** A placeable file: a valid 22-byte placeable header with this box, then the metafile. */
@@ -42,6 +49,9 @@ private:
     QByteArray m_records;
     std::uint32_t m_maxRecordWords = 3;
 };
+
+/** A 24-bit bottom-up device-independent bitmap (40-byte info header, no colour table) of `image`. */
+[[nodiscard]] QByteArray dib24(const QImage& image);
 
 /** 16-bit little-endian words as bytes. */
 [[nodiscard]] QByteArray leWords(std::initializer_list<int> words);
