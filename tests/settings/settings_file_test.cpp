@@ -64,14 +64,6 @@ TEST(ReadSettings, OneKeyChangesOnlyItsValue)
     const Settings s = readFrom("[Kolor]\r\nPlanszy=255\r\n");
     EXPECT_EQ(s, expected);
     EXPECT_EQ(settings::colourFromValue(s.screenColour), QColor(Qt::red));
-    EXPECT_EQ(s.pismoLeft, "10");
-    EXPECT_EQ(s.pismoTop, "20");
-    EXPECT_EQ(s.pismoWidth, "630");
-    EXPECT_EQ(s.pismoHeight, "122");
-    EXPECT_EQ(s.fontName, "Arial");
-    EXPECT_EQ(settings::colourFromValue(s.fontColour), QColor(Qt::yellow));
-    EXPECT_EQ(s.fontSize, 14);
-    EXPECT_EQ(s.fontStyle, 0);
 }
 
 struct IntegerCase {

@@ -105,13 +105,6 @@ INSTANTIATE_TEST_SUITE_P(Patterns, Wildcard,
         WildcardCase {"zażółć.bmp", "ZAŻÓŁĆ.*", true}, WildcardCase {"x", "", false}, WildcardCase {"", "*", true},
         WildcardCase {"name", "name", true}, WildcardCase {"name", "nam", false}));
 
-TEST(Wildcard, WildcardsAreStarAndQuestionMark)
-{
-    EXPECT_TRUE(viewer::hasWildcards(u"*.jpg"));
-    EXPECT_TRUE(viewer::hasWildcards(u"a?.bmp"));
-    EXPECT_FALSE(viewer::hasWildcards(u"[a].bmp"));
-}
-
 class ListPath : public testing::Test {
 protected:
     void SetUp() override
