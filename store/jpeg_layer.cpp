@@ -32,6 +32,21 @@ void onError(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
+// Real progressive files have a dozen scans. A damaged or hostile one may repeat scans by the thousand, each
+// a pass over the whole picture; past this many the picture is refused rather than decoded for minutes.
+constexpr int kMaxScans = 500;
+constexpr int kTooManyScans = -1; // our own code, beside libjpeg's message codes
+
+void limitScans(j_common_ptr cinfo)
+{
+    const auto* decompressor = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (decompressor->input_scan_number > kMaxScans) {
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        err->code = kTooManyScans;
+        std::longjmp(err->jump, 1);
+    }
+}
+
 // Warnings (a truncated file, extraneous bytes) must not stop the decoder: it shows what it has.
 void ignoreMessage(j_common_ptr, int) { }
 void ignoreOutput(j_common_ptr) { }
@@ -122,13 +137,17 @@ bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, in
 {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
+    jpeg_progress_mgr progress;
     prepare(&cinfo, &err);
+    std::memset(&progress, 0, sizeof progress);
+    progress.progress_monitor = limitScans;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         *errorCode = err.code;
         return false;
     }
     start(&cinfo, data, size);
+    cinfo.progress = &progress;
     const bool cmyk = cinfo.num_components == 4;
     // BGRA rather than BGRX: libjpeg leaves the X byte undefined, while Format_RGB32 needs it to be 0xFF.
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
@@ -171,6 +190,8 @@ bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, in
 
 platform::AppError jpegError(int code)
 {
+    if (code == kTooManyScans)
+        return platform::AppError(QStringLiteral("The JPEG picture has more than %1 scans").arg(kMaxScans));
     return platform::AppError(QStringLiteral("JPEG error #%1").arg(code));
 }
 
