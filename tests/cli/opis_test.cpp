@@ -1,5 +1,7 @@
+#include "support/bmp_builder.h"
 #include "support/jpeg_builder.h"
 #include "support/temp_dir.h"
+#include "support/wmf_builder.h"
 
 #include <QImage>
 #include <QProcess>
@@ -204,4 +206,25 @@ TEST_F(Opis, RenderDrawsThePictureIntoAPng)
     EXPECT_TRUE(testing_support::nearColour(image.pixel(17, 8), Qt::white));
 
     EXPECT_EQ(opis({QStringLiteral("render"), file, m_dir.path(QStringLiteral("no/such/dir/out.png"))}).exitCode, 1);
+}
+
+TEST_F(Opis, RenderAndInfoCoverBitmapsAndMetafiles)
+{
+    const QString bmp = picture(testing_support::solidBmp(6, 3, qRgb(0, 0, 255)), QStringLiteral("b.bmp"));
+    EXPECT_EQ(opis({QStringLiteral("info"), bmp}).out, "format: bmp\nwidth: 6\nheight: 3\nblock-length: 0\n");
+
+    testing_support::WmfBuilder builder;
+    builder.window(0, 0, 200, 100).brush(0, Qt::red).select(0).rectangle(-10, -10, 210, 110);
+    const QString wmf = picture(builder.placeable(0, 0, 200, 100, 1440) + "@||@opis", QStringLiteral("w.wmf"));
+    EXPECT_EQ(opis({QStringLiteral("info"), wmf}).out, "format: wmf\nwidth: 13\nheight: 7\nblock-length: 8\n");
+
+    for (const QString& file : {bmp, wmf}) {
+        const QString png = file + QStringLiteral(".png");
+        const Result r = opis({QStringLiteral("render"), file, png});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        QImage image;
+        ASSERT_TRUE(image.load(png, "PNG"));
+        EXPECT_EQ(image.pixel(2, 1) | 0xFF000000, file == bmp ? qRgb(0, 0, 255) : qRgb(255, 0, 0))
+            << file.toStdString();
+    }
 }

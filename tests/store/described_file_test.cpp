@@ -1,10 +1,13 @@
 #include "platform/errors.h"
 #include "store/described_file.h"
+#include "support/bmp_builder.h"
 #include "support/jpeg_builder.h"
 #include "support/temp_dir.h"
+#include "support/wmf_builder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -294,4 +297,84 @@ TEST(StripDescriptionBlock, ReadOnlyOrMissingFileIsAnIoError)
     EXPECT_THROW(stripDescriptionBlock(path, 5), platform::IoError);
     EXPECT_EQ(fileBytes(path), original);
     EXPECT_THROW(stripDescriptionBlock(dir.path(QStringLiteral("none.jpg")), 0), platform::IoError);
+}
+
+// ---- every format ----
+
+struct FormatCase {
+    const char* name;
+    const char* fileName;
+    QByteArray (*picture)();
+};
+
+class EveryFormat : public testing::TestWithParam<FormatCase> { };
+
+TEST_P(EveryFormat, SaveReadAndDeleteADescription)
+{
+    TempDir dir;
+    const QByteArray original = GetParam().picture();
+    ASSERT_FALSE(original.isEmpty());
+    const QString path = dir.write(QString::fromLatin1(GetParam().fileName), original);
+    const auto plain = readDescribedFile(path);
+    EXPECT_EQ(plain.blockLength, 0);
+    const QImage pixels = plain.picture->image();
+
+    const QByteArray text("Opis \xB3\xB9ki\r\n@||@ drugi znacznik");
+    writeDescribedFile(path, *plain.picture, text);
+    const QByteArray written = fileBytes(path);
+    EXPECT_EQ(written, plain.picture->encoded() + "@||@" + text);
+
+    const auto described = readDescribedFile(path);
+    EXPECT_EQ(described.description, text);
+    EXPECT_EQ(described.blockLength, 4 + text.size());
+    EXPECT_LE(described.picture->pictureEnd(), written.size() - described.blockLength);
+    EXPECT_EQ(described.picture->image(), pixels); // the description is never drawn
+
+    stripDescriptionBlock(path, described.blockLength);
+    EXPECT_EQ(fileBytes(path), plain.picture->encoded());
+    EXPECT_EQ(readDescribedFile(path).picture->image(), pixels);
+}
+
+QByteArray jpegPicture()
+{
+    return pictureBytes();
+}
+
+QByteArray bmpPicture()
+{
+    return testing_support::bmpFromImage(testing_support::quadrantImage(7, 5));
+}
+
+QByteArray wmfPicture()
+{
+    testing_support::WmfBuilder builder;
+    builder.window(0, 0, 100, 50).brush(0, Qt::blue).select(0).rectangle(10, 10, 90, 40);
+    return builder.placeable(0, 0, 100, 50, 96);
+}
+
+QByteArray emfPicture()
+{
+    return fileBytes(testing_support::samplePath(QStringLiteral("metafiles/gnuplot-lines.emf")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat,
+    testing::Values(FormatCase {"jpeg", "a.jpg", jpegPicture}, FormatCase {"bmp", "b.bmp", bmpPicture},
+        FormatCase {"wmf", "c.wmf", wmfPicture}, FormatCase {"emf", "d.emf", emfPicture}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(StripDescriptionBlock, RefusesToCutIntoBitmapPixelsThatHoldTheMarker)
+{
+    // Two pixels whose blue, green, red, blue bytes read "@||@" in the stored rows.
+    QImage image(4, 1, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    image.setPixel(0, 0, qRgb(0x7C, 0x7C, 0x40));
+    image.setPixel(1, 0, qRgb(0, 0, 0x40));
+    TempDir dir;
+    const QByteArray bmp = testing_support::bmpFromImage(image);
+    ASSERT_GE(findMarker(asBytes(bmp)), 54);
+    const QString path = dir.write(QStringLiteral("px.bmp"), bmp + "@||@opis");
+    const auto read = readDescribedFile(path);
+    EXPECT_EQ(*read.description, bmp.mid(findMarker(asBytes(bmp)) + 4) + "@||@opis");
+    EXPECT_THROW(stripDescriptionBlock(path, read.blockLength), platform::AppError);
+    EXPECT_EQ(fileBytes(path), bmp + "@||@opis");
 }
