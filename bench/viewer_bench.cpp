@@ -1,0 +1,221 @@
+// Showing the next picture in the real windows (offscreen) against a bare libjpeg decode of the same file,
+// reading the file list of 10,000 pictures into the list window against a bare readdir + sort, and the
+// process's memory while stepping through 2,000 pictures.
+#include "app/Main.h"
+#include "app/windows.h"
+#include "platform/dialogs.h"
+#include "support/jpeg_builder.h"
+#include "viewer/Fotka.h"
+#include "viewer/Pliki.h"
+#include "viewer/file_listing.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <dirent.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+/** The windows, created once for the whole run, with dialogs that never block. */
+void ensureWindows()
+{
+    static bool created = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "viewer_bench";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+        platform::installDialogs(std::make_unique<platform::ScriptedDialogs>());
+        app::createWindows();
+        FMain->show();
+        return true;
+    }();
+    (void)created;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+/** Two 24-megapixel photograph-like JPEGs (6000 × 4000), made once. */
+const QString& largePictures()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QByteArray jpeg = testing_support::encodeJpeg(testing_support::photoLikeImage(6000, 4000));
+        writeFile(dir.filePath(QStringLiteral("a.jpg")), jpeg);
+        writeFile(dir.filePath(QStringLiteral("b.jpg")), jpeg);
+        return dir.path();
+    }();
+    return path;
+}
+
+/** Runs the event loop until the picture window has painted its picture once more. */
+void waitForPaint(quint64 before)
+{
+    while (FFotka->Image11->paintCount() == before)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void openDirectory(const QString& path)
+{
+    FMain->GroupBox1->lblDir->setText(path);
+    FMain->mnuPodkatalogClick();
+}
+
+void BM_NextPicture24MP(benchmark::State& state)
+{
+    ensureWindows();
+    openDirectory(largePictures());
+    FMain->mnuNastepnyClick();
+    bool forward = true;
+    for (auto _ : state) {
+        const quint64 before = FFotka->Image11->paintCount();
+        forward = !forward;
+        if (forward)
+            FMain->mnuNastepnyClick();
+        else
+            FMain->mnuPoprzedniClick();
+        waitForPaint(before);
+    }
+    state.counters["megapixels"] = FFotka->Image11->width() * double(FFotka->Image11->height()) / 1e6;
+}
+BENCHMARK(BM_NextPicture24MP)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+/** The baseline: libjpeg-turbo decoding the same file from memory into a malloc'd BGRX buffer. */
+void BM_LibjpegDecode24MP(benchmark::State& state)
+{
+    QFile file(largePictures() + QStringLiteral("/a.jpg"));
+    if (!file.open(QIODevice::ReadOnly))
+        state.SkipWithError("cannot read the picture");
+    const QByteArray jpeg = file.readAll();
+    for (auto _ : state) {
+        jpeg_decompress_struct cinfo {};
+        jpeg_error_mgr err {};
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()), jpeg.size());
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_EXT_BGRX;
+        jpeg_start_decompress(&cinfo);
+        const std::size_t stride = std::size_t(cinfo.output_width) * 4;
+        std::unique_ptr<unsigned char[]> pixels(new unsigned char[stride * cinfo.output_height]);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = pixels.get() + stride * cinfo.output_scanline;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+BENCHMARK(BM_LibjpegDecode24MP)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+/** A directory of 10,000 picture names, made once. */
+const QString& manyNames()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        for (int i = 0; i < 10000; ++i)
+            writeFile(dir.filePath(QStringLiteral("Obraz %1.jpg").arg(i, 5, 10, QLatin1Char('0'))), "x");
+        return dir.path();
+    }();
+    return path;
+}
+
+void BM_ReadList10000(benchmark::State& state)
+{
+    ensureWindows();
+    openDirectory(manyNames());
+    for (auto _ : state)
+        FPliki->FLBox1->readList();
+    state.counters["entries"] = FPliki->FLBox1->entryCount();
+}
+BENCHMARK(BM_ReadList10000)->Unit(benchmark::kMillisecond);
+
+/** The listing alone, without the list window, to tell the window's share from the listing's. */
+void BM_ListingOnly10000(benchmark::State& state)
+{
+    const QString dir = manyNames();
+    const QString mask = viewer::kDefaultMask.toString();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(viewer::listPictureFiles(dir, mask).size());
+}
+BENCHMARK(BM_ListingOnly10000)->Unit(benchmark::kMillisecond);
+
+void BM_ReaddirSort10000(benchmark::State& state)
+{
+    const QByteArray path = QFile::encodeName(manyNames());
+    for (auto _ : state) {
+        std::vector<std::string> names;
+        DIR* dir = opendir(path.constData());
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.')
+                names.emplace_back(entry->d_name);
+        }
+        closedir(dir);
+        std::sort(names.begin(), names.end());
+        benchmark::DoNotOptimize(names.data());
+    }
+}
+BENCHMARK(BM_ReaddirSort10000)->Unit(benchmark::kMillisecond);
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+/** Steps through 2,000 small described pictures twice; the resident size must not grow on the second pass. */
+void BM_Step2000PicturesMemory(benchmark::State& state)
+{
+    ensureWindows();
+    QTemporaryDir dir;
+    const QByteArray jpeg = testing_support::encodeJpeg(testing_support::photoLikeImage(320, 240));
+    for (int i = 0; i < 2000; ++i)
+        writeFile(dir.filePath(QStringLiteral("p%1.jpg").arg(i, 4, 10, QLatin1Char('0'))),
+            jpeg + "@||@Opis obrazu numer " + QByteArray::number(i));
+    openDirectory(dir.path());
+    auto stepThrough = [] {
+        FPliki->FLBox1->selectIndex(-1);
+        for (int i = 0; i < 2000; ++i) {
+            FMain->mnuNastepnyClick();
+            QCoreApplication::processEvents();
+        }
+    };
+    long before = 0;
+    long after = 0;
+    for (auto _ : state) {
+        stepThrough();
+        before = residentKilobytes();
+        stepThrough();
+        after = residentKilobytes();
+    }
+    state.counters["rss_before_kB"] = double(before);
+    state.counters["rss_after_kB"] = double(after);
+    state.counters["rss_growth_kB"] = double(after - before);
+}
+BENCHMARK(BM_Step2000PicturesMemory)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
