@@ -307,7 +307,8 @@ TEST(BmpBadFiles, AreRefusedWithClearMessages)
         EXPECT_EQ(loadError(c.file), QString::fromUtf8(c.message)) << c.name;
 }
 
-// Every input the fuzzer once choked on loads cleanly or is refused with an error.
+// Hostile files kept in the fuzzer's regression folder (and any input it ever chokes on) load cleanly or are
+// refused with an error.
 QString regressionDir()
 {
     return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../fuzz/regressions/bmp");
