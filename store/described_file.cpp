@@ -1,5 +1,7 @@
 #include "described_file.h"
 
+#include "jpeg_layer.h"
+
 #include "platform/errors.h"
 #include "platform/file_io.h"
 
@@ -68,13 +70,17 @@ void writeDescribedFile(const QString& path, const Picture& picture, const QByte
 namespace {
 
 /**
- * Where the picture's own data ends in `bytes`, or -1 when no layer can tell (unknown extension, a picture the
- * layer refuses).
+ * Where the picture's own data ends in `bytes`, or -1 when no layer can tell: an unknown extension, a picture
+ * the layer refuses, or a JPEG cut short before its end-of-image marker (its scan data then runs on into
+ * whatever follows, a description included).
  */
 qint64 pictureEndOf(const QString& path, const QByteArray& bytes)
 {
     try {
-        return loadPicture(path, bytes)->pictureEnd();
+        const auto picture = loadPicture(path, bytes);
+        if (const auto* jpeg = dynamic_cast<const JpegPicture*>(picture.get()); jpeg && !jpeg->hasEndOfImage())
+            return -1;
+        return picture->pictureEnd();
     } catch (const platform::AppError&) {
         return -1;
     }

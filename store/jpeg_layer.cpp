@@ -222,7 +222,13 @@ qint64 JpegPicture::pictureEnd() const
 {
     if (!m_end)
         m_end = jpegDataEnd(platform::asBytes(m_bytes));
-    return *m_end;
+    return *m_end < 0 ? m_bytes.size() : *m_end;
+}
+
+bool JpegPicture::hasEndOfImage() const
+{
+    (void)pictureEnd();
+    return *m_end >= 0;
 }
 
 const QImage& JpegPicture::image() const
@@ -248,19 +254,19 @@ qint64 jpegDataEnd(platform::ByteView bytes)
     const std::size_t n = bytes.size();
     const std::uint8_t* b = bytes.data();
     if (n < 2 || b[0] != 0xFF || b[1] != 0xD8)
-        return static_cast<qint64>(n);
+        return -1;
     std::size_t pos = 2;
     for (;;) {
         // The next marker is 0xFF (any number of fill bytes) and a code other than 0. Whatever lies between,
         // entropy-coded data or garbage, is skipped, as the decoder skips it; 0xFF 0x00 is a stuffed data byte.
         const void* ff = pos < n ? std::memchr(b + pos, 0xFF, n - pos) : nullptr;
         if (ff == nullptr)
-            return static_cast<qint64>(n);
+            return -1;
         std::size_t at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(ff) - b) + 1;
         while (at < n && b[at] == 0xFF)
             ++at;
         if (at >= n)
-            return static_cast<qint64>(n);
+            return -1;
         const std::uint8_t code = b[at];
         pos = at + 1;
         if (code == 0xD9)
@@ -268,7 +274,7 @@ qint64 jpegDataEnd(platform::ByteView bytes)
         if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD8))
             continue; // no length field: stuffed byte, TEM, RSTn, SOI
         if (pos + 2 > n)
-            return static_cast<qint64>(n);
+            return -1;
         const std::size_t length = (std::size_t(b[pos]) << 8) | b[pos + 1];
         if (length >= 2)
             pos += length; // a scan's entropy-coded data follows its header and is skipped by the search above

@@ -24,6 +24,8 @@ public:
     [[nodiscard]] QSize size() const override { return m_size; }
     /** Just after the end-of-image marker; the end of the file when it has none. */
     [[nodiscard]] qint64 pictureEnd() const override;
+    /** False for a file cut short before its end-of-image marker: then nobody knows where the picture ends. */
+    [[nodiscard]] bool hasEndOfImage() const;
     /**
      * Decoded once, in Format_RGB32. Warnings are ignored, so a truncated file shows what it has and grey
      * below; a decoder error raises "JPEG error #N".
@@ -45,8 +47,8 @@ private:
 
 /**
  * Where the JPEG data that starts at bytes[0] ends: the offset just after its end-of-image marker, found by
- * walking the marker segments and skipping entropy-coded data as the decoder does. The size of `bytes` when
- * there is no end-of-image marker.
+ * walking the marker segments and skipping entropy-coded data as the decoder does. -1 when there is no
+ * end-of-image marker.
  */
 [[nodiscard]] qint64 jpegDataEnd(platform::ByteView bytes);
 

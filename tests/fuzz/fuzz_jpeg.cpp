@@ -19,13 +19,17 @@ constexpr qint64 kMaxFuzzedPixels = 4'000'000;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const qint64 end = store::jpegDataEnd({data, size});
-    if (end < 0 || end > qint64(size))
+    if (end < -1 || end > qint64(size))
         std::abort();
 
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     try {
-        const auto picture = store::loadJpeg(bytes);
-        if (picture->pictureEnd() != end || picture->encoded() != bytes)
+        const auto loaded = store::loadJpeg(bytes);
+        const auto* picture = dynamic_cast<const store::JpegPicture*>(loaded.get());
+        if (picture == nullptr)
+            std::abort();
+        if (picture->pictureEnd() != (end < 0 ? qint64(size) : end) || picture->hasEndOfImage() != (end >= 0)
+            || picture->encoded() != bytes)
             std::abort();
         if (qint64(picture->size().width()) * picture->size().height() <= kMaxFuzzedPixels) {
             const QImage& image = picture->image();

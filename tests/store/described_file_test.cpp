@@ -288,6 +288,19 @@ TEST(StripDescriptionBlock, UnreadablePictureMayOnlyBeCutAtAMarker)
     EXPECT_EQ(fileBytes(path), QByteArray("damaged picture bytes"));
 }
 
+TEST(StripDescriptionBlock, JpegCutShortMayStillLoseItsDescriptionAtTheMarker)
+{
+    // Without an end-of-image marker the scan data runs on into the description, so only the marker tells.
+    TempDir dir;
+    const QByteArray cutShort = pictureBytes().left(pictureBytes().size() - 30);
+    const QByteArray original = cutShort + "@||@opis";
+    const QString path = dir.write(QStringLiteral("t.jpg"), original);
+    EXPECT_THROW(stripDescriptionBlock(path, 3), platform::AppError);
+    EXPECT_EQ(fileBytes(path), original);
+    stripDescriptionBlock(path, readDescribedFile(path).blockLength);
+    EXPECT_EQ(fileBytes(path), cutShort);
+}
+
 TEST(StripDescriptionBlock, ReadOnlyOrMissingFileIsAnIoError)
 {
     TempDir dir;

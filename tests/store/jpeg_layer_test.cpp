@@ -202,8 +202,9 @@ TEST(JpegPictureEnd, EndsJustAfterTheEndOfImageMarker)
         {"garbage after", plain + QByteArray(50, '\xFF'), plain.size()},
     };
     for (const Case& c : cases) {
-        const auto picture = loadJpeg(c.bytes);
-        EXPECT_EQ(picture->pictureEnd(), c.expected) << c.name;
+        const JpegPicture picture(c.bytes);
+        EXPECT_EQ(picture.pictureEnd(), c.expected) << c.name;
+        EXPECT_EQ(picture.hasEndOfImage(), c.expected != c.bytes.size() || c.bytes.endsWith("\xFF\xD9")) << c.name;
     }
 }
 
