@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -109,14 +108,31 @@ bool matchAsciiPattern(std::string_view name, std::string_view pattern)
     return p == plen;
 }
 
+/** Whether `name` ends in `suffix` (lower-case ASCII) without regard to ASCII case. */
+bool endsWithAscii(std::string_view name, std::string_view suffix)
+{
+    if (name.size() < suffix.size())
+        return false;
+    const char* tail = name.data() + (name.size() - suffix.size());
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        const auto c = static_cast<unsigned char>(tail[i]);
+        if (((c >= 'A' && c <= 'Z') ? c + 32 : c) != static_cast<unsigned char>(suffix[i]))
+            return false;
+    }
+    return true;
+}
+
 /** One pattern of a mask, folded, with a byte form when it is plain ASCII. */
 struct MaskPattern {
     QString folded;
     std::string ascii;
     bool isAscii = false;
+    bool isStarSuffix = false; // "*" followed by plain characters, as in "*.jpg": a suffix test does
 
     [[nodiscard]] bool matches(std::string_view utf8Name) const
     {
+        if (isStarSuffix)
+            return endsWithAscii(utf8Name, std::string_view(ascii).substr(1));
         return isAscii ? matchAsciiPattern(utf8Name, ascii) : matchFolded(QFile::decodeName(utf8Name.data()), folded);
     }
 };
@@ -207,6 +223,8 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
             }
             compiled.ascii.push_back(static_cast<char>(c.unicode()));
         }
+        compiled.isStarSuffix = compiled.isAscii && compiled.ascii.size() > 1 && compiled.ascii[0] == '*'
+            && compiled.ascii.find_first_of("*?", 1) == std::string::npos;
         patterns.push_back(std::move(compiled));
     }
 
@@ -226,26 +244,29 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
     if (errno != 0)
         throw platform::IoError(errno, directory);
 
-    // One sort on precomputed collation keys (of indices, so only integers move); names equal but for case
-    // keep a fixed order.
+    // One sort on precomputed collation keys, kept beside their names so that a comparison reaches the key
+    // bytes in as few steps as possible; names equal but for case keep a fixed order.
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(names.size());
-    for (const QString& name : names)
-        keys.push_back(collator.sortKey(name));
-    std::vector<std::uint32_t> order(names.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int byKey = keys[a].compare(keys[b]);
-        return byKey != 0 ? byKey < 0 : names[a] < names[b];
+    struct Keyed {
+        QCollatorSortKey key;
+        QString name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(names.size());
+    for (QString& name : names) {
+        QCollatorSortKey key = collator.sortKey(name);
+        keyed.push_back({std::move(key), std::move(name)});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        const int byKey = a.key.compare(b.key);
+        return byKey != 0 ? byKey < 0 : a.name < b.name;
     });
 
     QStringList sorted;
-    sorted.reserve(static_cast<qsizetype>(order.size()));
-    for (const std::uint32_t i : order)
-        sorted.push_back(std::move(names[i]));
+    sorted.reserve(static_cast<qsizetype>(keyed.size()));
+    for (Keyed& k : keyed)
+        sorted.push_back(std::move(k.name));
     return sorted;
 }
 
