@@ -2,12 +2,17 @@
 #include "windows.h"
 
 #include <QApplication>
+#include <QScreen>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkavio"));
     app::createWindows();
+    // The window is shown already at its maximised place, so the file list window, which the main window's
+    // show handler may open, settles at the screen's lower right corner rather than the designed bounds'.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        FMain->setGeometry(screen->availableGeometry());
     FMain->showMaximized();
     const int result = QApplication::exec();
     app::destroyWindows();

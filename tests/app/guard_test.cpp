@@ -1,0 +1,25 @@
+#include "windows_fixture.h"
+
+#include "platform/errors.h"
+#include "platform/guard.h"
+
+#include <stdexcept>
+
+using testing_support::WindowsTest;
+using Kind = platform::DialogRecord::Kind;
+
+TEST_F(WindowsTest, AnyErrorLeavingAHandlerGoesToTheDefaultReportAndNoFurther)
+{
+    EXPECT_FALSE(platform::guarded([] { throw platform::AppError(QStringLiteral("Nie można")); }));
+    EXPECT_FALSE(platform::guarded([] { throw std::runtime_error("plain failure!"); }));
+    EXPECT_FALSE(platform::guarded([] { throw 42; }));
+    EXPECT_TRUE(platform::guarded([] {}));
+    EXPECT_EQ(dialogTexts(Kind::Report), (QStringList {u"Nie można."_qs, u"plain failure!"_qs, u"Unknown error."_qs}));
+}
+
+TEST_F(WindowsTest, AnErrorInsideTheReportItselfDoesNotEscape)
+{
+    m_dialogs->whileOpen = [](const platform::DialogRecord&) { throw std::runtime_error("box failed"); };
+    EXPECT_FALSE(platform::guarded([] { throw platform::AppError(QStringLiteral("first")); }));
+    m_dialogs->whileOpen = nullptr;
+}
