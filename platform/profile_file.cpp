@@ -8,7 +8,6 @@
 #include <optional>
 #include <string_view>
 #include <type_traits>
-#include <vector>
 
 namespace platform {
 
@@ -29,22 +28,22 @@ struct Line {
     std::size_t next;
 };
 
-template <typename C> std::vector<Line> splitLines(View<C> text)
+/** The line that starts at `from` (which is below the text's size). Lines end at CR, LF or CR LF. */
+template <typename C> Line lineAt(View<C> text, std::size_t from)
 {
-    std::vector<Line> lines;
     const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        std::size_t j = i;
-        while (j < n && text[j] != C('\r') && text[j] != C('\n'))
-            ++j;
-        std::size_t next = j;
-        if (next < n)
-            next += (text[next] == C('\r') && next + 1 < n && text[next + 1] == C('\n')) ? 2 : 1;
-        lines.push_back({i, j, next});
-        i = next;
-    }
-    return lines;
+    std::size_t end = from;
+    while (end < n && text[end] != C('\r') && text[end] != C('\n'))
+        ++end;
+    std::size_t next = end;
+    if (next < n)
+        next += (text[next] == C('\r') && next + 1 < n && text[next + 1] == C('\n')) ? 2 : 1;
+    return {from, end, next};
+}
+
+template <typename C> View<C> contentOf(View<C> text, const Line& line)
+{
+    return text.substr(line.begin, line.end - line.begin);
 }
 
 template <typename C> bool isBlank(C c)
@@ -119,34 +118,33 @@ QString callerName(const QByteArray& name)
     return cp1250::decode(asBytes(std::string_view(name.constData() + begin, static_cast<std::size_t>(end - begin))));
 }
 
-/** Where a section, and a key in it, lie among the lines. */
+/** Where a section, and a key in it, lie in the text. Lines are found one at a time: no index of all lines. */
 struct Location {
-    std::optional<std::size_t> header;
-    std::optional<std::size_t> key; // the first line of the key in that section
-    std::optional<std::size_t> lastKey; // the section's last key line
-    std::vector<std::size_t> keyLines; // every key line of the section
+    std::optional<Line> header;
+    std::optional<Line> key; // the first line of the key in that section
+    std::optional<Line> lastKey; // the section's last key line
 };
 
-template <typename C>
-Location locate(View<C> text, const std::vector<Line>& lines, const QString& section, const QString* key)
+template <typename C> Location locate(View<C> text, const QString& section, const QString* key)
 {
     Location where;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const ParsedLine<C> parsed = parseLine(text.substr(lines[i].begin, lines[i].end - lines[i].begin));
+    for (std::size_t pos = 0; pos < text.size();) {
+        const Line line = lineAt(text, pos);
+        pos = line.next;
+        const ParsedLine<C> parsed = parseLine(contentOf(text, line));
         if (!where.header) {
             // Lines before the first matching header belong to no section we look at.
             if (parsed.kind == LineKind::Header && sameName(parsed.name, section))
-                where.header = i;
+                where.header = line;
             continue;
         }
         if (parsed.kind == LineKind::Header)
             break; // only the first section of that name is searched
         if (parsed.kind != LineKind::Key)
             continue;
-        where.lastKey = i;
-        where.keyLines.push_back(i);
+        where.lastKey = line;
         if (key && !where.key && sameName(parsed.name, *key))
-            where.key = i;
+            where.key = line;
     }
     return where;
 }
@@ -184,12 +182,10 @@ QByteArray cut(QByteArray value, qsizetype maxLength)
 template <typename C>
 std::optional<QByteArray> readValue(View<C> text, const QString& section, const QString& key, qsizetype maxLength)
 {
-    const std::vector<Line> lines = splitLines(text);
-    const Location where = locate(text, lines, section, &key);
+    const Location where = locate(text, section, &key);
     if (!where.key)
         return std::nullopt;
-    const Line& line = lines[*where.key];
-    View<C> value = parseLine(text.substr(line.begin, line.end - line.begin)).value;
+    View<C> value = parseLine(contentOf(text, *where.key)).value;
     if (value.size() >= 2 && (value.front() == C('"') || value.front() == C('\'')) && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     if (maxLength >= 0 && value.size() > static_cast<std::size_t>(maxLength))
@@ -203,15 +199,14 @@ void setValueIn(Text<C>& text, const QByteArray& sectionName, const QByteArray& 
     const QString section = callerName(sectionName);
     const QString key = callerName(keyName);
     const View<C> view(text);
-    const std::vector<Line> lines = splitLines(view);
-    const Location where = locate(view, lines, section, &key);
+    const Location where = locate(view, section, &key);
     const Text<C> crlf = ascii<C>("\r\n");
     const Text<C> valueUnits = fromBytes<C>(value);
 
     if (where.key) {
         // The file's spelling of the key is kept; the line gets a CR LF even when it was the unended last line.
-        const Line& line = lines[*where.key];
-        const View<C> spelled = parseLine(view.substr(line.begin, line.end - line.begin)).name;
+        const Line& line = *where.key;
+        const View<C> spelled = parseLine(contentOf(view, line)).name;
         Text<C> replacement(spelled);
         replacement += C('=');
         replacement += valueUnits;
@@ -227,7 +222,7 @@ void setValueIn(Text<C>& text, const QByteArray& sectionName, const QByteArray& 
 
     if (where.header) {
         // New keys go right after the section's last key line, so comments and blank lines below it stay below.
-        const Line& after = lines[where.lastKey ? *where.lastKey : *where.header];
+        const Line& after = where.lastKey ? *where.lastKey : *where.header;
         if (after.next == after.end)
             keyLine.insert(0, crlf); // that line ended the file without a line break
         text.insert(after.next, keyLine);
@@ -249,23 +244,38 @@ template <typename C> void removeKeyIn(Text<C>& text, const QByteArray& sectionN
 {
     const QString section = callerName(sectionName);
     const QString key = callerName(keyName);
-    const std::vector<Line> lines = splitLines(View<C>(text));
-    const Location where = locate(View<C>(text), lines, section, &key);
+    const Location where = locate(View<C>(text), section, &key);
     if (where.key)
-        text.erase(lines[*where.key].begin, lines[*where.key].next - lines[*where.key].begin);
+        text.erase(where.key->begin, where.key->next - where.key->begin);
 }
 
 template <typename C> void removeSectionIn(Text<C>& text, const QByteArray& sectionName)
 {
     const QString section = callerName(sectionName);
-    const std::vector<Line> lines = splitLines(View<C>(text));
-    const Location where = locate(View<C>(text), lines, section, nullptr);
-    if (!where.header)
+    const View<C> view(text);
+    if (!locate(view, section, nullptr).header)
         return;
-    // Back to front, so the earlier lines' positions stay valid.
-    for (auto it = where.keyLines.rbegin(); it != where.keyLines.rend(); ++it)
-        text.erase(lines[*it].begin, lines[*it].next - lines[*it].begin);
-    text.erase(lines[*where.header].begin, lines[*where.header].next - lines[*where.header].begin);
+    // Copy every line but the section's header and key lines; comments and blank lines in it stay.
+    Text<C> kept;
+    kept.reserve(text.size());
+    enum { Before, Inside, After } state = Before;
+    for (std::size_t pos = 0; pos < view.size();) {
+        const Line line = lineAt(view, pos);
+        pos = line.next;
+        const ParsedLine<C> parsed = parseLine(contentOf(view, line));
+        if (state == Before && parsed.kind == LineKind::Header && sameName(parsed.name, section)) {
+            state = Inside;
+            continue;
+        }
+        if (state == Inside) {
+            if (parsed.kind == LineKind::Header)
+                state = After;
+            else if (parsed.kind == LineKind::Key)
+                continue;
+        }
+        kept.append(view.substr(line.begin, line.next - line.begin));
+    }
+    text = std::move(kept);
 }
 
 void checkWritableText(const QByteArray& text)
