@@ -22,6 +22,7 @@ Reads and edits the description stored inside a picture file (BMP, JPEG, EMF, WM
 Commands:
   info FILE                  format, width, height and description block length (grey and progressive for JPEG)
   show FILE [--raw]          the description as UTF-8 text, or with --raw its bytes exactly as stored
+                             (line breaks as stored, nothing added; nothing at all without a description)
   length FILE                the description block length: 0 without a description, 4 for an empty one
   write FILE --text TEXT     replace the description with TEXT (UTF-8; stored in Windows-1250 with CR LF breaks)
   write FILE --text-file PATH  the same with the text of a UTF-8 file
