@@ -17,6 +17,12 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+namespace {
+// The most text the description field takes; a longer block (in practice a marker that lies inside a large
+// picture's own data) is refused rather than laid out for minutes.
+constexpr qsizetype kMaxDescriptionBytes = 16 * 1024 * 1024;
+} // namespace
+
 TFFotka::TFFotka()
     : QWidget(nullptr, Qt::Tool)
     , Image11(new viewer::PictureView(nullptr))
@@ -65,6 +71,9 @@ qint64 TFFotka::ReadPictureFile(const QString& path, QPlainTextEdit& description
     store::DescribedPicture read = store::readDescribedFile(path);
     showPicture(std::move(read.picture));
     if (read.description) {
+        if (read.description->size() > kMaxDescriptionBytes)
+            throw platform::AppError(
+                QStringLiteral("Opis jest za długi dla pola opisu (%1 bajtów)").arg(read.description->size()));
         const QByteArray normalised = store::normaliseDescription(platform::asBytes(*read.description));
         if (viewer::descriptionFromFieldText(description.document()->toRawText()) != normalised)
             description.setPlainText(viewer::fieldTextFromDescription(normalised));

@@ -28,7 +28,8 @@ public:
      * Loads the picture at `path` into Image11 and its description into `description`, and gives back the
      * description block length (0 without a marker). The file is read once. A picture that cannot be read or
      * decoded raises an error before anything changes; without a marker the field is left as it was, and a
-     * field that already holds the text is not set again.
+     * field that already holds the text is not set again. A description longer than the field takes (16 MiB)
+     * raises an error after the picture was replaced, leaving the field as it was.
      */
     qint64 ReadPictureFile(const QString& path, QPlainTextEdit& description);
 

@@ -90,6 +90,23 @@ TEST_F(PictureDisplayTest, AFailingPictureShowsTheErrorBoxAndKeepsThePreviousPic
     EXPECT_FALSE(isNumber);
 }
 
+TEST_F(PictureDisplayTest, ADescriptionTooLongForTheFieldFailsAfterThePictureWasReplaced)
+{
+    writePicture(u"a.jpg"_qs, QSize(40, 30));
+    QImage image(12, 8, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    m_pictures.write(u"b.jpg"_qs, testing_support::encodeJpeg(image) + "@||@" + QByteArray(17 * 1024 * 1024, 'x'));
+    openDirectory(pictureDir());
+    FMain->mnuNastepny->trigger();
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku b.jpg jako obrazu"_qs});
+    EXPECT_EQ(FFotka->Image11->size(), QSize(12, 8));
+    EXPECT_EQ(memoText(), QString());
+    bool isNumber = false;
+    (void)state().lblKasuj->text().toInt(&isNumber);
+    EXPECT_FALSE(isNumber);
+}
+
 TEST_F(PictureDisplayTest, WithNothingSelectedTheErrorNamesThePreviousPicture)
 {
     writePicture(u"a.jpg"_qs);
