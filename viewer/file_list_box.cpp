@@ -130,6 +130,9 @@ void FileListBox::userSelectionDone(int before, bool always)
 void FileListBox::keyPressEvent(QKeyEvent* event)
 {
     const int before = selectedIndex();
+    // With nothing selected the keys start from the top, not from a row that merely has the focus frame.
+    if (before < 0 && currentIndex().isValid())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     QListView::keyPressEvent(event);
     platform::guarded([&] { userSelectionDone(before, false); });
 }

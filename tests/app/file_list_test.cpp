@@ -197,6 +197,19 @@ TEST_F(FileListTest, TypingALetterSelectsAndShowsTheFirstEntryStartingWithIt)
     EXPECT_EQ(FPliki->CurrentName, u"banana.jpg");
 }
 
+TEST_F(FileListTest, WithNothingSelectedTheDownKeyShowsTheFirstEntry)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
+    FPliki->activateWindow();
+    list()->setFocus();
+    list()->setCurrentIndex(list()->model()->index(1, 0));
+    list()->selectIndex(-1);
+    list()->selectionModel()->setCurrentIndex(list()->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list(), Qt::Key_Down);
+    EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
+    EXPECT_EQ(list()->selectedIndex(), 0);
+}
+
 TEST_F(FileListTest, ClickingAnEntryShowsItAndClickingItAgainShowsItAgain)
 {
     openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
