@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <cmath>
+#include <set>
 #include <vector>
 
 namespace store::wmf {
@@ -131,11 +132,31 @@ public:
     void play(const Record& record);
 
 private:
+    /**
+     * Windows puts every new object in the lowest free slot; one we cannot decode fully still takes its slot
+     * (as a stand-in) so that later indices keep pointing where the writer meant. The free slots are kept
+     * here, sorted, so that a file of many objects does not cost a search through the table for each.
+     */
     void createObject(gdi::Object object)
     {
-        // Windows puts every new object in the lowest free slot; one it cannot make still takes its slot
-        // so that later indices keep pointing where the writer meant.
-        (void)m_dc.addObject(std::move(object));
+        std::uint32_t slot = 0;
+        if (!m_freeSlots.empty()) {
+            slot = *m_freeSlots.begin();
+            m_freeSlots.erase(m_freeSlots.begin());
+        } else if (m_nextSlot < gdi::kMaxObjects) {
+            slot = m_nextSlot++;
+        } else {
+            return; // the table is full: the object is not made, as on Windows
+        }
+        m_dc.setObject(slot, std::move(object));
+    }
+
+    void deleteObject(std::uint16_t slot)
+    {
+        if (slot < m_nextSlot && m_dc.object(slot)) {
+            m_dc.deleteObject(slot);
+            m_freeSlots.insert(slot);
+        }
     }
 
     void createPen(const Params& p);
@@ -157,6 +178,8 @@ private:
     }
 
     gdi::DeviceContext& m_dc;
+    std::set<std::uint32_t> m_freeSlots;
+    std::uint32_t m_nextSlot = 0;
 };
 
 void Player::createPen(const Params& p)
@@ -506,7 +529,7 @@ void Player::play(const Record& record)
         m_dc.selectObject(p.u16(0));
         break;
     case DeleteObject:
-        m_dc.deleteObject(p.u16(0));
+        deleteObject(p.u16(0));
         break;
 
     // --- Clipping --------------------------------------------------------------------------------------
