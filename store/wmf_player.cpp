@@ -124,7 +124,7 @@ std::vector<QPointF> pointsXy(const Params& p, std::size_t at, std::size_t count
 
 class Player {
 public:
-    Player(gdi::DeviceContext& dc)
+    explicit Player(gdi::DeviceContext& dc)
         : m_dc(dc)
     {
     }
