@@ -38,6 +38,66 @@ bool finiteTransform(const QTransform& t)
     return finite(t.m11()) && finite(t.m12()) && finite(t.m21()) && finite(t.m22()) && finite(t.dx()) && finite(t.dy());
 }
 
+/** Clips a polygon to `box` (Sutherland-Hodgman); the inside of the polygon within the box is kept. */
+QPolygonF clipPolygon(const QPolygonF& polygon, const QRectF& box)
+{
+    QPolygonF out = polygon;
+    auto clipEdge = [&out](auto inside, auto intersect) {
+        if (out.isEmpty())
+            return;
+        QPolygonF in;
+        in.swap(out);
+        QPointF prev = in.last();
+        for (const QPointF& cur : in) {
+            const bool curIn = inside(cur);
+            if (curIn != inside(prev))
+                out.append(intersect(prev, cur));
+            if (curIn)
+                out.append(cur);
+            prev = cur;
+        }
+    };
+    const double l = box.left(), r = box.right(), t = box.top(), b = box.bottom();
+    auto atX = [](QPointF a, QPointF c, double x) {
+        return QPointF(x, a.y() + (c.y() - a.y()) * (x - a.x()) / (c.x() - a.x()));
+    };
+    auto atY = [](QPointF a, QPointF c, double y) {
+        return QPointF(a.x() + (c.x() - a.x()) * (y - a.y()) / (c.y() - a.y()), y);
+    };
+    clipEdge([l](QPointF p) { return p.x() >= l; }, [&](QPointF a, QPointF c) { return atX(a, c, l); });
+    clipEdge([r](QPointF p) { return p.x() <= r; }, [&](QPointF a, QPointF c) { return atX(a, c, r); });
+    clipEdge([t](QPointF p) { return p.y() >= t; }, [&](QPointF a, QPointF c) { return atY(a, c, t); });
+    clipEdge([b](QPointF p) { return p.y() <= b; }, [&](QPointF a, QPointF c) { return atY(a, c, b); });
+    return out;
+}
+
+/** Clips the segment a-c to `box` (Liang-Barsky); false when none of it lies inside. */
+bool clipSegment(QPointF& a, QPointF& c, const QRectF& box)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = c.x() - a.x(), dy = c.y() - a.y();
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(), box.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+        } else {
+            const double t = q[i] / p[i];
+            if (p[i] < 0)
+                t0 = std::max(t0, t);
+            else
+                t1 = std::min(t1, t);
+        }
+    }
+    if (t0 > t1)
+        return false;
+    const QPointF start = a;
+    a = start + QPointF(dx * t0, dy * t0);
+    c = start + QPointF(dx * t1, dy * t1);
+    return true;
+}
+
 Brush stockBrush(std::uint32_t stock)
 {
     Brush b;
@@ -124,6 +184,42 @@ double DeviceContext::Impl::scaleY() const
     return std::hypot(t.m21(), t.m22());
 }
 
+QRectF DeviceContext::Impl::reachRect() const
+{
+    const QRectF r = pictureRect();
+    const double margin = 4 * (r.width() + r.height()) + 1024;
+    return r.adjusted(-margin, -margin, margin, margin);
+}
+
+QPainterPath DeviceContext::Impl::tame(const QPainterPath& path, bool forStroke) const
+{
+    // Far-away coordinates make the paint engine crawl (dashing, clipping and rasterising millions of pixels
+    // that are never seen); cut such paths down to a box well beyond the picture first.
+    const QRectF reach = reachRect();
+    if (reach.contains(path.controlPointRect()))
+        return path;
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    for (const QPolygonF& polygon : path.toSubpathPolygons()) {
+        if (forStroke) {
+            for (qsizetype i = 1; i < polygon.size(); ++i) {
+                QPointF a = polygon[i - 1];
+                QPointF c = polygon[i];
+                if (!clipSegment(a, c, reach))
+                    continue;
+                if (out.elementCount() == 0 || out.currentPosition() != a)
+                    out.moveTo(a);
+                out.lineTo(c);
+            }
+        } else {
+            const QPolygonF clipped = clipPolygon(polygon, reach);
+            if (clipped.size() >= 3)
+                out.addPolygon(clipped);
+        }
+    }
+    return out;
+}
+
 QRectF DeviceContext::Impl::pictureRect() const
 {
     const QPaintDevice* device = painter.device();
@@ -132,7 +228,9 @@ QRectF DeviceContext::Impl::pictureRect() const
 
 void DeviceContext::Impl::applyClip()
 {
-    painter.resetTransform();
+    // Changing the transform replays the clip in the paint engine; leave an identity transform alone.
+    if (painter.worldMatrixEnabled() && !painter.worldTransform().isIdentity())
+        painter.resetTransform();
     if (clipApplied)
         return;
     std::optional<QPainterPath> effective = s.clip;
@@ -146,8 +244,9 @@ void DeviceContext::Impl::applyClip()
     clipApplied = true;
 }
 
-void DeviceContext::Impl::combineClip(const QPainterPath& region, int mode)
+void DeviceContext::Impl::combineClip(const QPainterPath& unbounded, int mode)
 {
+    const QPainterPath region = tame(unbounded, false);
     const QPainterPath current = s.clip ? *s.clip : [this] {
         QPainterPath all;
         all.addRect(pictureRect());
@@ -194,7 +293,8 @@ QPen DeviceContext::Impl::qtPen() const
     double width = p.width * scale;
     if (!geometric && p.extended)
         width = 1;
-    width = std::max(1.0, std::min(width, 1e5));
+    const QRectF picture = pictureRect();
+    width = std::max(1.0, std::min(width, 2 * (picture.width() + picture.height()) + 16));
 
     QPen pen(QColor(toQRgb(p.color)));
     pen.setWidthF(width);
@@ -420,9 +520,7 @@ void DeviceContext::Impl::paintPicturePath(const QPainterPath& picture, bool fil
     if (fill) {
         QBrush b = overrideColor ? QBrush(override) : qtBrush(useBrush);
         b.setTransform(QTransform::fromTranslate(s.brushOrg.x(), s.brushOrg.y()));
-        QPainterPath filled = picture;
-        filled.setFillRule(picture.fillRule());
-        painter.fillPath(filled, b);
+        painter.fillPath(tame(picture, false), b);
     }
     if (stroke) {
         QPen pen = qtPen();
@@ -432,7 +530,7 @@ void DeviceContext::Impl::paintPicturePath(const QPainterPath& picture, bool fil
         // them over two pixel rows would turn black hairlines grey.
         if (pen.widthF() <= 1.5)
             painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.strokePath(picture, pen);
+        painter.strokePath(tame(picture, true), pen);
     }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::Antialiasing, true);

@@ -6,6 +6,7 @@
 
 #include <QBrush>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPen>
 
 #include <optional>
@@ -74,6 +75,10 @@ struct DeviceContext::Impl {
     [[nodiscard]] double scaleX() const;
     [[nodiscard]] double scaleY() const;
     [[nodiscard]] QRectF pictureRect() const;
+    /** A box far beyond the picture that paths are cut down to before they are drawn. */
+    [[nodiscard]] QRectF reachRect() const;
+    /** `path` unchanged when it stays within reachRect(), else cut to it (as an area, or as lines for strokes). */
+    [[nodiscard]] QPainterPath tame(const QPainterPath& path, bool forStroke) const;
 
     /** Sets the painter's clip from the state (identity transform afterwards). */
     void applyClip();
@@ -96,6 +101,17 @@ struct DeviceContext::Impl {
     void continueFigure(QPainterPath& logicalPath);
 
     [[nodiscard]] QPainterPath regionPath(const Region& region) const;
+
+    /** The last font made for text output, kept while consecutive texts use the same font at the same size. */
+    struct FontCache {
+        Font font;
+        double height = 0;
+        double width = 0;
+        double dpi = 0;
+        QFont qfont;
+        std::optional<QFontMetricsF> metrics;
+    };
+    std::optional<FontCache> fontCache;
 };
 
 /** The Qt fill rule for a poly fill mode. */

@@ -190,6 +190,8 @@ struct Font {
     std::uint8_t charSet = 1; // 0 ANSI, 1 default, 2 symbol, 204 Cyrillic, 238 Eastern European, ...
     std::uint8_t pitchAndFamily = 0;
     QString faceName;
+
+    bool operator==(const Font&) const = default;
 };
 
 /** A palette's entries (opaque colours). */
@@ -211,7 +213,7 @@ using Object = std::variant<std::monostate, Pen, Brush, Font, Palette, Region>;
 inline constexpr std::uint32_t kMaxObjects = 65536;
 inline constexpr int kMaxSaveDepth = 1024;
 inline constexpr std::size_t kMaxPathPoints = 1 << 20;
-inline constexpr std::size_t kMaxRegionRects = 1 << 16;
+inline constexpr std::size_t kMaxRegionRects = 2048;
 inline constexpr int kMaxBitmapSide = 16384;
 
 /** Stock objects (the index with its high bit set, as EMF stores it, masked off). */

@@ -3,6 +3,7 @@
 #include "gdi_text.h"
 
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QHash>
 
 #include <cmath>
@@ -55,6 +56,10 @@ QFont makeFont(const Font& f, double heightPixels, double widthPixels, double dp
 
 void DeviceContext::textOut(const TextOut& text)
 {
+    // Fonts come from the font database, which exists only inside a GUI application; without one text is left out
+    // rather than crashing the caller.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
     Impl& d = *m_impl;
     State& s = d.s;
     const QTransform& m = d.transform();
@@ -69,14 +74,32 @@ void DeviceContext::textOut(const TextOut& text)
     if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx) || !std::isfinite(sy))
         return;
 
+    const QPointF ref = m.map(referenceLogical);
+    if (!d.reachRect().contains(ref))
+        return; // far outside the picture: nothing of it could show
     double heightPx = s.font.height * sy;
     if (s.font.height == 0)
         heightPx = -12 * 96 / 72.0 * std::sqrt(std::abs(d.base.determinant()));
-    const double widthPx = std::abs(s.font.width) * sx;
+    // Letters far larger than the picture show as a blot at best; keep them to a size that draws quickly.
+    const QRectF picture = d.pictureRect();
+    const double largest = 2 * (picture.width() + picture.height()) + 16;
+    heightPx = std::clamp(heightPx, -largest, largest);
+    const double widthPx = std::min(std::abs(s.font.width) * sx, largest);
     const QPaintDevice* device = d.painter.device();
     const double dpi = device && device->logicalDpiY() > 0 ? device->logicalDpiY() : 96;
-    const QFont font = makeFont(s.font, heightPx, widthPx, dpi);
-    const QFontMetricsF metrics(font);
+    if (!d.fontCache || !(d.fontCache->font == s.font) || d.fontCache->height != heightPx
+        || d.fontCache->width != widthPx || d.fontCache->dpi != dpi) {
+        Impl::FontCache cache;
+        cache.font = s.font;
+        cache.height = heightPx;
+        cache.width = widthPx;
+        cache.dpi = dpi;
+        cache.qfont = makeFont(s.font, heightPx, widthPx, dpi);
+        cache.metrics.emplace(cache.qfont);
+        d.fontCache = std::move(cache);
+    }
+    const QFont& font = d.fontCache->qfont;
+    const QFontMetricsF& metrics = *d.fontCache->metrics;
 
     const bool symbol = s.font.charSet == 2;
     const QString string = symbol ? mapSymbolText(text.text) : text.text;
@@ -124,7 +147,6 @@ void DeviceContext::textOut(const TextOut& text)
         break;
     }
 
-    const QPointF ref = m.map(referenceLogical);
     QTransform place;
     place.translate(ref.x(), ref.y());
     place.rotate(angle);
