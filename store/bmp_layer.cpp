@@ -15,6 +15,13 @@ namespace {
 
 constexpr qint64 kFileHeaderSize = 14;
 constexpr int kSizeImageOffset = 20; // biSizeImage inside the 40-byte and later info headers
+// The colour space fields of a 124-byte header: its type, and where a linked or embedded profile lies.
+constexpr int kColourSpaceOffset = 56;
+constexpr int kProfileDataOffset = 112;
+constexpr int kProfileSizeOffset = 116;
+constexpr std::uint32_t kProfileLinked = 0x4C494E4B; // 'LINK'
+constexpr std::uint32_t kProfileEmbedded = 0x4D424544; // 'MBED'
+constexpr std::uint32_t kColourSpaceSrgb = 0x73524742; // 'sRGB'
 
 void appendLe16(QByteArray& out, std::uint16_t value)
 {
@@ -128,6 +135,16 @@ QByteArray BmpPicture::encodedUncompressed() const
         // the picture in a described file would be read back as its missing pixels.
         if (shortData)
             putLe32(info, kSizeImageOffset, clampU32(m_pixelLength));
+        // Only the headers, colour table and pixels are written, so a colour profile stored elsewhere in the file
+        // is not; the header must then stop pointing at it, or it would point into the pixels or the description.
+        if (m_header.headerSize >= 124) {
+            const std::uint32_t space = platform::readLe32(platform::asBytes(info), kColourSpaceOffset);
+            if (space == kProfileLinked || space == kProfileEmbedded) {
+                putLe32(info, kColourSpaceOffset, kColourSpaceSrgb);
+                putLe32(info, kProfileDataOffset, 0);
+                putLe32(info, kProfileSizeOffset, 0);
+            }
+        }
     }
 
     QByteArray table;

@@ -238,6 +238,30 @@ TEST(BmpEncoded, CoreHeaderIsWrittenAsTheFortyByteForm)
     EXPECT_EQ(written.size(), 14 + 40 + 64 + 8);
 }
 
+TEST(BmpEncoded, ColourProfileThatIsNotWrittenIsNoLongerReferenced)
+{
+    BmpSpec s = spec(1, 1, 24, packRows(24, {{0x112233}}));
+    s.headerSize = 124;
+    QByteArray file = buildBmp(s);
+    // An embedded profile of 16 bytes behind the pixels, named by the header.
+    const qsizetype profileAt = file.size();
+    file.append(QByteArray(16, 'p'));
+    auto put = [&file](qsizetype at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    put(14 + 56, 0x4D424544); // 'MBED'
+    put(14 + 112, std::uint32_t(profileAt - 14));
+    put(14 + 116, 16);
+
+    const QByteArray written = loadBmp(file)->encoded();
+    const auto bytes = asBytes(written);
+    EXPECT_EQ(readLe32(bytes, 14 + 56), 0x73524742u) << "plain sRGB instead of the dropped profile";
+    EXPECT_EQ(readLe32(bytes, 14 + 112), 0u);
+    EXPECT_EQ(readLe32(bytes, 14 + 116), 0u);
+    EXPECT_EQ(loadBmp(written)->image().pixel(0, 0), qRgb(0x11, 0x22, 0x33));
+}
+
 TEST(BmpEncoded, UncompressedWritesHeadersTableAndPixelsOnly)
 {
     BmpSpec s = paletted(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})));
