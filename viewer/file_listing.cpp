@@ -246,7 +246,9 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
 
     // One sort on precomputed collation keys, kept beside their names so that a comparison reaches the key
     // bytes in as few steps as possible; names equal but for case keep a fixed order.
-    QCollator collator(locale);
+    // The C locale's collation keys compare code units and ignore the case setting; English collation is
+    // the neutral alphabetical order such a user still expects.
+    QCollator collator(locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     struct Keyed {
         QCollatorSortKey key;

@@ -44,6 +44,16 @@ TEST_F(PictureDirectory, ListsPictureFilesOnlySortedWithoutRegardToCase)
             QStringLiteral("x.JPEG"), QStringLiteral("y.Emf"), QStringLiteral("Z.wmf")}));
 }
 
+TEST_F(PictureDirectory, ThePlainCLocaleStillSortsWithoutRegardToCase)
+{
+    const QStringList names
+        = viewer::listPictureFiles(m_dir.path(QString()), QStringLiteral("*.jpg;*.bmp;*.wmf"), QLocale::c());
+    EXPECT_EQ(names,
+        (QStringList {QStringLiteral("a.jpg"), QStringLiteral("B.bmp"), QStringLiteral("c.jpg"),
+            QStringLiteral("ć.jpg"), QStringLiteral("link.bmp"), QStringLiteral("PHOTO.JPG"), QStringLiteral("r.bmp"),
+            QStringLiteral("Z.wmf")}));
+}
+
 TEST_F(PictureDirectory, NameMatchingSeveralPatternsIsListedOnce)
 {
     EXPECT_EQ(list(QStringLiteral("*.jpg;a*;*")).count(QStringLiteral("a.jpg")), 1);
