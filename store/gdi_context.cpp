@@ -98,6 +98,19 @@ bool clipSegment(QPointF& a, QPointF& c, const QRectF& box)
     return true;
 }
 
+/** Render hint and composition changes cost a paint-engine update each; make them only when they change. */
+void setAntialiasing(QPainter& painter, bool on)
+{
+    if (painter.testRenderHint(QPainter::Antialiasing) != on)
+        painter.setRenderHint(QPainter::Antialiasing, on);
+}
+
+void setComposition(QPainter& painter, QPainter::CompositionMode mode)
+{
+    if (painter.compositionMode() != mode)
+        painter.setCompositionMode(mode);
+}
+
 Brush stockBrush(std::uint32_t stock)
 {
     Brush b;
@@ -499,9 +512,9 @@ bool DeviceContext::Impl::beginRop2(QColor& color, bool& overrideColor)
     default:
         break;
     }
-    painter.setCompositionMode(mode);
+    setComposition(painter, mode);
     // Raster operations work on whole pixels; blending edges would corrupt them.
-    painter.setRenderHint(QPainter::Antialiasing, mode == QPainter::CompositionMode_SourceOver);
+    setAntialiasing(painter, mode == QPainter::CompositionMode_SourceOver);
     return true;
 }
 
@@ -523,17 +536,17 @@ void DeviceContext::Impl::paintPicturePath(const QPainterPath& picture, bool fil
         painter.fillPath(tame(picture, false), b);
     }
     if (stroke) {
-        QPen pen = qtPen();
+        QPen pen = this->pen();
         if (overrideColor)
             pen.setColor(override);
         // Lines about one pixel wide are drawn whole pixels wide and crisp, as the system draws them; blending
         // them over two pixel rows would turn black hairlines grey.
         if (pen.widthF() <= 1.5)
-            painter.setRenderHint(QPainter::Antialiasing, false);
+            setAntialiasing(painter, false);
         painter.strokePath(tame(picture, true), pen);
     }
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    setComposition(painter, QPainter::CompositionMode_SourceOver);
+    setAntialiasing(painter, true);
 }
 
 void DeviceContext::Impl::drawShape(const QPainterPath& logical, bool fill, bool stroke)
@@ -673,9 +686,10 @@ void DeviceContext::selectObject(std::uint32_t index)
     if (!o)
         return;
     State& s = m_impl->s;
-    if (const auto* pen = std::get_if<Pen>(o))
+    if (const auto* pen = std::get_if<Pen>(o)) {
         s.pen = *pen;
-    else if (const auto* brush = std::get_if<Brush>(o))
+        m_impl->penCache.reset();
+    } else if (const auto* brush = std::get_if<Brush>(o))
         s.brush = *brush;
     else if (const auto* font = std::get_if<Font>(o))
         s.font = *font;
@@ -688,6 +702,7 @@ void DeviceContext::selectObject(std::uint32_t index)
 void DeviceContext::selectStockObject(std::uint32_t stock)
 {
     State& s = m_impl->s;
+    m_impl->penCache.reset();
     switch (stock) {
     case WhitePen:
         s.pen = Pen {};
@@ -930,8 +945,10 @@ void DeviceContext::setStretchBltMode(int mode)
 
 void DeviceContext::setMiterLimit(double limit)
 {
-    if (finite(limit) && limit >= 1)
+    if (finite(limit) && limit >= 1) {
         m_impl->s.miterLimit = limit;
+        m_impl->penCache.reset();
+    }
 }
 
 void DeviceContext::setArcDirection(int direction)

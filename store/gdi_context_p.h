@@ -69,7 +69,19 @@ struct DeviceContext::Impl {
     bool clipApplied = false;
 
     [[nodiscard]] const QTransform& transform() const;
-    void invalidateTransform() { transformValid = false; }
+    void invalidateTransform()
+    {
+        transformValid = false;
+        penCache.reset();
+    }
+    /** The current pen as qtPen() makes it, kept until the pen or the transform changes. */
+    [[nodiscard]] const QPen& pen() const
+    {
+        if (!penCache)
+            penCache = qtPen();
+        return *penCache;
+    }
+    mutable std::optional<QPen> penCache;
     [[nodiscard]] QTransform pageTransform() const;
     /** Length in picture pixels of one logical unit along x and along y. */
     [[nodiscard]] double scaleX() const;

@@ -164,7 +164,9 @@ void DeviceContext::textOut(const TextOut& text)
             d.clipChanged();
         }
     }
-    if (n > 0) {
+    // Glyph indices name glyphs of the writer's font, which is not the one drawn here; rather than show the wrong
+    // letters, such text is left out (its opaque box is still painted).
+    if (n > 0 && !(text.options & EtoGlyphIndex)) {
         p.setTransform(place);
         if (s.bkMode == Opaque)
             p.fillRect(QRectF(x, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent()),

@@ -82,9 +82,7 @@ TEST_P(MetafileGolden, matchesTheReferenceWithinTwoPercent)
     const double missing = testing_support::differingShare(ref, *r.image);
     std::printf("differing pixels in %s: %.3f %% (reference pixels without a match: %.3f %%)\n", GetParam(),
         share * 100, missing * 100);
-    if (name.endsWith(".emf")) {
-        EXPECT_LE(missing, 0.02);
-    }
+    EXPECT_LE(missing, 0.02);
     if (const QByteArray dir = qgetenv("ZELKAVIO_SAVE_RENDERINGS"); !dir.isEmpty())
         testing_support::differenceMap(*r.image, ref)
             .save(QDir(QString::fromLocal8Bit(dir)).filePath(name + ".diff.png"));
