@@ -213,6 +213,67 @@ TEST(EmfBitmaps, bitmapOffsetsOutsideTheRecordDrawNothing)
     EXPECT_EQ(render(b.finish()).pixel(25, 25), kRed) << "playback goes on after the damaged bitmap";
 }
 
+TEST(EmfTransforms, worldTransformScalesMovesAndCombines)
+{
+    EmfBuilder b = redBrushPicture();
+    b.worldTransform(2, 0, 0, 2, 10, 10).rectangle(QRect(0, 0, 10, 10)); // lands on 10..30
+    b.worldTransform(1, 0, 0, 1, 60, 0, 4).worldTransform(0.5f, 0, 0, 0.5f, 0, 0, 2); // set, then scale first
+    b.rectangle(QRect(0, 0, 40, 40)); // lands on 60..80, 0..20
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(20, 20), kRed);
+    EXPECT_EQ(image.pixel(35, 35), kWhite);
+    EXPECT_EQ(image.pixel(70, 10), kRed);
+    EXPECT_EQ(image.pixel(70, 30), kWhite);
+}
+
+TEST(EmfClipping, clipRegionRectanglesLimitFills)
+{
+    EmfBuilder b = redBrushPicture();
+    // EXTSELECTCLIPRGN, RGN_COPY, two rectangles in device units.
+    b.record(75, {64, 5, 32, 1, 2, 32, 0, 0, 100, 100, 0, 0, 20, 20, 80, 80, 100, 100});
+    b.rectangle(QRect(0, 0, 100, 100));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(10, 10), kRed);
+    EXPECT_EQ(image.pixel(90, 90), kRed);
+    EXPECT_EQ(image.pixel(50, 50), kWhite);
+}
+
+TEST(EmfRasterOps, xorPenAndSourceAndCombineWithWhatIsThere)
+{
+    EmfBuilder b = redBrushPicture();
+    b.rectangle(QRect(0, 0, 100, 100));
+    b.createBrush(2, 0, EmfBuilder::colorRef(255, 255, 255)).select(2).record(20, {7}); // R2_XORPEN
+    b.rectangle(QRect(0, 0, 50, 50));
+    QImage blue(1, 1, QImage::Format_RGB32);
+    blue.fill(kBlue);
+    b.record(20, {13}).stretchDiBits(QRect(50, 50, 50, 50), blue, 0x008800C6); // SRCAND: red AND blue
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(25, 25), qRgb(0, 255, 255));
+    EXPECT_EQ(image.pixel(75, 75), kBlack);
+    EXPECT_EQ(image.pixel(75, 25), kRed);
+}
+
+TEST(EmfRasterOps, patternBlitFillsWithTheBrush)
+{
+    EmfBuilder b = redBrushPicture();
+    // BITBLT without a source bitmap: PATCOPY over 10..40.
+    b.record(76, {0, 0, 0, 0, 10, 10, 30, 30, 0x00F00021, 0, 0, 1, 0, 0, 1, 0, 0, 0xFFFFFF, 0, 0, 0, 0, 0});
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(25, 25), kRed);
+    EXPECT_EQ(image.pixel(45, 45), kWhite);
+}
+
+TEST(EmfBrushes, hatchedBrushShowsLinesOnTheBackground)
+{
+    EmfBuilder b(QSize(64, 64));
+    b.createBrush(1, 2, kBlueRef, 4).select(1).select(kNullPen).rectangle(QRect(0, 0, 64, 64)); // HS_CROSS
+    const QImage image = render(b.finish());
+    const int blue = count(image, QRect(8, 8, 48, 48), kBlue);
+    EXPECT_GT(blue, 48 * 48 / 8);
+    EXPECT_LT(blue, 48 * 48 / 2);
+    EXPECT_GT(count(image, QRect(8, 8, 48, 48), kWhite), 48 * 48 / 2);
+}
+
 /** Replaces the 32-bit value at `at` in `bytes`. */
 void patch32(QByteArray& bytes, qsizetype at, std::uint32_t value)
 {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace testing_support {
 
@@ -232,7 +233,21 @@ EmfBuilder& EmfBuilder::textOutA(QPoint reference, const QByteArray& text)
     return raw(83, textRecord(reference, text, std::uint32_t(text.size()), {}));
 }
 
-EmfBuilder& EmfBuilder::stretchDiBits(const QRect& dest, const QImage& image)
+EmfBuilder& EmfBuilder::worldTransform(float m11, float m12, float m21, float m22, float dx, float dy, int modifyMode)
+{
+    QByteArray b;
+    for (float f : {m11, m12, m21, m22, dx, dy}) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, sizeof bits);
+        putLe32(b, bits);
+    }
+    if (modifyMode == 0)
+        return raw(35, b);
+    putLe32(b, std::uint32_t(modifyMode));
+    return raw(36, b);
+}
+
+EmfBuilder& EmfBuilder::stretchDiBits(const QRect& dest, const QImage& image, std::uint32_t rop)
 {
     const QByteArray dib = bmpFromImage(image).mid(14);
     const std::uint32_t infoSize = 40;
@@ -246,7 +261,7 @@ EmfBuilder& EmfBuilder::stretchDiBits(const QRect& dest, const QImage& image)
     putLe32(b, offBmi + infoSize);
     putLe32(b, std::uint32_t(dib.size()) - infoSize);
     putLe32(b, 0); // DIB_RGB_COLORS
-    putLe32(b, 0x00CC0020); // SRCCOPY
+    putLe32(b, rop);
     putLe32(b, std::uint32_t(dest.width()));
     putLe32(b, std::uint32_t(dest.height()));
     b.append(dib);

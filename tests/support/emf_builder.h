@@ -56,8 +56,10 @@ public:
     EmfBuilder& textOutW(QPoint reference, const QString& text, const std::vector<int>& dx = {});
     /** EXTTEXTOUTA with the bytes as given. */
     EmfBuilder& textOutA(QPoint reference, const QByteArray& text);
-    /** STRETCHDIBITS drawing all of `image` (as a 24-bit bottom-up DIB) into `dest` with SRCCOPY. */
-    EmfBuilder& stretchDiBits(const QRect& dest, const QImage& image);
+    /** STRETCHDIBITS drawing all of `image` (as a 24-bit bottom-up DIB) into `dest` with a raster operation. */
+    EmfBuilder& stretchDiBits(const QRect& dest, const QImage& image, std::uint32_t rop = 0x00CC0020);
+    /** SETWORLDTRANSFORM (mode 0) or MODIFYWORLDTRANSFORM with the given mode. */
+    EmfBuilder& worldTransform(float m11, float m12, float m21, float m22, float dx, float dy, int modifyMode = 0);
 
     /** The whole metafile, EOF record included. */
     [[nodiscard]] QByteArray finish() const;
