@@ -307,7 +307,9 @@ QPen DeviceContext::Impl::qtPen() const
     if (!geometric && p.extended)
         width = 1;
     const QRectF picture = pictureRect();
-    width = std::max(1.0, std::min(width, 2 * (picture.width() + picture.height()) + 16));
+    // A pen that is given a width keeps even a fraction of a pixel (drawn lighter); width 0 means one pixel.
+    const double thinnest = p.width > 0 && (geometric || !p.extended) ? 0.4 : 1.0;
+    width = std::max(thinnest, std::min(width, 2 * (picture.width() + picture.height()) + 16));
 
     QPen pen(QColor(toQRgb(p.color)));
     pen.setWidthF(width);
@@ -540,9 +542,11 @@ void DeviceContext::Impl::paintPicturePath(const QPainterPath& picture, bool fil
         if (overrideColor)
             pen.setColor(override);
         // Lines about one pixel wide are drawn whole pixels wide and crisp, as the system draws them; blending
-        // them over two pixel rows would turn black hairlines grey.
-        if (pen.widthF() <= 1.5)
+        // them over two pixel rows would turn black hairlines grey. Thinner ones are blended, so they show lighter.
+        if (pen.widthF() >= 0.75 && pen.widthF() <= 1.5) {
             setAntialiasing(painter, false);
+            pen.setWidthF(std::max(1.0, pen.widthF())); // aliased strokes under a pixel wide leave gaps
+        }
         painter.strokePath(tame(picture, true), pen);
     }
     setComposition(painter, QPainter::CompositionMode_SourceOver);
