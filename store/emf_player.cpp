@@ -225,6 +225,14 @@ private:
             if (header.width <= 0 || header.height <= 0 || header.width > gdi::kMaxBitmapSide
                 || header.height > gdi::kMaxBitmapSide)
                 return std::nullopt;
+            // A record of a few bytes must not make the player allocate a huge image: uncompressed pixels need
+            // their bytes (a little may be missing), and nothing is larger than 64 megapixels.
+            const double pixels = double(header.width) * header.height;
+            const bool packed = header.compression == dib::Rgb || header.compression == dib::BitFields
+                || header.compression == dib::AlphaBitFields;
+            if (pixels > double(1 << 26)
+                || (packed && pixels > double(bits.size()) * 8 / std::max(header.bitCount, 1) * 2 + 65536))
+                return std::nullopt;
             const std::size_t length = dib::pixelDataLength(header, bits.size());
             Bitmap b;
             b.image = dib::decodePixels(header, bits.first(length), {keepAlpha});

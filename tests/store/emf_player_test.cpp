@@ -213,6 +213,19 @@ TEST(EmfBitmaps, bitmapOffsetsOutsideTheRecordDrawNothing)
     EXPECT_EQ(render(b.finish()).pixel(25, 25), kRed) << "playback goes on after the damaged bitmap";
 }
 
+TEST(EmfBitmaps, bitmapClaimingFarMorePixelsThanItCarriesIsSkipped)
+{
+    EmfBuilder b = redBrushPicture();
+    // STRETCHDIBITS of a 16000 x 16000 24-bit bitmap that brings 16 bytes of pixels.
+    b.record(81,
+        {0, 0, 0, 0, 0, 0, 0, 0, 16000, 16000, 80, 40, 120, 16, 0, 0x00CC0020, 100, 100, 40, 16000, 16000, 0x00180001,
+            0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    b.rectangle(QRect(10, 10, 20, 20));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(20, 20), kRed);
+    EXPECT_EQ(image.pixel(50, 50), kWhite);
+}
+
 TEST(EmfTransforms, worldTransformScalesMovesAndCombines)
 {
     EmfBuilder b = redBrushPicture();
