@@ -54,6 +54,26 @@ QImage* targetImage(QPainter& painter)
     return nullptr;
 }
 
+/**
+ * Draws `sourceRect` of `image` through `toPicture`. Qt's unsmoothed scaling writes outside its target when a
+ * mirrored image lands between two pixel centres, so a mirroring scale is drawn as mirrored pixels scaled by
+ * positive factors instead.
+ */
+void drawTransformed(QPainter& p, const QTransform& toPicture, const QImage& image, const QRectF& sourceRect)
+{
+    if (toPicture.type() <= QTransform::TxScale && (toPicture.m11() < 0 || toPicture.m22() < 0)) {
+        const QRect part = sourceRect.toAlignedRect().intersected(image.rect());
+        if (part.isEmpty())
+            return;
+        p.setTransform(QTransform());
+        p.drawImage(
+            toPicture.mapRect(QRectF(part)), image.copy(part).mirrored(toPicture.m11() < 0, toPicture.m22() < 0));
+        return;
+    }
+    p.setTransform(toPicture);
+    p.drawImage(sourceRect.topLeft(), image, sourceRect);
+}
+
 } // namespace
 
 void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const QRectF& sourceRect, std::uint32_t rop)
@@ -81,8 +101,7 @@ void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const Q
         p.setCompositionMode(mode);
         p.setRenderHint(
             QPainter::SmoothPixmapTransform, d.s.stretchMode == 4 || mode == QPainter::CompositionMode_SourceOver);
-        p.setTransform(sourceToLogical(dest, sourceRect) * m);
-        p.drawImage(sourceRect.topLeft(), *source, sourceRect);
+        drawTransformed(p, sourceToLogical(dest, sourceRect) * m, *source, sourceRect);
         finish();
     };
     auto fill = [&](const QBrush& brush, QPainter::CompositionMode mode) {
@@ -143,8 +162,7 @@ void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const Q
     src.fill(Qt::black);
     if (needSource) {
         QPainter sp(&src);
-        sp.setTransform(sourceToLogical(dest, sourceRect) * m * toBox);
-        sp.drawImage(sourceRect.topLeft(), *source, sourceRect);
+        drawTransformed(sp, sourceToLogical(dest, sourceRect) * m * toBox, *source, sourceRect);
     }
     QImage pat(box.size(), QImage::Format_RGB32);
     pat.fill(Qt::black);
@@ -224,8 +242,7 @@ void DeviceContext::alphaBlend(
     d.applyClip();
     QPainter& p = d.painter;
     p.setOpacity(std::clamp(constantAlpha, 0, 255) / 255.0);
-    p.setTransform(sourceToLogical(dest, sourceRect) * d.transform());
-    p.drawImage(sourceRect.topLeft(), img, sourceRect);
+    drawTransformed(p, sourceToLogical(dest, sourceRect) * d.transform(), img, sourceRect);
     p.setOpacity(1);
     p.resetTransform();
 }
@@ -250,8 +267,7 @@ void DeviceContext::transparentBlt(
     d.applyClip();
     QPainter& p = d.painter;
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.setTransform(sourceToLogical(dest, sourceRect) * d.transform());
-    p.drawImage(sourceRect.topLeft(), img, sourceRect);
+    drawTransformed(p, sourceToLogical(dest, sourceRect) * d.transform(), img, sourceRect);
     p.resetTransform();
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
 }
