@@ -982,6 +982,28 @@ void DeviceContext::moveTo(QPointF point)
 
 void DeviceContext::lineTo(QPointF point)
 {
+    Impl& d = *m_impl;
+    if (!d.inPath && d.s.rop2 == R2CopyPen && d.penVisible()) {
+        // Charts draw thousands of single lines; a plain line is much cheaper for the paint engine than a path.
+        const QPointF a = d.transform().map(d.s.position);
+        const QPointF b = d.transform().map(point);
+        const QRectF reach = d.reachRect();
+        if (reach.contains(a) && reach.contains(b)) {
+            d.applyClip();
+            QPen pen = d.pen();
+            const bool crisp = pen.widthF() >= 0.75 && pen.widthF() <= 1.5;
+            if (crisp)
+                pen.setWidthF(std::max(1.0, pen.widthF()));
+            setAntialiasing(d.painter, !crisp);
+            setComposition(d.painter, QPainter::CompositionMode_SourceOver);
+            d.painter.setPen(pen);
+            d.painter.setBrush(Qt::NoBrush);
+            d.painter.drawLine(a, b);
+            setAntialiasing(d.painter, true);
+            d.s.position = point;
+            return;
+        }
+    }
     QPainterPath p(m_impl->s.position);
     p.lineTo(point);
     m_impl->continueFigure(p);
