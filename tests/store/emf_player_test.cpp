@@ -79,6 +79,17 @@ TEST(EmfShapes, nullBrushLeavesTheInsideAndNullPenTheOutline)
     EXPECT_EQ(count(image, QRect(65, 65, 30, 30), kBlack), 0);
 }
 
+TEST(EmfShapes, lineToDrawsFromTheCurrentPositionAndMovesIt)
+{
+    EmfBuilder b(QSize(100, 100));
+    b.createPen(1, 0, 1, EmfBuilder::colorRef(0, 0, 255)).select(1);
+    b.moveTo({10, 20}).lineTo({90, 20}).lineTo({90, 80});
+    const QImage image = render(b.finish());
+    EXPECT_GT(count(image, QRect(50, 19, 1, 3), kBlue), 0);
+    EXPECT_GT(count(image, QRect(89, 50, 3, 1), kBlue), 0);
+    EXPECT_EQ(count(image, QRect(10, 30, 70, 40), kBlue), 0);
+}
+
 TEST(EmfShapes, polygonAndPathFill)
 {
     EmfBuilder b = redBrushPicture();
