@@ -10,7 +10,8 @@ if [ -x "$root/build/release/app/zelkavio" ]; then
     ini="$(dirname "$exe")/Zelkavio.ini"
     # A first start opens the example pictures, so a newcomer sees something at once.
     if [ ! -e "$ini" ]; then
-        printf '[Plik]\r\nNazwa=%s\r\n' "$root/examples" > "$ini"
+        printf '[Fotka]\r\nLeft=10\r\nTop=20\r\n[Pismo]\r\nLeft=10\r\nTop=632\r\nWidth=630\r\nHeight=122\r\n[Plik]\r\nNazwa=%s\r\n' \
+            "$root/examples" > "$ini"
     fi
     exec "$exe"
 fi
