@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing and running Zelkavio need.
 # Idempotent: asks apt only for what is missing, and runs `apt-get update` only then.
+# `install-deps.sh --only PKG...` installs just the packages named (used for the benchmarks' extras).
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,10 @@ packages=(
     # making sample sounds
     sox
 )
+if [ "${1:-}" = "--only" ]; then
+    shift
+    packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
