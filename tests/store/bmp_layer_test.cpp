@@ -44,7 +44,7 @@ QString loadError(const QByteArray& file)
     return errorOf([&] { (void)loadBmp(file); });
 }
 
-BmpSpec spec(int width, int height, int bitCount, QByteArray pixels, std::uint32_t compression = dib::Rgb)
+BmpSpec plan(int width, int height, int bitCount, QByteArray pixels, std::uint32_t compression = dib::Rgb)
 {
     BmpSpec s;
     s.width = width;
@@ -65,7 +65,7 @@ BmpSpec paletted(BmpSpec s)
 /** A 3 x 2 picture of four colours at 24 bits. */
 QByteArray smallBmp()
 {
-    return buildBmp(spec(3, 2, 24, packRows(24, {{0xFF0000, 0x00FF00, 0x0000FF}, {0xFFFFFF, 0, 0xFF0000}})));
+    return buildBmp(plan(3, 2, 24, packRows(24, {{0xFF0000, 0x00FF00, 0x0000FF}, {0xFFFFFF, 0, 0xFF0000}})));
 }
 
 TEST(BmpLoad, GivesSizeFormatAndPixels)
@@ -91,7 +91,7 @@ TEST(BmpLoad, IgnoresWhatFollowsThePixelData)
 TEST(BmpLoad, ColourTableStopsWhereThePixelsStart)
 {
     // An 8-bit header claiming 256 colours with only four in front of the pixels.
-    BmpSpec s = paletted(spec(2, 1, 8, packRows(8, {{3, 9}})));
+    BmpSpec s = paletted(plan(2, 1, 8, packRows(8, {{3, 9}})));
     s.colorsUsed = 0;
     const auto picture = loadBmp(buildBmp(s));
     const auto* bmp = dynamic_cast<const BmpPicture*>(picture.get());
@@ -104,7 +104,7 @@ TEST(BmpLoad, ColourTableStopsWhereThePixelsStart)
 // Where the picture's own data ends.
 struct EndCase {
     const char* name;
-    BmpSpec spec;
+    BmpSpec plan;
     qsizetype appended;
     qint64 expected;
 };
@@ -112,11 +112,11 @@ struct EndCase {
 std::vector<EndCase> endCases()
 {
     const QByteArray rows = packRows(24, {{1, 2, 3}, {4, 5, 6}}); // 2 rows of 12 bytes
-    BmpSpec declared = spec(3, 2, 24, rows);
+    BmpSpec declared = plan(3, 2, 24, rows);
     declared.sizeImage = 20;
-    BmpSpec computed = spec(3, 2, 24, rows);
-    BmpSpec cut = spec(3, 2, 24, rows.left(13));
-    BmpSpec rle = paletted(spec(4, 1, 8,
+    BmpSpec computed = plan(3, 2, 24, rows);
+    BmpSpec cut = plan(3, 2, 24, rows.left(13));
+    BmpSpec rle = paletted(plan(4, 1, 8,
         QByteArray::fromHex("0401"
                             "0001"),
         dib::Rle8));
@@ -136,7 +136,7 @@ class BmpPictureEnd : public testing::TestWithParam<EndCase> { };
 
 TEST_P(BmpPictureEnd, IsThePixelOffsetPlusThePixelDataLength)
 {
-    const QByteArray file = buildBmp(GetParam().spec) + QByteArray(GetParam().appended, '@');
+    const QByteArray file = buildBmp(GetParam().plan) + QByteArray(GetParam().appended, '@');
     EXPECT_EQ(loadBmp(file)->pictureEnd(), GetParam().expected);
 }
 
@@ -146,22 +146,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, BmpPictureEnd, testing::ValuesIn(endCases()),
 // Written back: a complete BMP file that decodes to the same pixels, for every depth and compression.
 struct RoundTrip {
     const char* name;
-    BmpSpec spec;
+    BmpSpec plan;
 };
 
 std::vector<RoundTrip> roundTrips()
 {
     std::vector<RoundTrip> cases {
-        {"OneBit", paletted(spec(9, 2, 1, packRows(1, {{1, 0, 1, 0, 1, 0, 1, 0, 1}, {0, 1, 1, 0, 0, 0, 0, 0, 1}})))},
-        {"FourBit", paletted(spec(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})))},
-        {"EightBit", paletted(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})))},
-        {"SixteenBit", spec(2, 1, 16, packRows(16, {{0x7C00, 0x1234}}))},
-        {"TwentyFourBit", spec(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
-        {"ThirtyTwoBit", spec(2, 1, 32, packRows(32, {{0x11223344, 0x55667788}}))},
-        {"BitFieldsBehindTheHeader", spec(2, 1, 16, packRows(16, {{0xF800, 0x07E0}}), dib::BitFields)},
-        {"AlphaBitFields", spec(1, 1, 32, packRows(32, {{0x00332211}}), dib::AlphaBitFields)},
+        {"OneBit", paletted(plan(9, 2, 1, packRows(1, {{1, 0, 1, 0, 1, 0, 1, 0, 1}, {0, 1, 1, 0, 0, 0, 0, 0, 1}})))},
+        {"FourBit", paletted(plan(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})))},
+        {"EightBit", paletted(plan(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})))},
+        {"SixteenBit", plan(2, 1, 16, packRows(16, {{0x7C00, 0x1234}}))},
+        {"TwentyFourBit", plan(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
+        {"ThirtyTwoBit", plan(2, 1, 32, packRows(32, {{0x11223344, 0x55667788}}))},
+        {"BitFieldsBehindTheHeader", plan(2, 1, 16, packRows(16, {{0xF800, 0x07E0}}), dib::BitFields)},
+        {"AlphaBitFields", plan(1, 1, 32, packRows(32, {{0x00332211}}), dib::AlphaBitFields)},
         {"RunLengthEight",
-            paletted(spec(4, 2, 8,
+            paletted(plan(4, 2, 8,
                 QByteArray::fromHex("0301"
                                     "0000"
                                     "0003020300"
@@ -169,22 +169,22 @@ std::vector<RoundTrip> roundTrips()
                                     "0001"),
                 dib::Rle8))},
         {"RunLengthFour",
-            paletted(spec(5, 1, 4,
+            paletted(plan(5, 1, 4,
                 QByteArray::fromHex("0512"
                                     "0001"),
                 dib::Rle4))},
-        {"CoreHeader", paletted(spec(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})))},
-        {"CoreHeaderTrueColour", spec(2, 1, 24, packRows(24, {{0x123456, 0x654321}}))},
-        {"TopDown", spec(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
-        {"VersionFiveHeader", spec(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
-        {"GapInFrontOfThePixels", paletted(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})))},
-        {"PixelDataCutShort", spec(3, 3, 24, packRows(24, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}).left(20))},
-        {"ImageSizeLargerThanTheData", spec(1, 1, 24, packRows(24, {{0x0000FF}}))},
+        {"CoreHeader", paletted(plan(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})))},
+        {"CoreHeaderTrueColour", plan(2, 1, 24, packRows(24, {{0x123456, 0x654321}}))},
+        {"TopDown", plan(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
+        {"VersionFiveHeader", plan(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0x778899, 0xAABBCC}}))},
+        {"GapInFrontOfThePixels", paletted(plan(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})))},
+        {"PixelDataCutShort", plan(3, 3, 24, packRows(24, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}).left(20))},
+        {"ImageSizeLargerThanTheData", plan(1, 1, 24, packRows(24, {{0x0000FF}}))},
     };
     auto at = [&](const char* name) -> BmpSpec& {
         for (auto& c : cases)
             if (std::string_view(c.name) == name)
-                return c.spec;
+                return c.plan;
         throw std::logic_error(name);
     };
     at("BitFieldsBehindTheHeader").masks = {0xF800, 0x07E0, 0x001F, 0};
@@ -203,7 +203,7 @@ class BmpRoundTrip : public testing::TestWithParam<RoundTrip> { };
 
 TEST_P(BmpRoundTrip, EncodedFileDecodesToIdenticalPixels)
 {
-    const auto original = loadBmp(buildBmp(GetParam().spec));
+    const auto original = loadBmp(buildBmp(GetParam().plan));
     const QByteArray written = original->encoded();
     ASSERT_GE(written.size(), 14);
     EXPECT_EQ(written.left(2), QByteArray("BM"));
@@ -216,7 +216,7 @@ TEST_P(BmpRoundTrip, EncodedFileDecodesToIdenticalPixels)
 
 TEST_P(BmpRoundTrip, DescriptionAppendedToTheEncodedFileIsNotTakenForPixels)
 {
-    const auto original = loadBmp(buildBmp(GetParam().spec));
+    const auto original = loadBmp(buildBmp(GetParam().plan));
     const QByteArray written = original->encoded();
     const auto reread = loadBmp(written + "@||@" + QByteArray(500, '\xAB'));
     EXPECT_EQ(reread->image(), original->image());
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(EveryKind, BmpRoundTrip, testing::ValuesIn(roundTrips()
 
 TEST(BmpEncoded, CoreHeaderIsWrittenAsTheFortyByteForm)
 {
-    BmpSpec s = paletted(spec(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})));
+    BmpSpec s = paletted(plan(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})));
     s.headerSize = 12;
     s.palette.resize(16, kBlack);
     const QByteArray written = loadBmp(buildBmp(s))->encoded();
@@ -240,7 +240,7 @@ TEST(BmpEncoded, CoreHeaderIsWrittenAsTheFortyByteForm)
 
 TEST(BmpEncoded, ColourProfileThatIsNotWrittenIsNoLongerReferenced)
 {
-    BmpSpec s = spec(1, 1, 24, packRows(24, {{0x112233}}));
+    BmpSpec s = plan(1, 1, 24, packRows(24, {{0x112233}}));
     s.headerSize = 124;
     QByteArray file = buildBmp(s);
     // An embedded profile of 16 bytes behind the pixels, named by the header.
@@ -264,7 +264,7 @@ TEST(BmpEncoded, ColourProfileThatIsNotWrittenIsNoLongerReferenced)
 
 TEST(BmpEncoded, UncompressedWritesHeadersTableAndPixelsOnly)
 {
-    BmpSpec s = paletted(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})));
+    BmpSpec s = paletted(plan(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})));
     s.pixelOffset = 300;
     const QByteArray file = buildBmp(s) + "@||@text";
     const QByteArray written = loadBmp(file)->encoded();
@@ -276,7 +276,7 @@ TEST(BmpEncoded, UncompressedWritesHeadersTableAndPixelsOnly)
 TEST(BmpEncoded, RunLengthKeepsEveryByteBehindTheInfoHeader)
 {
     // A gap before the pixels and a description block behind them: all kept, the file header made whole.
-    BmpSpec s = paletted(spec(4, 2, 8,
+    BmpSpec s = paletted(plan(4, 2, 8,
         QByteArray::fromHex("0301"
                             "0000"
                             "0003020300"

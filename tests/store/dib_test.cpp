@@ -52,7 +52,7 @@ QString errorOf(const std::function<void()>& action)
     return QStringLiteral("(no error)");
 }
 
-BmpSpec spec(int width, int height, int bitCount, QByteArray pixels, std::uint32_t compression = dib::Rgb)
+BmpSpec plan(int width, int height, int bitCount, QByteArray pixels, std::uint32_t compression = dib::Rgb)
 {
     BmpSpec s;
     s.width = width;
@@ -79,7 +79,7 @@ BmpSpec withMasks(BmpSpec s, std::array<std::uint32_t, 4> masks)
 // Every depth and compression: stored rows are bottom row first, expected pixels top row first.
 struct DepthCase {
     const char* name;
-    BmpSpec spec;
+    BmpSpec plan;
     std::vector<QRgb> expected;
 };
 
@@ -88,31 +88,31 @@ std::vector<DepthCase> depthCases()
     const QRgb p0 = kRed, p1 = kGreen, p2 = kBlue, p3 = kWhite;
     return {
         {"OneBitAcrossAByteBoundary",
-            withPalette(spec(9, 2, 1, packRows(1, {{1, 0, 1, 0, 1, 0, 1, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1}})),
+            withPalette(plan(9, 2, 1, packRows(1, {{1, 0, 1, 0, 1, 0, 1, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1}})),
                 {kBlack, kWhite}),
             {kBlack, kBlack, kBlack, kBlack, kBlack, kBlack, kBlack, kBlack, kWhite, //
                 kWhite, kBlack, kWhite, kBlack, kWhite, kBlack, kWhite, kBlack, kWhite}},
-        {"FourBit", withPalette(spec(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})), kFour), {p3, p0, p1, p0, p1, p2}},
-        {"EightBit", withPalette(spec(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})), kFour), {p0, p1, p2, p3}},
-        {"SixteenBitIsFiveFiveFive", spec(3, 2, 16, packRows(16, {{0x7FFF, 0x0000, 0x4210}, {0x7C00, 0x03E0, 0x001F}})),
+        {"FourBit", withPalette(plan(3, 2, 4, packRows(4, {{0, 1, 2}, {3, 0, 1}})), kFour), {p3, p0, p1, p0, p1, p2}},
+        {"EightBit", withPalette(plan(2, 2, 8, packRows(8, {{2, 3}, {0, 1}})), kFour), {p0, p1, p2, p3}},
+        {"SixteenBitIsFiveFiveFive", plan(3, 2, 16, packRows(16, {{0x7FFF, 0x0000, 0x4210}, {0x7C00, 0x03E0, 0x001F}})),
             {kRed, kGreen, kBlue, kWhite, kBlack, 0xFF848484}},
         {"SixteenBitFiveSixFiveFields",
             withMasks(
-                spec(3, 1, 16, packRows(16, {{0xF800, 0x07E0, 0x8410}}), dib::BitFields), {0xF800, 0x07E0, 0x001F, 0}),
+                plan(3, 1, 16, packRows(16, {{0xF800, 0x07E0, 0x8410}}), dib::BitFields), {0xF800, 0x07E0, 0x001F, 0}),
             {kRed, kGreen, 0xFF848284}},
-        {"TwentyFourBit", spec(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0xFF0000, 0x0000FF}})),
+        {"TwentyFourBit", plan(2, 2, 24, packRows(24, {{0x112233, 0x445566}, {0xFF0000, 0x0000FF}})),
             {kRed, kBlue, 0xFF112233, 0xFF445566}},
-        {"ThirtyTwoBitIgnoresTheFourthByte", spec(2, 1, 32, packRows(32, {{0x80112233, 0x00FFFFFF}})),
+        {"ThirtyTwoBitIgnoresTheFourthByte", plan(2, 1, 32, packRows(32, {{0x80112233, 0x00FFFFFF}})),
             {0xFF112233, kWhite}},
         {"ThirtyTwoBitFieldsInAnotherOrder",
-            withMasks(spec(1, 1, 32, packRows(32, {{0x00332211}}), dib::BitFields), {0xFF, 0xFF00, 0xFF0000, 0}),
+            withMasks(plan(1, 1, 32, packRows(32, {{0x00332211}}), dib::BitFields), {0xFF, 0xFF00, 0xFF0000, 0}),
             {0xFF112233}},
         {"ThirtyTwoBitTenBitFieldsKeepTheirTopBits",
-            withMasks(spec(1, 1, 32, packRows(32, {{(0x3FFu << 20) | (0x200u << 10) | 0x001u}}), dib::BitFields),
+            withMasks(plan(1, 1, 32, packRows(32, {{(0x3FFu << 20) | (0x200u << 10) | 0x001u}}), dib::BitFields),
                 {0x3FF00000, 0x000FFC00, 0x000003FF, 0}),
             {0xFFFF8000}},
         {"RunLengthEightBit",
-            withPalette(spec(4, 2, 8,
+            withPalette(plan(4, 2, 8,
                             QByteArray::fromHex("0301"
                                                 "0000"
                                                 "0003020300"
@@ -122,7 +122,7 @@ std::vector<DepthCase> depthCases()
                 kFour),
             {p2, p3, p0, kBlack, p1, p1, p1, kBlack}},
         {"RunLengthFourBit",
-            withPalette(spec(5, 2, 4,
+            withPalette(plan(5, 2, 4,
                             QByteArray::fromHex("0512"
                                                 "0000"
                                                 "00033010"
@@ -137,15 +137,15 @@ class DibDepths : public testing::TestWithParam<DepthCase> { };
 
 TEST_P(DibDepths, DecodeToTheStoredPixels)
 {
-    const QImage image = decodeDib(buildDib(GetParam().spec));
+    const QImage image = decodeDib(buildDib(GetParam().plan));
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
-    EXPECT_EQ(image.size(), QSize(GetParam().spec.width, GetParam().spec.height));
+    EXPECT_EQ(image.size(), QSize(GetParam().plan.width, GetParam().plan.height));
     EXPECT_EQ(pixelsOf(image), GetParam().expected);
 }
 
 TEST_P(DibDepths, StoredTopDownDecodeTheSameWayUp)
 {
-    BmpSpec topDown = GetParam().spec;
+    BmpSpec topDown = GetParam().plan;
     topDown.topDown = true;
     if (topDown.compression == dib::Rgb || topDown.compression == dib::BitFields) {
         // The same rows in the opposite order.
@@ -177,7 +177,7 @@ TEST_P(DibHeaderSizes, PalettedPictureDecodesAlike)
     // A core header always has 2^bits colour table entries, so the table is full here.
     std::vector<QRgb> palette = kFour;
     palette.resize(16, kGrey);
-    BmpSpec s = withPalette(spec(2, 2, 4, packRows(4, {{2, 3}, {0, 15}})), palette);
+    BmpSpec s = withPalette(plan(2, 2, 4, packRows(4, {{2, 3}, {0, 15}})), palette);
     s.headerSize = GetParam();
     const QByteArray dib = buildDib(s);
     const dib::Header header = dib::parseHeader(asBytes(dib));
@@ -194,7 +194,7 @@ class DibMaskPlacement : public testing::TestWithParam<std::uint32_t> { };
 
 TEST_P(DibMaskPlacement, MasksAreFoundInsideOrBehindTheHeader)
 {
-    BmpSpec s = withMasks(spec(2, 1, 16, packRows(16, {{0xF800, 0x001F}}), dib::BitFields), {0xF800, 0x07E0, 0x1F, 0});
+    BmpSpec s = withMasks(plan(2, 1, 16, packRows(16, {{0xF800, 0x001F}}), dib::BitFields), {0xF800, 0x07E0, 0x1F, 0});
     s.headerSize = GetParam();
     const QByteArray dib = buildDib(s);
     EXPECT_EQ(dib::parseHeader(asBytes(dib)).tableOffset, GetParam() == 40 ? 52u : GetParam());
@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(EveryHeader, DibMaskPlacement, testing::Values(40u, 52u
 
 TEST(DibAlpha, KeptOnlyWhenAskedFor)
 {
-    const QByteArray rgb = buildDib(spec(1, 1, 32, packRows(32, {{0x80112233}})));
+    const QByteArray rgb = buildDib(plan(1, 1, 32, packRows(32, {{0x80112233}})));
     EXPECT_EQ(decodeDib(rgb).pixel(0, 0), 0xFF112233);
     const QImage kept = decodeDib(rgb, {.keepAlpha = true});
     EXPECT_EQ(kept.format(), QImage::Format_ARGB32);
@@ -213,7 +213,7 @@ TEST(DibAlpha, KeptOnlyWhenAskedFor)
 
     // Four 4-bit masks stored behind a 40-byte header.
     const QByteArray fields = buildDib(
-        withMasks(spec(1, 1, 16, packRows(16, {{0x8F00}}), dib::AlphaBitFields), {0x0F00, 0x00F0, 0x000F, 0xF000}));
+        withMasks(plan(1, 1, 16, packRows(16, {{0x8F00}}), dib::AlphaBitFields), {0x0F00, 0x00F0, 0x000F, 0xF000}));
     EXPECT_EQ(dib::parseHeader(asBytes(fields)).tableOffset, 56u);
     EXPECT_EQ(decodeDib(fields).pixel(0, 0), kRed);
     EXPECT_EQ(decodeDib(fields, {.keepAlpha = true}).pixel(0, 0), 0x88FF0000);
@@ -222,13 +222,13 @@ TEST(DibAlpha, KeptOnlyWhenAskedFor)
 TEST(DibColourTable, IndicesBeyondTheTableAreBlack)
 {
     // Two colours used, indices 0..3 stored.
-    BmpSpec s = withPalette(spec(4, 1, 8, packRows(8, {{0, 1, 2, 255}})), {kGrey, kWhite});
+    BmpSpec s = withPalette(plan(4, 1, 8, packRows(8, {{0, 1, 2, 255}})), {kGrey, kWhite});
     EXPECT_EQ(pixelsOf(decodeDib(buildDib(s))), (std::vector<QRgb> {kGrey, kWhite, kBlack, kBlack}));
 }
 
 TEST(DibColourTable, SizeFollowsColoursUsedOrTheBitCount)
 {
-    BmpSpec s = spec(1, 1, 4, packRows(4, {{0}}));
+    BmpSpec s = plan(1, 1, 4, packRows(4, {{0}}));
     s.palette.assign(16, kGrey);
     EXPECT_EQ(dib::parseHeader(asBytes(buildDib(s))).palette.size(), 16u);
     s.colorsUsed = 3;
@@ -237,7 +237,7 @@ TEST(DibColourTable, SizeFollowsColoursUsedOrTheBitCount)
 
 TEST(DibColourTable, StopsAtTheBytesThereAndNeverHoldsMoreThan256)
 {
-    BmpSpec s = spec(1, 1, 8, {});
+    BmpSpec s = plan(1, 1, 8, {});
     s.palette.assign(3, kGrey);
     s.colorsUsed = 1'000'000'000; // far more than the bytes there
     dib::Header header = dib::parseHeader(asBytes(buildDib(s)));
@@ -254,7 +254,7 @@ TEST(DibColourTable, StopsAtTheBytesThereAndNeverHoldsMoreThan256)
 TEST(DibColourTable, TrueColourPicturesMaySkipOne)
 {
     // A 24-bit bitmap with two colours "used": its pixels start behind them.
-    BmpSpec s = withPalette(spec(1, 1, 24, packRows(24, {{0x112233}})), {kRed, kGreen});
+    BmpSpec s = withPalette(plan(1, 1, 24, packRows(24, {{0x112233}})), {kRed, kGreen});
     EXPECT_EQ(dib::parseHeader(asBytes(buildDib(s))).infoLength, 48u);
     EXPECT_EQ(decodeDib(buildDib(s)).pixel(0, 0), 0xFF112233);
 }
@@ -263,16 +263,16 @@ TEST(DibMissingData, LeavesTheRestBlack)
 {
     // Two and a third rows of a three-row picture: the first stored (bottom) rows and one pixel survive.
     const QByteArray full = packRows(24, {{0x0000FF, 0x0000FF}, {0x00FF00, 0x00FF00}, {0xFF0000, 0xFF0000}});
-    const QImage image = decodeDib(buildDib(spec(2, 3, 24, full.left(8 + 8 + 5))));
+    const QImage image = decodeDib(buildDib(plan(2, 3, 24, full.left(8 + 8 + 5))));
     EXPECT_EQ(pixelsOf(image), (std::vector<QRgb> {kRed, kBlack, kGreen, kGreen, kBlue, kBlue}));
-    EXPECT_EQ(pixelsOf(decodeDib(buildDib(spec(2, 1, 24, {})))), (std::vector<QRgb> {kBlack, kBlack}));
+    EXPECT_EQ(pixelsOf(decodeDib(buildDib(plan(2, 1, 24, {})))), (std::vector<QRgb> {kBlack, kBlack}));
 }
 
 // Run-length escapes: end of line, end of bitmap, delta, absolute runs with word padding.
 std::vector<QRgb> rle8(int width, int height, const char* hex)
 {
     return pixelsOf(
-        decodeDib(buildDib(withPalette(spec(width, height, 8, QByteArray::fromHex(hex), dib::Rle8), kFour))));
+        decodeDib(buildDib(withPalette(plan(width, height, 8, QByteArray::fromHex(hex), dib::Rle8), kFour))));
 }
 
 TEST(DibRunLength, DeltaMovesRightAndUpLeavingSkippedPixelsBlack)
@@ -297,7 +297,7 @@ TEST(DibRunLength, OddAbsoluteRunsSkipTheirPaddingByte)
                   "0001"),
         (std::vector<QRgb> {kGreen, kBlue, kWhite, kRed}));
     // RLE4: five nibbles take three bytes, padded to four.
-    const BmpSpec s = withPalette(spec(6, 1, 4,
+    const BmpSpec s = withPalette(plan(6, 1, 4,
                                       QByteArray::fromHex("0005"
                                                           "012301"
                                                           "00"
@@ -364,7 +364,7 @@ struct BadHeader {
 
 QByteArray dibWith(const std::function<void(BmpSpec&)>& change)
 {
-    BmpSpec s = spec(2, 2, 24, packRows(24, {{0, 0}, {0, 0}}));
+    BmpSpec s = plan(2, 2, 24, packRows(24, {{0, 0}, {0, 0}}));
     change(s);
     return buildDib(s);
 }

@@ -16,68 +16,68 @@ void le32(QByteArray& out, std::uint32_t value)
     le16(out, value >> 16);
 }
 
-bool runLength(const BmpSpec& spec)
+bool runLength(const BmpSpec& plan)
 {
-    return spec.compression == 1 || spec.compression == 2;
+    return plan.compression == 1 || plan.compression == 2;
 }
 
-QByteArray infoHeader(const BmpSpec& spec)
+QByteArray infoHeader(const BmpSpec& plan)
 {
     QByteArray out;
-    le32(out, spec.headerSize);
-    if (spec.headerSize == 12) {
-        le16(out, std::uint32_t(spec.width));
-        le16(out, std::uint32_t(spec.height));
+    le32(out, plan.headerSize);
+    if (plan.headerSize == 12) {
+        le16(out, std::uint32_t(plan.width));
+        le16(out, std::uint32_t(plan.height));
         le16(out, 1);
-        le16(out, std::uint32_t(spec.bitCount));
+        le16(out, std::uint32_t(plan.bitCount));
         return out;
     }
-    le32(out, std::uint32_t(spec.width));
-    le32(out, std::uint32_t(spec.topDown ? -spec.height : spec.height));
+    le32(out, std::uint32_t(plan.width));
+    le32(out, std::uint32_t(plan.topDown ? -plan.height : plan.height));
     le16(out, 1);
-    le16(out, std::uint32_t(spec.bitCount));
-    le32(out, spec.compression);
-    le32(out, spec.sizeImage.value_or(runLength(spec) ? std::uint32_t(spec.pixels.size()) : 0));
+    le16(out, std::uint32_t(plan.bitCount));
+    le32(out, plan.compression);
+    le32(out, plan.sizeImage.value_or(runLength(plan) ? std::uint32_t(plan.pixels.size()) : 0));
     le32(out, 2835); // 72 dots per inch
     le32(out, 2835);
-    le32(out, spec.colorsUsed);
+    le32(out, plan.colorsUsed);
     le32(out, 0);
-    const bool masksInside = spec.headerSize >= 52;
-    const bool fields = spec.compression == 3 || spec.compression == 6;
+    const bool masksInside = plan.headerSize >= 52;
+    const bool fields = plan.compression == 3 || plan.compression == 6;
     if (masksInside || fields) {
-        const int count = masksInside ? (spec.headerSize >= 56 ? 4 : 3) : (spec.compression == 6 ? 4 : 3);
+        const int count = masksInside ? (plan.headerSize >= 56 ? 4 : 3) : (plan.compression == 6 ? 4 : 3);
         for (int i = 0; i < count; ++i)
-            le32(out, spec.masks[std::size_t(i)]);
+            le32(out, plan.masks[std::size_t(i)]);
     }
-    if (spec.headerSize >= 108) {
+    if (plan.headerSize >= 108) {
         le32(out, 0x73524742); // colour space "sRGB"
-        out.append(QByteArray(int(spec.headerSize) - out.size(), '\0'));
+        out.append(QByteArray(int(plan.headerSize) - out.size(), '\0'));
     }
     return out;
 }
 
 } // namespace
 
-QByteArray buildDib(const BmpSpec& spec)
+QByteArray buildDib(const BmpSpec& plan)
 {
-    QByteArray out = infoHeader(spec);
-    for (const QRgb colour : spec.palette) {
+    QByteArray out = infoHeader(plan);
+    for (const QRgb colour : plan.palette) {
         out.append(char(qBlue(colour)));
         out.append(char(qGreen(colour)));
         out.append(char(qRed(colour)));
-        if (spec.headerSize != 12)
+        if (plan.headerSize != 12)
             out.append('\0');
     }
-    return out + spec.pixels;
+    return out + plan.pixels;
 }
 
-QByteArray buildBmp(const BmpSpec& spec)
+QByteArray buildBmp(const BmpSpec& plan)
 {
-    QByteArray dib = buildDib(spec);
-    const auto headers = std::uint32_t(14 + dib.size() - spec.pixels.size());
-    const std::uint32_t offset = spec.pixelOffset.value_or(headers);
+    QByteArray dib = buildDib(plan);
+    const auto headers = std::uint32_t(14 + dib.size() - plan.pixels.size());
+    const std::uint32_t offset = plan.pixelOffset.value_or(headers);
     if (offset > headers) // a gap between the colour table and the pixels
-        dib.insert(dib.size() - spec.pixels.size(), QByteArray(int(offset - headers), '\0'));
+        dib.insert(dib.size() - plan.pixels.size(), QByteArray(int(offset - headers), '\0'));
     QByteArray out("BM");
     le32(out, std::uint32_t(14 + dib.size()));
     le32(out, 0);
@@ -120,11 +120,11 @@ QByteArray bmpFromImage(const QImage& image)
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         rows.emplace_back(line, line + rgb.width());
     }
-    BmpSpec spec;
-    spec.width = rgb.width();
-    spec.height = rgb.height();
-    spec.pixels = packRows(24, rows);
-    return buildBmp(spec);
+    BmpSpec plan;
+    plan.width = rgb.width();
+    plan.height = rgb.height();
+    plan.pixels = packRows(24, rows);
+    return buildBmp(plan);
 }
 
 QByteArray solidBmp(int width, int height, QRgb colour)

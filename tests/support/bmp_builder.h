@@ -34,10 +34,10 @@ struct BmpSpec {
 };
 
 /** The info header, masks, colour table and pixel data in one block, as metafile bitmap records hold them. */
-[[nodiscard]] QByteArray buildDib(const BmpSpec& spec);
+[[nodiscard]] QByteArray buildDib(const BmpSpec& plan);
 
 /** A whole BMP file: the 14-byte file header in front of buildDib(). */
-[[nodiscard]] QByteArray buildBmp(const BmpSpec& spec);
+[[nodiscard]] QByteArray buildBmp(const BmpSpec& plan);
 
 /**
  * Stored pixel rows: each row's values (palette indices, or 16/24/32-bit pixel values written little-endian)
