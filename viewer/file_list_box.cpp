@@ -9,10 +9,30 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 
 #include <cerrno>
 
 namespace viewer {
+
+namespace {
+
+constexpr int kItemHeight = 13;
+
+/** Rows of the list are a fixed 13 pixels high, whatever height the style would give them. */
+class FixedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(kItemHeight);
+        return size;
+    }
+};
+
+} // namespace
 
 FileListBox::FileListBox(QWidget* parent)
     : QListView(parent)
@@ -24,6 +44,7 @@ FileListBox::FileListBox(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
+    setItemDelegate(new FixedRowDelegate(this));
     setIconSize(QSize());
     connect(this, &QAbstractItemView::clicked, this,
         [this] { platform::guarded([this] { userSelectionDone(-2, true); }); });
