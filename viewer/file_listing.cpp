@@ -1,5 +1,6 @@
 #include "file_listing.h"
 
+#include "name_order.h"
 #include "platform/errors.h"
 
 #include <QDir>
@@ -14,8 +15,6 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
-
-#include <unicode/ucol.h>
 
 namespace viewer {
 
@@ -200,53 +199,6 @@ QString joined(const QString& directory, const QString& name)
     return QDir::cleanPath(directory + QLatin1Char('/') + name);
 }
 
-/** Case-insensitive collation keys of a list of names in the given locale, all kept in one block of bytes. */
-class SortKeys {
-public:
-    SortKeys(const QLocale& locale, const std::vector<QString>& names)
-    {
-        // The C locale has no alphabet of its own; English collation is the neutral order its users expect.
-        const QByteArray localeName
-            = (locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : locale)
-                  .name()
-                  .toLatin1();
-        UErrorCode status = U_ZERO_ERROR;
-        UCollator* collator = ucol_open(localeName.constData(), &status);
-        if (U_FAILURE(status)) {
-            status = U_ZERO_ERROR;
-            collator = ucol_open("", &status); // the root collation
-        }
-        const std::unique_ptr<UCollator, decltype(&ucol_close)> owner(collator, &ucol_close);
-        // Secondary strength: accents count, letter case does not.
-        ucol_setStrength(collator, UCOL_SECONDARY);
-
-        m_ends.reserve(names.size());
-        m_bytes.reserve(names.size() * 24);
-        std::vector<std::uint8_t> buffer(256);
-        for (const QString& name : names) {
-            const auto* text = reinterpret_cast<const UChar*>(name.utf16());
-            const auto length = static_cast<std::int32_t>(name.size());
-            std::int32_t size = ucol_getSortKey(collator, text, length, buffer.data(), std::int32_t(buffer.size()));
-            if (size > std::int32_t(buffer.size())) {
-                buffer.resize(std::size_t(size));
-                size = ucol_getSortKey(collator, text, length, buffer.data(), size);
-            }
-            m_bytes.append(reinterpret_cast<const char*>(buffer.data()), std::size_t(size));
-            m_ends.push_back(m_bytes.size());
-        }
-    }
-
-    [[nodiscard]] std::string_view key(std::size_t index) const
-    {
-        const std::size_t begin = index == 0 ? 0 : m_ends[index - 1];
-        return std::string_view(m_bytes).substr(begin, m_ends[index] - begin);
-    }
-
-private:
-    std::string m_bytes;
-    std::vector<std::size_t> m_ends;
-};
-
 } // namespace
 
 bool hasWildcards(QStringView text)
@@ -276,8 +228,10 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
         patterns.push_back(std::move(compiled));
     }
 
+    // The names are kept, with their terminating zero, in one block; only the sorted list holds strings.
     const DirHandle dir = openDirectory(directory);
-    std::vector<QString> names;
+    std::string block;
+    std::vector<std::size_t> offsets;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
         if (entry->d_name[0] == '.')
@@ -285,28 +239,24 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
         const std::string_view name(entry->d_name);
         const bool wanted = std::any_of(
             patterns.begin(), patterns.end(), [&](const MaskPattern& pattern) { return pattern.matches(name); });
-        if (wanted && isRegularFile(dir.get(), entry))
-            names.push_back(QFile::decodeName(entry->d_name));
+        if (wanted && isRegularFile(dir.get(), entry)) {
+            offsets.push_back(block.size());
+            block.append(name.data(), name.size() + 1);
+        }
         errno = 0;
     }
     if (errno != 0)
         throw platform::IoError(errno, directory);
 
-    // One sort on collation keys made once per name. ICU writes every key into one block, so a comparison is a
-    // plain memcmp; names equal but for case keep a fixed order.
-    const SortKeys keys(locale, names);
-    std::vector<std::uint32_t> order(names.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int byKey = keys.key(a).compare(keys.key(b));
-        return byKey != 0 ? byKey < 0 : names[a] < names[b];
-    });
+    std::vector<std::string_view> names;
+    names.reserve(offsets.size());
+    for (const std::size_t offset : offsets)
+        names.emplace_back(block.data() + offset);
 
     QStringList sorted;
-    sorted.reserve(static_cast<qsizetype>(order.size()));
-    for (const std::uint32_t i : order)
-        sorted.push_back(std::move(names[i]));
+    sorted.reserve(static_cast<qsizetype>(names.size()));
+    for (const std::uint32_t i : collationOrder(names, locale))
+        sorted.push_back(QFile::decodeName(names[i].data()));
     return sorted;
 }
 

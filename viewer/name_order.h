@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QLocale>
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+/** The order of the file list: names sorted without regard to case in a locale's collation. */
+namespace viewer {
+
+/**
+ * The order in which the UTF-8 `names` are listed: sorted in the collation of `locale` at secondary strength
+ * (accents count, letter case does not), the C locale taking English collation. Names that collate equal keep
+ * a fixed order by their bytes. Returns the indices of `names` in that order.
+ */
+[[nodiscard]] std::vector<std::uint32_t> collationOrder(
+    const std::vector<std::string_view>& names, const QLocale& locale);
+
+} // namespace viewer
