@@ -130,10 +130,22 @@ public:
     }
 
     void play(const Record& r);
+    /** Draws what is still held back; called after the last record. */
+    void finish() { flushLineRun(); }
 
 private:
     DeviceContext& m_dc;
     std::vector<QPointF> m_points;
+    /** The points of consecutive LINETO records, drawn together when a record of another kind comes. */
+    std::vector<QPointF> m_lineRun;
+    static constexpr std::size_t kMaxLineRun = 4096;
+
+    void flushLineRun()
+    {
+        if (!m_lineRun.empty())
+            m_dc.lineToEach(m_lineRun);
+        m_lineRun.clear();
+    }
 
     /** Reads `count` points at `at` (16-bit when `small`); false when they do not all lie in the record. */
     bool readPoints(const Record& r, std::size_t at, std::uint32_t count, bool small)
@@ -548,6 +560,13 @@ private:
 
 void Player::play(const Record& r)
 {
+    if (r.type() == EmrLineTo) {
+        m_lineRun.push_back(r.pointL(8));
+        if (m_lineRun.size() >= kMaxLineRun)
+            flushLineRun();
+        return;
+    }
+    flushLineRun();
     switch (r.type()) {
     case EmrHeader:
         m_dc.reserveObjects(r.u16(56));
@@ -716,9 +735,6 @@ void Player::play(const Record& r)
     case EmrPie:
         m_dc.pie(r.rectL(8), r.pointL(24), r.pointL(32));
         break;
-    case EmrLineTo:
-        m_dc.lineTo(r.pointL(8));
-        break;
     case EmrSetArcDirection:
         m_dc.setArcDirection(r.i32(8));
         break;
@@ -854,6 +870,7 @@ void play(ByteView emf, QPainter& painter, const QRectF& target)
         Record record;
         while (reader.next(record))
             player.play(record);
+        player.finish();
     }
     painter.restore();
 }

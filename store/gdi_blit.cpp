@@ -94,7 +94,6 @@ void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const Q
     QPainter& p = d.painter;
     auto finish = [&] {
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        p.setRenderHint(QPainter::Antialiasing, true);
         p.resetTransform();
     };
     auto drawSource = [&](QPainter::CompositionMode mode) {
@@ -106,7 +105,6 @@ void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const Q
     };
     auto fill = [&](const QBrush& brush, QPainter::CompositionMode mode) {
         p.setCompositionMode(mode);
-        p.setRenderHint(QPainter::Antialiasing, false);
         p.fillPath(pictureDest, brush);
         finish();
     };

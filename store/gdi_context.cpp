@@ -98,13 +98,7 @@ bool clipSegment(QPointF& a, QPointF& c, const QRectF& box)
     return true;
 }
 
-/** Render hint and composition changes cost a paint-engine update each; make them only when they change. */
-void setAntialiasing(QPainter& painter, bool on)
-{
-    if (painter.testRenderHint(QPainter::Antialiasing) != on)
-        painter.setRenderHint(QPainter::Antialiasing, on);
-}
-
+/** Composition changes cost a paint-engine update each; make them only when they change. */
 void setComposition(QPainter& painter, QPainter::CompositionMode mode)
 {
     if (painter.compositionMode() != mode)
@@ -307,9 +301,11 @@ QPen DeviceContext::Impl::qtPen() const
     if (!geometric && p.extended)
         width = 1;
     const QRectF picture = pictureRect();
-    // A pen that is given a width keeps even a fraction of a pixel (drawn lighter); width 0 means one pixel.
-    const double thinnest = p.width > 0 && (geometric || !p.extended) ? 0.4 : 1.0;
-    width = std::max(thinnest, std::min(width, 2 * (picture.width() + picture.height()) + 16));
+    width = std::min(width, 2 * (picture.width() + picture.height()) + 16);
+    // Lines up to one and a half pixels wide, and width 0, are drawn one whole pixel wide, as the system draws
+    // them (a thinner line would leave gaps); the paint engine also draws these much faster.
+    if (!(width > 1.5))
+        width = 1;
 
     QPen pen(QColor(toQRgb(p.color)));
     pen.setWidthF(width);
@@ -515,8 +511,6 @@ bool DeviceContext::Impl::beginRop2(QColor& color, bool& overrideColor)
         break;
     }
     setComposition(painter, mode);
-    // Raster operations work on whole pixels; blending edges would corrupt them.
-    setAntialiasing(painter, mode == QPainter::CompositionMode_SourceOver);
     return true;
 }
 
@@ -541,16 +535,9 @@ void DeviceContext::Impl::paintPicturePath(const QPainterPath& picture, bool fil
         QPen pen = this->pen();
         if (overrideColor)
             pen.setColor(override);
-        // Lines about one pixel wide are drawn whole pixels wide and crisp, as the system draws them; blending
-        // them over two pixel rows would turn black hairlines grey. Thinner ones are blended, so they show lighter.
-        if (pen.widthF() >= 0.75 && pen.widthF() <= 1.5) {
-            setAntialiasing(painter, false);
-            pen.setWidthF(std::max(1.0, pen.widthF())); // aliased strokes under a pixel wide leave gaps
-        }
         painter.strokePath(tame(picture, true), pen);
     }
     setComposition(painter, QPainter::CompositionMode_SourceOver);
-    setAntialiasing(painter, true);
 }
 
 void DeviceContext::Impl::drawShape(const QPainterPath& logical, bool fill, bool stroke)
@@ -629,7 +616,10 @@ ArcGeometry arcGeometry(const QRectF& box, QPointF start, QPointF end, bool cloc
 DeviceContext::DeviceContext(QPainter& painter)
     : m_impl(std::make_unique<Impl>(painter))
 {
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Shapes and lines have hard edges, as the system draws them: no pixel is blended with what lies beneath,
+    // which raster operations need, and the paint engine draws them several times faster. Letters are smoothed
+    // (see textOut), as the system's font smoothing does.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
 }
@@ -990,16 +980,10 @@ void DeviceContext::lineTo(QPointF point)
         const QRectF reach = d.reachRect();
         if (reach.contains(a) && reach.contains(b)) {
             d.applyClip();
-            QPen pen = d.pen();
-            const bool crisp = pen.widthF() >= 0.75 && pen.widthF() <= 1.5;
-            if (crisp)
-                pen.setWidthF(std::max(1.0, pen.widthF()));
-            setAntialiasing(d.painter, !crisp);
             setComposition(d.painter, QPainter::CompositionMode_SourceOver);
-            d.painter.setPen(pen);
+            d.painter.setPen(d.pen());
             d.painter.setBrush(Qt::NoBrush);
             d.painter.drawLine(a, b);
-            setAntialiasing(d.painter, true);
             d.s.position = point;
             return;
         }
@@ -1008,6 +992,33 @@ void DeviceContext::lineTo(QPointF point)
     p.lineTo(point);
     m_impl->continueFigure(p);
     m_impl->s.position = point;
+}
+
+void DeviceContext::lineToEach(std::span<const QPointF> points)
+{
+    Impl& d = *m_impl;
+    const QPen& pen = d.pen();
+    if (points.size() > 1 && !d.inPath && d.s.rop2 == R2CopyPen && d.penVisible() && pen.style() == Qt::SolidLine
+        && pen.widthF() <= 1) {
+        // One-pixel solid lines have no joins: drawn as one polyline they look the same, and draw much faster.
+        QPolygonF picture;
+        picture.reserve(qsizetype(points.size()) + 1);
+        const QRectF reach = d.reachRect();
+        picture.push_back(d.transform().map(d.s.position));
+        for (const QPointF& point : points)
+            picture.push_back(d.transform().map(point));
+        if (std::all_of(picture.begin(), picture.end(), [&](const QPointF& p) { return reach.contains(p); })) {
+            d.applyClip();
+            setComposition(d.painter, QPainter::CompositionMode_SourceOver);
+            d.painter.setPen(pen);
+            d.painter.setBrush(Qt::NoBrush);
+            d.painter.drawPolyline(picture);
+            d.s.position = points.back();
+            return;
+        }
+    }
+    for (const QPointF& point : points)
+        lineTo(point);
 }
 
 QPointF DeviceContext::currentPosition() const
@@ -1395,11 +1406,9 @@ void DeviceContext::invertRegion(const Region& region)
 {
     QPainterPath p = m_impl->transform().map(m_impl->regionPath(region));
     m_impl->applyClip();
-    m_impl->painter.setRenderHint(QPainter::Antialiasing, false);
     m_impl->painter.setCompositionMode(QPainter::RasterOp_NotDestination);
     m_impl->painter.fillPath(p, Qt::black);
     m_impl->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    m_impl->painter.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void DeviceContext::paintRegion(const Region& region)

@@ -106,6 +106,8 @@ public:
 
     void moveTo(QPointF point);
     void lineTo(QPointF point);
+    /** lineTo for each point in turn; plain one-pixel lines are drawn in one go, which looks the same. */
+    void lineToEach(std::span<const QPointF> points);
     [[nodiscard]] QPointF currentPosition() const;
 
     // --- Clipping -------------------------------------------------------------------------------------------

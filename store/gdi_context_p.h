@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPen>
+#include <QRawFont>
 
 #include <optional>
 #include <vector>
@@ -122,6 +123,8 @@ struct DeviceContext::Impl {
         double dpi = 0;
         QFont qfont;
         std::optional<QFontMetricsF> metrics;
+        /** The font's own glyphs, for text placed character by character; made on first need. */
+        std::optional<QRawFont> rawFont;
     };
     std::optional<FontCache> fontCache;
 };

@@ -3,6 +3,7 @@
 #include "gdi_text.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QHash>
 
@@ -50,6 +51,59 @@ QFont makeFont(const Font& f, double heightPixels, double widthPixels, double dp
             q.setStretch(std::clamp(int(std::lround(widthPixels / natural * 100)), 1, 4000));
     }
     return q;
+}
+
+/**
+ * The font's own glyphs at a pixel size. Kept between pictures: each raw font keeps its rendered glyphs, which
+ * would otherwise be rendered again for every picture drawn.
+ */
+QRawFont rawFont(const QFont& font, double pixelSize)
+{
+    thread_local QHash<QString, QRawFont> cache;
+    const QString key = font.key() + QLatin1Char('/') + QString::number(pixelSize, 'g', 10);
+    if (auto it = cache.constFind(key); it != cache.constEnd())
+        return *it;
+    if (cache.size() >= 64)
+        cache.clear();
+    QRawFont raw = QRawFont::fromFont(font);
+    raw.setPixelSize(pixelSize);
+    cache.insert(key, raw);
+    return raw;
+}
+
+/** Where each character of a string placed character by character goes, and its glyph. */
+struct PlacedCharacter {
+    qsizetype index = 0; // in the string
+    qsizetype length = 1; // UTF-16 units: 2 for a character beyond the 16-bit range
+    QPointF origin; // on the baseline
+};
+
+/**
+ * Draws characters at given places as one run of the font's own glyphs, as the system places them, without
+ * shaping each alone. False, drawing nothing, when the font lacks a glyph for one of them (the caller then
+ * draws them one by one, which lets Qt take the glyph from another font).
+ */
+bool drawGlyphRun(QPainter& painter, const QRawFont& raw, const QFont& font, const QString& string,
+    const std::vector<PlacedCharacter>& placed)
+{
+    if (!raw.isValid())
+        return false;
+    const QList<quint32> glyphs = raw.glyphIndexesForString(string);
+    if (glyphs.size() != qsizetype(placed.size())
+        || std::any_of(glyphs.begin(), glyphs.end(), [](quint32 glyph) { return glyph == 0; }))
+        return false;
+    QList<QPointF> positions;
+    positions.reserve(qsizetype(placed.size()));
+    for (const PlacedCharacter& c : placed)
+        positions.push_back(c.origin);
+    QGlyphRun run;
+    run.setRawFont(raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    run.setUnderline(font.underline());
+    run.setStrikeOut(font.strikeOut());
+    painter.drawGlyphRun(QPointF(0, 0), run);
+    return true;
 }
 
 } // namespace
@@ -173,27 +227,39 @@ void DeviceContext::textOut(const TextOut& text)
                 QColor(toQRgb(s.bkColor)));
         p.setFont(font);
         p.setPen(QColor(toQRgb(s.textColor)));
+        // Large or turned letters are drawn as outlines; smooth them as the system's font smoothing does.
+        p.setRenderHint(QPainter::Antialiasing, true);
         if (!useDx && s.charExtra == 0) {
             p.drawText(QPointF(x, baseline), string);
         } else {
+            std::vector<PlacedCharacter> placed;
             double at = x;
             double dyAt = 0;
-            for (qsizetype i = 0; i < n; ++i) {
-                qsizetype len = 1;
-                if (string[i].isHighSurrogate() && i + 1 < n)
-                    len = 2;
-                const QString glyph = string.mid(i, len);
-                p.drawText(QPointF(at, baseline + dyAt), glyph);
-                for (qsizetype k = 0; k < len; ++k) {
-                    at += useDx ? advances[std::size_t(i + k)] : 0;
-                    if (i + k < qsizetype(text.dy.size()))
-                        dyAt -= text.dy[std::size_t(i + k)] * sy;
+            for (qsizetype i = 0; i < n;) {
+                PlacedCharacter c;
+                c.index = i;
+                c.length = string[i].isHighSurrogate() && i + 1 < n ? 2 : 1;
+                c.origin = QPointF(at, baseline + dyAt);
+                for (qsizetype k = i; k < i + c.length; ++k) {
+                    at += useDx ? advances[std::size_t(k)] : 0;
+                    if (k < qsizetype(text.dy.size()))
+                        dyAt -= text.dy[std::size_t(k)] * sy;
                 }
                 if (!useDx)
-                    at += metrics.horizontalAdvance(glyph) + s.charExtra * sx;
-                i += len - 1;
+                    at += metrics.horizontalAdvance(string.mid(i, c.length)) + s.charExtra * sx;
+                placed.push_back(c);
+                i += c.length;
+            }
+            // A font narrowed or widened to the record's width is drawn by Qt alone, which knows the stretch.
+            Impl::FontCache& cache = *d.fontCache;
+            if (!cache.rawFont && (font.stretch() == QFont::AnyStretch || font.stretch() == QFont::Unstretched))
+                cache.rawFont = rawFont(font, font.pointSizeF() * dpi / 72);
+            if (!cache.rawFont || !drawGlyphRun(p, *cache.rawFont, font, string, placed)) {
+                for (const PlacedCharacter& c : placed)
+                    p.drawText(c.origin, string.mid(c.index, c.length));
             }
         }
+        p.setRenderHint(QPainter::Antialiasing, false);
         p.resetTransform();
     }
 

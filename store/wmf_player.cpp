@@ -130,8 +130,21 @@ public:
     }
 
     void play(const Record& record);
+    /** Draws what is still held back; called after the last record. */
+    void finish() { flushLineRun(); }
 
 private:
+    /** The points of consecutive LINETO records, drawn together when a record of another kind comes. */
+    std::vector<QPointF> m_lineRun;
+    static constexpr std::size_t kMaxLineRun = 4096;
+
+    void flushLineRun()
+    {
+        if (!m_lineRun.empty())
+            m_dc.lineToEach(m_lineRun);
+        m_lineRun.clear();
+    }
+
     /**
      * Windows puts every new object in the lowest free slot; one we cannot decode fully still takes its slot
      * (as a stand-in) so that later indices keep pointing where the writer meant. The free slots are kept
@@ -443,6 +456,13 @@ void Player::regionRecord(const Record& record)
 void Player::play(const Record& record)
 {
     const Params& p = record.params;
+    if (record.function == LineTo) {
+        m_lineRun.push_back(pointYx(p, 0));
+        if (m_lineRun.size() >= kMaxLineRun)
+            flushLineRun();
+        return;
+    }
+    flushLineRun();
     switch (record.function) {
     // --- State -----------------------------------------------------------------------------------------
     case SaveDc:
@@ -554,9 +574,6 @@ void Player::play(const Record& record)
     case MoveTo:
         m_dc.moveTo(pointYx(p, 0));
         break;
-    case LineTo:
-        m_dc.lineTo(pointYx(p, 0));
-        break;
     case Polyline:
         m_dc.polyline(pointsXy(p, 1, p.u16(0)));
         break;
@@ -652,6 +669,7 @@ void play(platform::ByteView metafile, const PlaceableHeader& placeable, QPainte
     Record record;
     while (reader.next(record))
         player.play(record);
+    player.finish();
 }
 
 } // namespace store::wmf

@@ -356,3 +356,53 @@ TEST(EmfDamage, deepSaveStacksAndManyObjectsStayBounded)
 }
 
 } // namespace
+
+/** A square outline of LINETO records, each alone behind a harmless record when `separated`, in a raster op. */
+QImage squareOfLines(int rop2, bool separated)
+{
+    EmfBuilder b(QSize(100, 100));
+    b.createPen(1, 0, 1, kBlueRef).select(1).record(20, {rop2});
+    b.moveTo({10, 10});
+    for (const QPoint corner : {QPoint(90, 10), QPoint(90, 90), QPoint(10, 90), QPoint(10, 10), QPoint(90, 90)}) {
+        if (separated)
+            b.setBkMode(1);
+        b.lineTo(corner);
+    }
+    return render(b.finish());
+}
+
+TEST(EmfLines, aRunOfLineToRecordsLooksLikeTheLinesDrawnOneByOne)
+{
+    for (const int rop2 : {13, 7}) { // R2_COPYPEN, R2_XORPEN
+        SCOPED_TRACE(rop2);
+        const QImage run = squareOfLines(rop2, false);
+        EXPECT_EQ(run, squareOfLines(rop2, true));
+        EXPECT_GT(count(run, QRect(50, 9, 1, 3), kWhite), 0);
+        EXPECT_LT(count(run, QRect(50, 9, 1, 3), kWhite), 3) << "top edge";
+        EXPECT_LT(count(run, QRect(49, 49, 3, 3), kWhite), 9) << "the diagonal";
+    }
+}
+
+TEST(EmfLines, aRunCutShortByADamagedRecordIsStillDrawn)
+{
+    EmfBuilder b(QSize(100, 100));
+    b.createPen(1, 0, 1, kBlueRef).select(1).moveTo({10, 50}).lineTo({90, 50});
+    QByteArray bytes = b.finish();
+    patch32(bytes, bytes.size() - 20 + 4, 0); // the EOF record's size: playback stops there
+    EXPECT_GT(count(render(bytes), QRect(50, 49, 1, 3), kBlue), 0);
+}
+
+TEST(EmfLines, thinPensDrawWholePixelsAndShapesHaveHardEdges)
+{
+    // One logical unit is a tenth of a pixel: the pen of three units would be 0.3 pixels wide.
+    EmfBuilder b(QSize(100, 100));
+    b.setMapMode(8).setWindowExt(QSize(1000, 1000)).setViewportExt(QSize(100, 100));
+    b.createPen(1, 0, 3, 0).select(1).moveTo({100, 105}).lineTo({900, 105});
+    b.createBrush(2, 0, kRedRef).select(2).select(kNullPen).ellipse(QRect(200, 300, 600, 500));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(count(image, QRect(10, 9, 80, 3), kBlack), 80) << "one full-black pixel in each column";
+    EXPECT_EQ(
+        count(image, image.rect(), kWhite) + count(image, image.rect(), kRed) + count(image, image.rect(), kBlack),
+        image.width() * image.height())
+        << "no blended pixel anywhere";
+}

@@ -486,6 +486,22 @@ TEST(WmfPlayerDamage, ARecordThatDoesNotAdvanceOrRunsPastTheEndStopsPlayback)
     }
 }
 
+TEST(WmfPlayerDamage, LinesDrawnJustBeforeADamagedRecordStay)
+{
+    WmfBuilder builder = pixels();
+    // MOVETO and LINETO take y before x.
+    builder.pen(0, 1, kRed).select(0).record(0x0214, {50, 10}).record(0x0213, {50, 90}).record(0x0213, {90, 90});
+    builder.record(kSetBkMode, {1});
+    QByteArray file = builder.placeable(0, 0, 100, 100);
+    const int at = recordOffset(file, kSetBkMode);
+    ASSERT_GT(at, 0);
+    for (int i = 0; i < 4; ++i)
+        file[at + i] = 0; // a size that does not advance: playback stops there
+    const QImage image = render(file);
+    EXPECT_EQ(image.pixel(50, 50), kRed);
+    EXPECT_EQ(inked(image), QRect(10, 50, 81, 41)) << "both lines, the second from where the first ended";
+}
+
 TEST(WmfPlayerDamage, CountsLargerThanTheRecordAreCutToIt)
 {
     WmfBuilder builder = pixels();
