@@ -126,26 +126,18 @@ class Player {
 public:
     Player(DeviceContext& dc)
         : m_dc(dc)
+        , m_lineRun(dc)
     {
     }
 
     void play(const Record& r);
     /** Draws what is still held back; called after the last record. */
-    void finish() { flushLineRun(); }
+    void finish() { m_lineRun.flush(); }
 
 private:
     DeviceContext& m_dc;
     std::vector<QPointF> m_points;
-    /** The points of consecutive LINETO records, drawn together when a record of another kind comes. */
-    std::vector<QPointF> m_lineRun;
-    static constexpr std::size_t kMaxLineRun = 4096;
-
-    void flushLineRun()
-    {
-        if (!m_lineRun.empty())
-            m_dc.lineToEach(m_lineRun);
-        m_lineRun.clear();
-    }
+    gdi::LineRun m_lineRun;
 
     /** Reads `count` points at `at` (16-bit when `small`); false when they do not all lie in the record. */
     bool readPoints(const Record& r, std::size_t at, std::uint32_t count, bool small)
@@ -561,12 +553,10 @@ private:
 void Player::play(const Record& r)
 {
     if (r.type() == EmrLineTo) {
-        m_lineRun.push_back(r.pointL(8));
-        if (m_lineRun.size() >= kMaxLineRun)
-            flushLineRun();
+        m_lineRun.add(r.pointL(8));
         return;
     }
-    flushLineRun();
+    m_lineRun.flush();
     switch (r.type()) {
     case EmrHeader:
         m_dc.reserveObjects(r.u16(56));

@@ -201,4 +201,35 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+/**
+ * The points of consecutive LineTo records, held back and drawn together by lineToEach when a record of another
+ * kind comes, when many have gathered, or when playback ends (flush).
+ */
+class LineRun {
+public:
+    explicit LineRun(DeviceContext& dc)
+        : m_dc(dc)
+    {
+    }
+
+    void add(QPointF point)
+    {
+        m_points.push_back(point);
+        if (m_points.size() >= kMaxPoints)
+            flush();
+    }
+
+    void flush()
+    {
+        if (!m_points.empty())
+            m_dc.lineToEach(m_points);
+        m_points.clear();
+    }
+
+private:
+    static constexpr std::size_t kMaxPoints = 4096;
+    DeviceContext& m_dc;
+    std::vector<QPointF> m_points;
+};
+
 } // namespace store::gdi

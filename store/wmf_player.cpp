@@ -126,25 +126,15 @@ class Player {
 public:
     explicit Player(gdi::DeviceContext& dc)
         : m_dc(dc)
+        , m_lineRun(dc)
     {
     }
 
     void play(const Record& record);
     /** Draws what is still held back; called after the last record. */
-    void finish() { flushLineRun(); }
+    void finish() { m_lineRun.flush(); }
 
 private:
-    /** The points of consecutive LINETO records, drawn together when a record of another kind comes. */
-    std::vector<QPointF> m_lineRun;
-    static constexpr std::size_t kMaxLineRun = 4096;
-
-    void flushLineRun()
-    {
-        if (!m_lineRun.empty())
-            m_dc.lineToEach(m_lineRun);
-        m_lineRun.clear();
-    }
-
     /**
      * Windows puts every new object in the lowest free slot; one we cannot decode fully still takes its slot
      * (as a stand-in) so that later indices keep pointing where the writer meant. The free slots are kept
@@ -191,6 +181,7 @@ private:
     }
 
     gdi::DeviceContext& m_dc;
+    gdi::LineRun m_lineRun;
     std::set<std::uint32_t> m_freeSlots;
     std::uint32_t m_nextSlot = 0;
 };
@@ -457,12 +448,10 @@ void Player::play(const Record& record)
 {
     const Params& p = record.params;
     if (record.function == LineTo) {
-        m_lineRun.push_back(pointYx(p, 0));
-        if (m_lineRun.size() >= kMaxLineRun)
-            flushLineRun();
+        m_lineRun.add(pointYx(p, 0));
         return;
     }
-    flushLineRun();
+    m_lineRun.flush();
     switch (record.function) {
     // --- State -----------------------------------------------------------------------------------------
     case SaveDc:
