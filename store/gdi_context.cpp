@@ -1,4 +1,5 @@
 #include "gdi_context_p.h"
+#include "gdi_lines.h"
 
 #include <QPainterPathStroker>
 
@@ -535,7 +536,10 @@ void DeviceContext::Impl::paintPicturePath(const QPainterPath& picture, bool fil
         QPen pen = this->pen();
         if (overrideColor)
             pen.setColor(override);
-        painter.strokePath(tame(picture, true), pen);
+        const QPainterPath outline = tame(picture, true);
+        QImage* target = pen.style() == Qt::SolidLine && pen.widthF() <= 1 ? directLineTarget(painter) : nullptr;
+        if (!target || !drawPixelPath(*target, outline, pen.color().rgb()))
+            painter.strokePath(outline, pen);
     }
     setComposition(painter, QPainter::CompositionMode_SourceOver);
 }
@@ -551,6 +555,27 @@ void DeviceContext::Impl::drawShape(const QPainterPath& logical, bool fill, bool
         return;
     }
     paintPicturePath(picture, fill, stroke);
+}
+
+bool DeviceContext::Impl::extendOpenPath(std::span<const QPointF> logical, bool curves)
+{
+    if (!inPath)
+        return false;
+    if (path.elementCount() + logical.size() + 1 > kMaxPathPoints)
+        return true;
+    const QTransform& m = transform();
+    const QPointF start = m.map(s.position);
+    if (!pathHasFigure || path.currentPosition() != start)
+        path.moveTo(start);
+    if (curves) {
+        for (std::size_t i = 0; i + 2 < logical.size(); i += 3)
+            path.cubicTo(m.map(logical[i]), m.map(logical[i + 1]), m.map(logical[i + 2]));
+    } else {
+        for (const QPointF& point : logical)
+            path.lineTo(m.map(point));
+    }
+    pathHasFigure = true;
+    return true;
 }
 
 void DeviceContext::Impl::continueFigure(QPainterPath& logical)
@@ -970,6 +995,22 @@ void DeviceContext::moveTo(QPointF point)
     }
 }
 
+void DeviceContext::Impl::strokePolyline(const QPolygonF& picture)
+{
+    applyClip();
+    setComposition(painter, QPainter::CompositionMode_SourceOver);
+    const QPen& current = pen();
+    if (current.style() == Qt::SolidLine && current.widthF() <= 1) {
+        if (QImage* target = directLineTarget(painter)) {
+            drawPixelPolyline(*target, picture, current.color().rgb());
+            return;
+        }
+    }
+    painter.setPen(current);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolyline(picture);
+}
+
 void DeviceContext::lineTo(QPointF point)
 {
     Impl& d = *m_impl;
@@ -979,19 +1020,17 @@ void DeviceContext::lineTo(QPointF point)
         const QPointF b = d.transform().map(point);
         const QRectF reach = d.reachRect();
         if (reach.contains(a) && reach.contains(b)) {
-            d.applyClip();
-            setComposition(d.painter, QPainter::CompositionMode_SourceOver);
-            d.painter.setPen(d.pen());
-            d.painter.setBrush(Qt::NoBrush);
-            d.painter.drawLine(a, b);
+            d.strokePolyline(QPolygonF {a, b});
             d.s.position = point;
             return;
         }
     }
-    QPainterPath p(m_impl->s.position);
-    p.lineTo(point);
-    m_impl->continueFigure(p);
-    m_impl->s.position = point;
+    if (!d.extendOpenPath(std::span(&point, 1), false)) {
+        QPainterPath p(d.s.position);
+        p.lineTo(point);
+        d.continueFigure(p);
+    }
+    d.s.position = point;
 }
 
 void DeviceContext::lineToEach(std::span<const QPointF> points)
@@ -1008,11 +1047,7 @@ void DeviceContext::lineToEach(std::span<const QPointF> points)
         for (const QPointF& point : points)
             picture.push_back(d.transform().map(point));
         if (std::all_of(picture.begin(), picture.end(), [&](const QPointF& p) { return reach.contains(p); })) {
-            d.applyClip();
-            setComposition(d.painter, QPainter::CompositionMode_SourceOver);
-            d.painter.setPen(pen);
-            d.painter.setBrush(Qt::NoBrush);
-            d.painter.drawPolyline(picture);
+            d.strokePolyline(picture);
             d.s.position = points.back();
             return;
         }
@@ -1193,10 +1228,12 @@ void DeviceContext::polylineTo(std::span<const QPointF> points)
 {
     if (points.empty())
         return;
-    QPainterPath p(m_impl->s.position);
-    for (const QPointF& point : points)
-        p.lineTo(point);
-    m_impl->continueFigure(p);
+    if (!m_impl->extendOpenPath(points, false)) {
+        QPainterPath p(m_impl->s.position);
+        for (const QPointF& point : points)
+            p.lineTo(point);
+        m_impl->continueFigure(p);
+    }
     m_impl->s.position = points.back();
 }
 
@@ -1261,12 +1298,14 @@ void DeviceContext::polyBezierTo(std::span<const QPointF> points)
 {
     if (points.size() < 3)
         return;
-    QPainterPath p(m_impl->s.position);
-    std::size_t i = 0;
-    for (; i + 2 < points.size(); i += 3)
-        p.cubicTo(points[i], points[i + 1], points[i + 2]);
-    m_impl->continueFigure(p);
-    m_impl->s.position = points[i - 1];
+    const std::size_t used = points.size() / 3 * 3;
+    if (!m_impl->extendOpenPath(points.first(used), true)) {
+        QPainterPath p(m_impl->s.position);
+        for (std::size_t i = 0; i < used; i += 3)
+            p.cubicTo(points[i], points[i + 1], points[i + 2]);
+        m_impl->continueFigure(p);
+    }
+    m_impl->s.position = points[used - 1];
 }
 
 void DeviceContext::polyDraw(std::span<const QPointF> points, std::span<const std::uint8_t> types)

@@ -106,12 +106,19 @@ struct DeviceContext::Impl {
     /** Sets composition and antialiasing for the binary raster operation; false when nothing is to be drawn. */
     bool beginRop2(QColor& penColorOverride, bool& overrideColor);
 
+    /** Draws lines in picture pixels with the current pen, in copy-pen mode, outside any path. */
+    void strokePolyline(const QPolygonF& picture);
     /** Fills and/or strokes a shape given in logical units (or adds it to the open path). */
     void drawShape(const QPainterPath& logical, bool fill, bool stroke);
     /** Fills and strokes a shape in picture pixels with the current pen and brush. */
     void paintPicturePath(const QPainterPath& picture, bool fill, bool stroke, const Brush* brush = nullptr);
     /** Appends lines or curves from the current position (for the *To functions). */
     void continueFigure(QPainterPath& logicalPath);
+    /**
+     * continueFigure for lines to `logical` points (or Bézier curves, three points each), without a path of their
+     * own: files build paths of thousands of such records. False, doing nothing, when no path is open.
+     */
+    bool extendOpenPath(std::span<const QPointF> logical, bool curves);
 
     [[nodiscard]] QPainterPath regionPath(const Region& region) const;
 
