@@ -15,10 +15,7 @@ struct PixelPoint {
     int y;
 };
 
-/**
- * The pixel a point lies in; a point a rounding error short of a pixel's edge counts as on it. Callers keep
- * points within a bounded reach of the picture, so they fit an int.
- */
+/** The pixel a point lies in; a point a rounding error short of a pixel's edge counts as on it. */
 PixelPoint pixelOf(QPointF p)
 {
     constexpr double kRoundingError = 1e-6;
@@ -73,8 +70,13 @@ QImage* directLineTarget(QPainter& painter)
 
 void drawPixelPolyline(QImage& image, std::span<const QPointF> points, QRgb color)
 {
-    for (std::size_t i = 1; i < points.size(); ++i)
-        drawSegment(image, pixelOf(points[i - 1]), pixelOf(points[i]), color);
+    // Callers cut paths to a reach around the picture; anything beyond this (or not a number) is skipped.
+    constexpr double kFar = 1 << 20;
+    const auto usable = [&](QPointF p) { return std::abs(p.x()) <= kFar && std::abs(p.y()) <= kFar; };
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        if (usable(points[i - 1]) && usable(points[i]))
+            drawSegment(image, pixelOf(points[i - 1]), pixelOf(points[i]), color);
+    }
 }
 
 bool drawPixelPath(QImage& image, const QPainterPath& path, QRgb color)

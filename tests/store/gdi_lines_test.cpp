@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -61,6 +62,11 @@ TEST(PixelLines, PixelsOutsideTheImageAreSkipped)
     const QPointF points[] = {QPointF(-50, 5), QPointF(60, 5), QPointF(60, -40)};
     store::gdi::drawPixelPolyline(image, points, kInk);
     EXPECT_EQ(inkedPixels(image).size(), 10U);
+
+    QImage untouched = blank(10, 10);
+    const QPointF wild[] = {QPointF(5, 5), QPointF(std::nan(""), 5), QPointF(1e300, 5), QPointF(5, -1e18)};
+    store::gdi::drawPixelPolyline(untouched, wild, kInk);
+    EXPECT_TRUE(inkedPixels(untouched).empty()) << "segments to points far away or not a number are skipped";
 }
 
 TEST(PixelLines, ClosedFiguresOfAPathAreWholeAndCurvesAreRefused)
