@@ -100,6 +100,7 @@ void readColourTable(Header& header, ByteView info, std::uint32_t colorsUsed)
         count = colorsUsed;
     else if (header.bitCount <= 8)
         count = std::uint64_t(1) << header.bitCount;
+    header.tableEntries = count;
     const std::uint64_t there = (info.size() - header.tableOffset) / entrySize;
     const auto present = static_cast<std::size_t>(std::min(count, there));
     header.infoLength = header.tableOffset + present * entrySize;
@@ -378,6 +379,18 @@ Header parseHeader(ByteView info)
     readMasks(header, info);
     readColourTable(header, info, colorsUsed);
     return header;
+}
+
+void usePaletteIndices(Header& header, ByteView info, std::span<const QRgb> logicalPalette)
+{
+    const std::uint64_t there = (info.size() - std::min(info.size(), header.tableOffset)) / 2;
+    const auto present = static_cast<std::size_t>(std::min(header.tableEntries, there));
+    header.infoLength = header.tableOffset + present * 2;
+    header.palette.resize(std::min<std::size_t>(present, 256));
+    for (std::size_t i = 0; i < header.palette.size(); ++i) {
+        const std::size_t index = readLe16(info, header.tableOffset + i * 2);
+        header.palette[i] = index < logicalPalette.size() ? logicalPalette[index] : qRgb(0, 0, 0);
+    }
 }
 
 std::size_t rowStride(const Header& header)

@@ -6,6 +6,7 @@
 #include <QRgb>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 /**
@@ -41,6 +42,8 @@ struct Header {
     std::size_t tableOffset = 0;
     /** Bytes taken by the info header, the bit-field masks stored behind a 40-byte header, and the colour table. */
     std::size_t infoLength = 0;
+    /** Entries the colour table should have (biClrUsed, or 2^bitCount up to 8 bits), whether present or not. */
+    std::uint64_t tableEntries = 0;
 };
 
 /**
@@ -52,6 +55,13 @@ struct Header {
  * store::kMaxDecodedBytes; nothing is allocated for them.
  */
 [[nodiscard]] Header parseHeader(ByteView info);
+
+/**
+ * For the metafile records' other form of colour table, 16-bit indices into the logical palette selected where the
+ * bitmap is drawn: the entries become that palette's colours (black for an index beyond it), and infoLength counts
+ * two bytes per entry.
+ */
+void usePaletteIndices(Header& header, ByteView info, std::span<const QRgb> logicalPalette);
 
 /**
  * Length of the pixel data: the header's image size, or width, height and bit count with rows padded to

@@ -216,16 +216,21 @@ private:
         m_dc.polyDraw(m_points, types);
     }
 
-    /** The bitmap that a record's (offset, size) pairs describe, or nullopt when it is absent or damaged. */
-    static std::optional<Bitmap> bitmap(const Record& r, std::uint32_t offBmi, std::uint32_t cbBmi,
-        std::uint32_t offBits, std::uint32_t cbBits, bool keepAlpha = false)
+    /**
+     * The bitmap that a record's (offset, size) pairs describe, or nullopt when it is absent or damaged. `usage`
+     * is the record's DIB_RGB_COLORS (0) or DIB_PAL_COLORS (1): a colour table of indices into the palette.
+     */
+    [[nodiscard]] std::optional<Bitmap> bitmap(const Record& r, std::uint32_t usage, std::uint32_t offBmi,
+        std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits, bool keepAlpha = false) const
     {
         const ByteView info = r.bytes(offBmi, cbBmi);
         const ByteView bits = r.bytes(offBits, cbBits);
         if (info.empty() || cbBmi == 0)
             return std::nullopt;
         try {
-            const dib::Header header = dib::parseHeader(info);
+            dib::Header header = dib::parseHeader(info);
+            if (usage == gdi::kDibPalColors)
+                dib::usePaletteIndices(header, info, m_dc.logicalPalette());
             if (header.width <= 0 || header.height <= 0 || header.width > gdi::kMaxBitmapSide
                 || header.height > gdi::kMaxBitmapSide)
                 return std::nullopt;
@@ -354,7 +359,7 @@ private:
     {
         gdi::Brush brush;
         brush.style = gdi::BsDibPatternPt;
-        if (auto b = bitmap(r, r.u32(16), r.u32(20), r.u32(24), r.u32(28))) {
+        if (auto b = bitmap(r, r.u32(12), r.u32(16), r.u32(20), r.u32(24), r.u32(28))) {
             QImage img = b->image;
             if (mono) {
                 // Monochrome brushes draw with the text and background colours; keep them as two indices.
@@ -467,7 +472,7 @@ private:
             return;
         }
         const bool alpha = r.type() == EmrAlphaBlend && (r.u8(43) & 1);
-        const auto b = bitmap(r, r.u32(84), cbBmi, r.u32(92), r.u32(96), alpha);
+        const auto b = bitmap(r, r.u32(80), r.u32(84), cbBmi, r.u32(92), r.u32(96), alpha);
         if (!b)
             return;
         // These records address the source bitmap from its top row, as a device bitmap.
@@ -488,17 +493,17 @@ private:
     void maskBlt(const Record& r)
     {
         const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
-        const auto b = bitmap(r, r.u32(84), r.u32(88), r.u32(92), r.u32(96));
+        const auto b = bitmap(r, r.u32(80), r.u32(84), r.u32(88), r.u32(92), r.u32(96));
         if (!b)
             return;
-        const auto mask = bitmap(r, r.u32(112), r.u32(116), r.u32(120), r.u32(124));
+        const auto mask = bitmap(r, r.u32(108), r.u32(112), r.u32(116), r.u32(120), r.u32(124));
         const QRectF source(r.i32(44), r.i32(48), dest.width(), dest.height());
         m_dc.maskBlt(dest, b->image, source, mask ? &mask->image : nullptr, QPoint(r.i32(100), r.i32(104)), r.u32(40));
     }
 
     void stretchDiBits(const Record& r)
     {
-        const auto b = bitmap(r, r.u32(48), r.u32(52), r.u32(56), r.u32(60));
+        const auto b = bitmap(r, r.u32(64), r.u32(48), r.u32(52), r.u32(56), r.u32(60));
         const std::uint32_t rop = r.u32(68);
         const QRectF dest(r.i32(24), r.i32(28), r.i32(72), r.i32(76));
         if (!b) {
@@ -512,7 +517,7 @@ private:
 
     void setDiBitsToDevice(const Record& r)
     {
-        const auto b = bitmap(r, r.u32(48), r.u32(52), r.u32(56), r.u32(60));
+        const auto b = bitmap(r, r.u32(64), r.u32(48), r.u32(52), r.u32(56), r.u32(60));
         if (!b)
             return;
         const double cx = r.i32(40);

@@ -251,7 +251,7 @@ void DeviceContext::transparentBlt(
     if (source.isNull())
         return;
     QImage img = source.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = toQRgb(transparent) & 0xFFFFFF;
+    const QRgb key = m_impl->rgb(transparent) & 0xFFFFFF;
     for (int y = 0; y < img.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x) {

@@ -308,7 +308,7 @@ QPen DeviceContext::Impl::qtPen() const
     if (!(width > 1.5))
         width = 1;
 
-    QPen pen(QColor(toQRgb(p.color)));
+    QPen pen(QColor(rgb(p.color)));
     pen.setWidthF(width);
     if (geometric || p.extended) {
         switch (p.style & PsEndcapMask) {
@@ -395,14 +395,14 @@ QPen DeviceContext::Impl::qtPen() const
 
 QBrush DeviceContext::Impl::qtBrush(const Brush& brush) const
 {
-    const QColor color(toQRgb(brush.color));
+    const QColor color(rgb(brush.color));
     switch (brush.style) {
     case BsSolid:
         return QBrush(color);
     case BsHatched: {
         // An 8x8 cell like GDI's, one pixel lines, background from the context.
         QImage cell(8, 8, QImage::Format_ARGB32_Premultiplied);
-        cell.fill(s.bkMode == Opaque ? QColor(toQRgb(s.bkColor)) : QColor(Qt::transparent));
+        cell.fill(s.bkMode == Opaque ? QColor(rgb(s.bkColor)) : QColor(Qt::transparent));
         const QRgb ink = color.rgba();
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 8; ++x) {
@@ -447,8 +447,8 @@ QBrush DeviceContext::Impl::qtBrush(const Brush& brush) const
         if (brush.pattern.format() == QImage::Format_Indexed8 && brush.pattern.colorCount() == 2) {
             // Monochrome patterns take the text colour for 0 bits and the background colour for 1 bits.
             QImage mono = brush.pattern;
-            mono.setColor(0, toQRgb(s.textColor));
-            mono.setColor(1, toQRgb(s.bkColor));
+            mono.setColor(0, rgb(s.textColor));
+            mono.setColor(1, rgb(s.bkColor));
             return QBrush(mono);
         }
         return QBrush(brush.pattern);
@@ -712,9 +712,10 @@ void DeviceContext::selectObject(std::uint32_t index)
         s.brush = *brush;
     else if (const auto* font = std::get_if<Font>(o))
         s.font = *font;
-    else if (const auto* palette = std::get_if<Palette>(o))
+    else if (const auto* palette = std::get_if<Palette>(o)) {
         s.palette = *palette;
-    else if (const auto* region = std::get_if<Region>(o))
+        m_impl->penCache.reset(); // a pen may name its colour by palette index
+    } else if (const auto* region = std::get_if<Region>(o))
         setClipRegionLogical(*region, RgnCopy);
 }
 
@@ -750,6 +751,7 @@ void DeviceContext::selectStockObject(std::uint32_t stock)
         break;
     case DefaultPalette:
         s.palette = Palette {};
+        m_impl->penCache.reset();
         break;
     default:
         if (stock <= NullBrush || stock == DcBrush)
@@ -985,6 +987,11 @@ void DeviceContext::setBrushOrg(QPointF origin)
 const Font& DeviceContext::currentFont() const
 {
     return m_impl->s.font;
+}
+
+std::span<const QRgb> DeviceContext::logicalPalette() const
+{
+    return m_impl->logicalPalette();
 }
 
 void DeviceContext::moveTo(QPointF point)
@@ -1419,7 +1426,7 @@ void DeviceContext::setPixel(QPointF point, ColorRef color)
 {
     const QPointF at = m_impl->transform().map(point);
     m_impl->applyClip();
-    m_impl->painter.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), QColor(toQRgb(color)));
+    m_impl->painter.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), QColor(m_impl->rgb(color)));
 }
 
 // --- Regions ------------------------------------------------------------------------------------------------

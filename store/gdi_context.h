@@ -101,6 +101,8 @@ public:
     void setArcDirection(int direction);
     void setBrushOrg(QPointF origin);
     [[nodiscard]] const Font& currentFont() const;
+    /** The selected palette's colours (the default palette's until one is selected). */
+    [[nodiscard]] std::span<const QRgb> logicalPalette() const;
 
     // --- Current position -----------------------------------------------------------------------------------
 

@@ -70,6 +70,12 @@ struct DeviceContext::Impl {
     bool clipApplied = false;
 
     [[nodiscard]] const QTransform& transform() const;
+    [[nodiscard]] std::span<const QRgb> logicalPalette() const
+    {
+        return s.palette.entries.empty() ? defaultPalette() : std::span<const QRgb>(s.palette.entries);
+    }
+    /** A colour of a record in this context (palette indices resolved). */
+    [[nodiscard]] QRgb rgb(ColorRef c) const { return resolveColour(c, logicalPalette()); }
     void invalidateTransform()
     {
         transformValid = false;

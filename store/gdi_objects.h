@@ -8,6 +8,7 @@
 #include <QTransform>
 
 #include <cstdint>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -23,6 +24,31 @@ using ColorRef = std::uint32_t;
 [[nodiscard]] inline QRgb toQRgb(ColorRef c)
 {
     return qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+/** A bitmap record's colour usage: its colour table holds 16-bit indices into the logical palette. */
+inline constexpr std::uint32_t kDibPalColors = 1;
+
+/** The palette every context starts with: the system's twenty static colours. */
+[[nodiscard]] inline std::span<const QRgb> defaultPalette()
+{
+    static constexpr QRgb kColours[] = {0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080, 0xFF800080,
+        0xFF008080, 0xFFC0C0C0, 0xFFC0DCC0, 0xFFA6CAF0, 0xFFFFFBF0, 0xFFA0A0A4, 0xFF808080, 0xFFFF0000, 0xFF00FF00,
+        0xFFFFFF00, 0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
+    return kColours;
+}
+
+/**
+ * A colour in a context with the given logical palette: 0x01 in the top byte (PALETTEINDEX) names an entry of the
+ * palette (black beyond it); every other value is 0x00BBGGRR.
+ */
+[[nodiscard]] inline QRgb resolveColour(ColorRef c, std::span<const QRgb> palette)
+{
+    if ((c >> 24) == 0x01) {
+        const std::size_t index = c & 0xFFFF;
+        return index < palette.size() ? palette[index] : qRgb(0, 0, 0);
+    }
+    return toQRgb(c);
 }
 
 // Pen styles (the low nibble), end caps, joins and the pen type.

@@ -212,7 +212,7 @@ void DeviceContext::textOut(const TextOut& text)
         box.addRect(text.rect->normalized());
         const QPainterPath pictureBox = m.map(box);
         if (text.options & EtoOpaque)
-            p.fillPath(pictureBox, QColor(toQRgb(s.bkColor)));
+            p.fillPath(pictureBox, QColor(d.rgb(s.bkColor)));
         if (text.options & EtoClipped) {
             p.setClipPath(pictureBox, p.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
             d.clipChanged();
@@ -224,9 +224,9 @@ void DeviceContext::textOut(const TextOut& text)
         p.setTransform(place);
         if (s.bkMode == Opaque)
             p.fillRect(QRectF(x, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent()),
-                QColor(toQRgb(s.bkColor)));
+                QColor(d.rgb(s.bkColor)));
         p.setFont(font);
-        p.setPen(QColor(toQRgb(s.textColor)));
+        p.setPen(QColor(d.rgb(s.textColor)));
         // Large or turned letters are drawn as outlines; smooth them as the system's font smoothing does.
         p.setRenderHint(QPainter::Antialiasing, true);
         if (!useDx && s.charExtra == 0) {

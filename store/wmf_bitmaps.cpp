@@ -19,10 +19,12 @@ qint64 rowBytes(qint64 width, qint64 bitCount, qint64 alignment)
 
 } // namespace
 
-QImage decodeDib(platform::ByteView bytes, bool* bottomUp)
+QImage decodeDib(platform::ByteView bytes, bool* bottomUp, std::span<const QRgb> indexedPalette)
 {
     try {
-        const dib::Header header = dib::parseHeader(bytes);
+        dib::Header header = dib::parseHeader(bytes);
+        if (!indexedPalette.empty())
+            dib::usePaletteIndices(header, bytes, indexedPalette);
         if (header.width > gdi::kMaxBitmapSide || header.height > gdi::kMaxBitmapSide
             || qint64(header.width) * header.height > kMaxRecordBitmapPixels)
             return {};

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include <cstddef>
+#include <span>
 
 /** The bitmaps that metafile records carry, decoded with every size checked against the record's bytes. */
 namespace store::wmf {
@@ -12,9 +13,11 @@ namespace store::wmf {
 /**
  * A device-independent bitmap (info header, colour table, pixels) at the start of `bytes`. Gives a null image
  * when the bitmap is damaged, unsupported, or larger than its bytes can describe; never raises.
- * `bottomUp`, when given, tells whether the rows are stored bottom row first.
+ * `bottomUp`, when given, tells whether the rows are stored bottom row first. When `indexedPalette` is not empty
+ * the colour table holds 16-bit indices into it (a record's DIB_PAL_COLORS) rather than colours.
  */
-[[nodiscard]] QImage decodeDib(platform::ByteView bytes, bool* bottomUp = nullptr);
+[[nodiscard]] QImage decodeDib(
+    platform::ByteView bytes, bool* bottomUp = nullptr, std::span<const QRgb> indexedPalette = {});
 
 /**
  * A device-dependent Bitmap16 (type, width, height, bytes per row, planes, bits per pixel) at the start of

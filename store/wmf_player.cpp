@@ -180,6 +180,12 @@ private:
         return std::get_if<gdi::Region>(m_dc.object(index));
     }
 
+    /** The palette a bitmap's colour table indexes under a record's colour usage; empty for plain colours. */
+    [[nodiscard]] std::span<const QRgb> indexedPalette(std::uint16_t colorUsage) const
+    {
+        return colorUsage == gdi::kDibPalColors ? m_dc.logicalPalette() : std::span<const QRgb>();
+    }
+
     gdi::DeviceContext& m_dc;
     gdi::LineRun m_lineRun;
     std::set<std::uint32_t> m_freeSlots;
@@ -217,7 +223,7 @@ void Player::createPatternBrush(const Params& p, bool dib)
             brush.pattern = decodeBitmap16(p.bytesFrom(2));
         } else {
             brush.style = gdi::BsDibPattern;
-            brush.pattern = decodeDib(p.bytesFrom(2));
+            brush.pattern = decodeDib(p.bytesFrom(2), nullptr, indexedPalette(p.u16(1)));
         }
     } else {
         // The old form: a Bitmap16 header, 18 unused bytes, then the pattern's bits.
@@ -394,7 +400,7 @@ void Player::setDibToDev(const Params& p)
 {
     // colorUsage, scanCount, startScan, yDib, xDib, height, width, yDest, xDest, then the bitmap.
     bool bottomUp = true;
-    const QImage source = decodeDib(p.bytesFrom(9), &bottomUp);
+    const QImage source = decodeDib(p.bytesFrom(9), &bottomUp, indexedPalette(p.u16(0)));
     if (source.isNull())
         return;
     const double height = p.u16(5), width = p.u16(6);
@@ -407,7 +413,7 @@ void Player::stretchDib(const Params& p)
 {
     // rop, colorUsage, srcHeight, srcWidth, ySrc, xSrc, destHeight, destWidth, yDest, xDest, then the bitmap.
     bool bottomUp = true;
-    const QImage source = decodeDib(p.bytesFrom(11), &bottomUp);
+    const QImage source = decodeDib(p.bytesFrom(11), &bottomUp, indexedPalette(p.u16(1)));
     if (source.isNull())
         return;
     const QRectF destRect(pointYx(p, 9), QSizeF(p.s16(8), p.s16(7)));

@@ -406,3 +406,46 @@ TEST(EmfLines, thinPensDrawWholePixelsAndShapesHaveHardEdges)
         image.width() * image.height())
         << "no blended pixel anywhere";
 }
+
+/** CREATEPALETTE in slot `handle` with the given opaque colours. */
+void createPalette(EmfBuilder& b, std::uint32_t handle, const std::vector<QRgb>& colours)
+{
+    QByteArray params;
+    testing_support::putLe32(params, handle);
+    testing_support::putLe16(params, 0x300);
+    testing_support::putLe16(params, std::uint16_t(colours.size()));
+    for (const QRgb c : colours)
+        params.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c))).append('\0');
+    b.raw(49, params);
+}
+
+TEST(EmfPalettes, paletteIndexColoursAndIndexedBitmapsTakeTheSelectedPalettesColours)
+{
+    EmfBuilder b(QSize(100, 100));
+    b.select(kNullPen).createBrush(1, 0, 0x01000001).select(1).rectangle(QRect(0, 90, 10, 10)); // default palette
+    createPalette(b, 2, {kRed, kBlue});
+    b.record(48, {2}); // SELECTPALETTE
+    b.createBrush(3, 0, 0x01000001).select(3).rectangle(QRect(90, 90, 10, 10));
+
+    // STRETCHDIBITS of a 2 x 1 8-bit bitmap whose colour table holds palette indices 1 and 0 (DIB_PAL_COLORS).
+    QByteArray params;
+    for (const std::uint32_t v :
+        {0u, 0u, 99u, 49u, 0u, 0u, 0u, 0u, 2u, 1u, 80u, 44u, 124u, 4u, 1u, 0x00CC0020u, 100u, 50u})
+        testing_support::putLe32(params, v);
+    for (const std::uint32_t v : {40u, 2u, 1u})
+        testing_support::putLe32(params, v);
+    testing_support::putLe16(params, 1);
+    testing_support::putLe16(params, 8);
+    for (const std::uint32_t v : {0u, 0u, 0u, 0u, 2u, 0u})
+        testing_support::putLe32(params, v);
+    testing_support::putLe16(params, 1);
+    testing_support::putLe16(params, 0);
+    params.append(QByteArray::fromHex("00010000"));
+    b.raw(81, params);
+
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(5, 95), qRgb(0x80, 0, 0)) << "index 1 of the default palette";
+    EXPECT_EQ(image.pixel(95, 95), kBlue) << "index 1 of the selected palette";
+    EXPECT_EQ(image.pixel(20, 25), kBlue) << "the bitmap's first pixel names palette entry 1";
+    EXPECT_EQ(image.pixel(80, 25), kRed);
+}
