@@ -98,8 +98,7 @@ void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const Q
     };
     auto drawSource = [&](QPainter::CompositionMode mode) {
         p.setCompositionMode(mode);
-        p.setRenderHint(
-            QPainter::SmoothPixmapTransform, d.s.stretchMode == 4 || mode == QPainter::CompositionMode_SourceOver);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, d.s.stretchMode == 4);
         drawTransformed(p, sourceToLogical(dest, sourceRect) * m, *source, sourceRect);
         finish();
     };

@@ -449,3 +449,21 @@ TEST(EmfPalettes, paletteIndexColoursAndIndexedBitmapsTakeTheSelectedPalettesCol
     EXPECT_EQ(image.pixel(20, 25), kBlue) << "the bitmap's first pixel names palette entry 1";
     EXPECT_EQ(image.pixel(80, 25), kRed);
 }
+
+TEST(EmfBitmaps, stretchedBitmapsAreSmoothedOnlyInHalftoneMode)
+{
+    QImage twoPixels(2, 1, QImage::Format_RGB32);
+    twoPixels.setPixel(0, 0, kRed);
+    twoPixels.setPixel(1, 0, kBlue);
+    const auto blendedPixels = [&](int stretchMode) {
+        EmfBuilder b(QSize(100, 10));
+        if (stretchMode != 0)
+            b.record(21, {stretchMode}); // SETSTRETCHBLTMODE
+        b.stretchDiBits(QRect(0, 0, 100, 10), twoPixels);
+        const QImage image = render(b.finish());
+        return image.width() * image.height() - count(image, image.rect(), kRed) - count(image, image.rect(), kBlue);
+    };
+    EXPECT_EQ(blendedPixels(0), 0) << "the default mode copies whole pixels";
+    EXPECT_EQ(blendedPixels(3), 0) << "COLORONCOLOR";
+    EXPECT_GT(blendedPixels(4), 0) << "HALFTONE blends neighbours";
+}
