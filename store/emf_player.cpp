@@ -7,6 +7,7 @@
 #include "platform/errors.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -65,6 +66,7 @@ enum RecordType : std::uint32_t {
     EmrPie = 47,
     EmrSelectPalette = 48,
     EmrCreatePalette = 49,
+    EmrExtFloodFill = 53,
     EmrLineTo = 54,
     EmrArcTo = 55,
     EmrPolyDraw = 56,
@@ -89,6 +91,7 @@ enum RecordType : std::uint32_t {
     EmrBitBlt = 76,
     EmrStretchBlt = 77,
     EmrMaskBlt = 78,
+    EmrPlgBlt = 79,
     EmrSetDiBitsToDevice = 80,
     EmrStretchDiBits = 81,
     EmrExtCreateFontIndirectW = 82,
@@ -501,6 +504,17 @@ private:
         m_dc.maskBlt(dest, b->image, source, mask ? &mask->image : nullptr, QPoint(r.i32(100), r.i32(104)), r.u32(40));
     }
 
+    void plgBlt(const Record& r)
+    {
+        const auto b = bitmap(r, r.u32(92), r.u32(96), r.u32(100), r.u32(104), r.u32(108));
+        if (!b)
+            return;
+        const std::array<QPointF, 3> corners {r.pointL(24), r.pointL(32), r.pointL(40)};
+        const QRectF source(r.i32(48), r.i32(52), r.i32(56), r.i32(60));
+        const auto mask = bitmap(r, r.u32(120), r.u32(124), r.u32(128), r.u32(132), r.u32(136));
+        m_dc.plgBlt(corners, b->image, source, mask ? &mask->image : nullptr, QPoint(r.i32(112), r.i32(116)));
+    }
+
     void stretchDiBits(const Record& r)
     {
         const auto b = bitmap(r, r.u32(64), r.u32(48), r.u32(52), r.u32(56), r.u32(60));
@@ -611,6 +625,9 @@ void Player::play(const Record& r)
         break;
     case EmrSetPixelV:
         m_dc.setPixel(r.pointL(8), r.u32(16));
+        break;
+    case EmrExtFloodFill:
+        m_dc.floodFill(r.pointL(8), r.u32(16), int(r.u32(20)));
         break;
     case EmrSetMapMode:
         m_dc.setMapMode(r.i32(8));
@@ -791,6 +808,9 @@ void Player::play(const Record& r)
         break;
     case EmrMaskBlt:
         maskBlt(r);
+        break;
+    case EmrPlgBlt:
+        plgBlt(r);
         break;
     case EmrStretchDiBits:
         stretchDiBits(r);

@@ -1,10 +1,13 @@
-// Bitmap output of the device context: blits with raster operations, alpha blending, gradients.
+// Bitmap output of the device context: blits with raster operations, alpha blending, gradients, flood fills.
 #include "gdi_context_p.h"
 
 #include <QLinearGradient>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace store::gdi {
 
@@ -74,7 +77,48 @@ void drawTransformed(QPainter& p, const QTransform& toPicture, const QImage& ima
     p.drawImage(sourceRect.topLeft(), image, sourceRect);
 }
 
+/**
+ * `source` with the pixels whose mask pixel is clear made transparent. The mask's pixel (`maskOrigin`) goes with
+ * the source's pixel at `sourceRect`'s top left.
+ */
+QImage maskedSource(const QImage& source, const QRectF& sourceRect, const QImage& mask, QPoint maskOrigin)
+{
+    QImage masked = source.convertToFormat(QImage::Format_ARGB32);
+    const QPoint shift = maskOrigin - QPoint(int(sourceRect.x()), int(sourceRect.y()));
+    for (int y = 0; y < masked.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
+        for (int x = 0; x < masked.width(); ++x) {
+            const QPoint at = QPoint(x, y) + shift;
+            if (!mask.valid(at) || (mask.pixel(at) & 0xFFFFFF) == 0)
+                line[x] = 0;
+        }
+    }
+    return masked;
+}
+
+/** The four corners of a parallelogram given by three of them, as a path. */
+QPainterPath parallelogram(const std::array<QPointF, 3>& corners)
+{
+    QPainterPath path;
+    path.addPolygon(QPolygonF({corners[0], corners[1], corners[1] + corners[2] - corners[0], corners[2]}));
+    path.closeSubpath();
+    return path;
+}
+
 } // namespace
+
+QImage DeviceContext::Impl::brushImage(const QRect& box) const
+{
+    QImage image(box.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    if (brushVisible(s.brush)) {
+        QPainter painter(&image);
+        QBrush brush = qtBrush(s.brush);
+        brush.setTransform(QTransform::fromTranslate(s.brushOrg.x() - box.x(), s.brushOrg.y() - box.y()));
+        painter.fillRect(image.rect(), brush);
+    }
+    return image;
+}
 
 void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const QRectF& sourceRect, std::uint32_t rop)
 {
@@ -165,9 +209,7 @@ void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const Q
     pat.fill(Qt::black);
     if (usesPattern(code) && d.brushVisible(d.s.brush)) {
         QPainter pp(&pat);
-        QBrush brush = d.qtBrush(d.s.brush);
-        brush.setTransform(QTransform::fromTranslate(d.s.brushOrg.x() - box.x(), d.s.brushOrg.y() - box.y()));
-        pp.fillRect(pat.rect(), brush);
+        pp.drawImage(0, 0, d.brushImage(box));
     }
     const QImage dst = target->copy(box).convertToFormat(QImage::Format_RGB32);
     QImage result(box.size(), QImage::Format_RGB32);
@@ -197,21 +239,35 @@ void DeviceContext::maskBlt(const QRectF& dest, const QImage& source, const QRec
     }
     // Where the mask is set the foreground operation applies, elsewhere the background one; drawn as the
     // foreground operation through a source whose masked-out pixels keep the destination (SRCCOPY files).
-    QImage masked = source.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < masked.height(); ++y) {
-        for (int x = 0; x < masked.width(); ++x) {
-            const QPoint at(x - int(sourceRect.x()) + maskOrigin.x(), y - int(sourceRect.y()) + maskOrigin.y());
-            const bool on = mask->valid(at) && (mask->pixel(at) & 0xFFFFFF) != 0;
-            if (!on)
-                masked.setPixel(x, y, 0);
-        }
-    }
     const std::uint8_t fore = std::uint8_t(rop >> 16);
     if (fore == 0xCC) {
-        alphaBlend(dest, masked, sourceRect, 255, true);
+        alphaBlend(dest, maskedSource(source, sourceRect, *mask, maskOrigin), sourceRect, 255, true);
         return;
     }
     stretchBlt(dest, &source, sourceRect, rop & 0x00FFFFFF);
+}
+
+void DeviceContext::plgBlt(const std::array<QPointF, 3>& corners, const QImage& source, const QRectF& sourceRect,
+    const QImage* mask, QPoint maskOrigin)
+{
+    Impl& d = *m_impl;
+    if (source.isNull() || !sane(sourceRect) || sourceRect.width() == 0 || sourceRect.height() == 0
+        || !sane(parallelogram(corners).boundingRect()))
+        return;
+    // The source's x axis runs along the first edge, its y axis along the second.
+    const QPointF across = (corners[1] - corners[0]) / sourceRect.width();
+    const QPointF down = (corners[2] - corners[0]) / sourceRect.height();
+    const QTransform toLogical(across.x(), across.y(), down.x(), down.y(),
+        corners[0].x() - sourceRect.x() * across.x() - sourceRect.y() * down.x(),
+        corners[0].y() - sourceRect.x() * across.y() - sourceRect.y() * down.y());
+    if (!toLogical.isInvertible())
+        return;
+    const QImage image = mask && !mask->isNull() ? maskedSource(source, sourceRect, *mask, maskOrigin) : source;
+    d.applyClip();
+    QPainter& p = d.painter;
+    p.setRenderHint(QPainter::SmoothPixmapTransform, d.s.stretchMode == 4);
+    drawTransformed(p, toLogical * d.transform(), image, sourceRect);
+    p.resetTransform();
 }
 
 void DeviceContext::alphaBlend(
@@ -335,6 +391,79 @@ void DeviceContext::gradientFill(
         p.drawImage(box.topLeft(), shade);
         p.restore();
     }
+}
+
+void DeviceContext::floodFill(QPointF start, ColorRef color, int mode)
+{
+    Impl& d = *m_impl;
+    QImage* target = targetImage(d.painter);
+    const QPointF at = d.transform().map(start);
+    if (!target || !std::isfinite(at.x()) || !std::isfinite(at.y()) || !d.brushVisible(d.s.brush))
+        return;
+    const QPoint seed(int(std::clamp(std::floor(at.x()), -1.0, 1e9)), int(std::clamp(std::floor(at.y()), -1.0, 1e9)));
+    if (!target->rect().contains(seed) || (d.s.clip && !d.s.clip->contains(QPointF(seed) + QPointF(0.5, 0.5))))
+        return;
+
+    // Each fill costs time in proportion to the picture, so a file of many fills stops filling at some point.
+    const std::int64_t width = target->width();
+    const std::int64_t height = target->height();
+    d.floodFillBudget -= width * height / 16 + 1;
+    if (d.floodFillBudget < 0)
+        return;
+
+    // Read in place (a copy that shares the pixels could detach them from the painter); other depths converted.
+    const QImage converted = target->depth() == 32 ? QImage() : target->convertToFormat(QImage::Format_RGB32);
+    const QImage& pixels = target->depth() == 32 ? std::as_const(*target) : converted;
+    const QRgb key = d.rgb(color) & 0xFFFFFF;
+    const bool surface = mode == FloodFillSurface;
+    std::vector<bool> filled(std::size_t(width * height));
+    auto fillable = [&](int x, int y) {
+        const QRgb pixel = reinterpret_cast<const QRgb*>(pixels.constScanLine(y))[x] & 0xFFFFFF;
+        return ((pixel == key) == surface) && !filled[std::size_t(y * width + x)];
+    };
+    if (!fillable(seed.x(), seed.y()))
+        return;
+
+    // Scan-line fill: each seed grows into its whole run of the row, and seeds the runs above and below it.
+    QRect box;
+    std::vector<QPoint> seeds {seed};
+    while (!seeds.empty()) {
+        const QPoint s = seeds.back();
+        seeds.pop_back();
+        const int y = s.y();
+        if (!fillable(s.x(), y))
+            continue;
+        int left = s.x();
+        int right = s.x();
+        while (left > 0 && fillable(left - 1, y))
+            --left;
+        while (right + 1 < width && fillable(right + 1, y))
+            ++right;
+        for (int x = left; x <= right; ++x)
+            filled[std::size_t(y * width + x)] = true;
+        d.floodFillBudget -= right - left + 1;
+        box |= QRect(left, y, right - left + 1, 1);
+        for (const int row : {y - 1, y + 1}) {
+            if (row < 0 || row >= height)
+                continue;
+            for (int x = left; x <= right; ++x) {
+                if (fillable(x, row) && (x == left || !fillable(x - 1, row)))
+                    seeds.emplace_back(x, row);
+            }
+        }
+    }
+
+    QImage paint = d.brushImage(box);
+    for (int y = 0; y < box.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(paint.scanLine(y));
+        const auto row = std::size_t((box.y() + y) * width + box.x());
+        for (int x = 0; x < box.width(); ++x) {
+            if (!filled[row + x])
+                line[x] = 0;
+        }
+    }
+    d.applyClip();
+    d.painter.drawImage(box.topLeft(), paint);
 }
 
 } // namespace store::gdi

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTransform>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <span>
@@ -184,12 +185,25 @@ public:
     /** A blit that uses `mask` (monochrome, may be null) to choose between two raster operations. */
     void maskBlt(const QRectF& dest, const QImage& source, const QRectF& sourceRect, const QImage* mask,
         QPoint maskOrigin, std::uint32_t rop);
+    /**
+     * Copies `sourceRect` of `source` onto a parallelogram: `corners` are where the source's upper-left, upper-right
+     * and lower-left corners land (logical units). Where `mask` (monochrome, may be null) is clear, the destination
+     * stays.
+     */
+    void plgBlt(const std::array<QPointF, 3>& corners, const QImage& source, const QRectF& sourceRect,
+        const QImage* mask, QPoint maskOrigin);
     /** Source-over blending with a constant alpha (0..255) and, if `perPixelAlpha`, the source's own alpha. */
     void alphaBlend(
         const QRectF& dest, const QImage& source, const QRectF& sourceRect, int constantAlpha, bool perPixelAlpha);
     /** A blit that leaves the pixels of `transparent` colour out. */
     void transparentBlt(const QRectF& dest, const QImage& source, const QRectF& sourceRect, ColorRef transparent);
     void gradientFill(std::span<const TriVertex> vertices, std::span<const std::uint32_t> indices, std::uint32_t mode);
+    /**
+     * Fills with the current brush the pixels joined to `start` (logical units) side by side: those not of
+     * `color` (FloodFillBorder) or those of `color` (FloodFillSurface). Nothing when `start` itself does not
+     * qualify or lies outside the clip.
+     */
+    void floodFill(QPointF start, ColorRef color, int mode);
 
     /** Region operations; the region's rectangles are in logical units. */
     void fillRegion(const Region& region, const Brush& brush);

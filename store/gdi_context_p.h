@@ -68,6 +68,8 @@ struct DeviceContext::Impl {
     mutable bool transformValid = false;
     mutable QTransform toPicture;
     bool clipApplied = false;
+    /** Pixels that flood fills may still cover in this playback. */
+    std::int64_t floodFillBudget = std::int64_t(1) << 28;
 
     [[nodiscard]] const QTransform& transform() const;
     [[nodiscard]] std::span<const QRgb> logicalPalette() const
@@ -109,6 +111,8 @@ struct DeviceContext::Impl {
     /** The current pen as a QPen for drawing in picture pixels. */
     [[nodiscard]] QPen qtPen() const;
     [[nodiscard]] QBrush qtBrush(const Brush& brush) const;
+    /** The current brush laid over `box` (picture pixels), aligned to the brush origin; transparent where none. */
+    [[nodiscard]] QImage brushImage(const QRect& box) const;
     /** Sets composition and antialiasing for the binary raster operation; false when nothing is to be drawn. */
     bool beginRop2(QColor& penColorOverride, bool& overrideColor);
 

@@ -273,4 +273,7 @@ struct TriVertex {
 
 enum GradientMode : std::uint32_t { GradientRectH = 0, GradientRectV = 1, GradientTriangle = 2 };
 
+/** What a flood fill spreads over: everything up to a border of the colour, or the surface of that colour. */
+enum FloodFillMode : int { FloodFillBorder = 0, FloodFillSurface = 1 };
+
 } // namespace store::gdi

@@ -599,6 +599,12 @@ void Player::play(const Record& record)
     case SetPixel:
         m_dc.setPixel(pointYx(p, 2), colorAt(p, 0));
         break;
+    case FloodFill:
+        m_dc.floodFill(pointYx(p, 2), colorAt(p, 0), gdi::FloodFillBorder);
+        break;
+    case ExtFloodFill:
+        m_dc.floodFill(pointYx(p, 3), colorAt(p, 1), p.u16(0));
+        break;
     case PatBlt: {
         const QRectF box(pointYx(p, 4), QSizeF(p.s16(3), p.s16(2)));
         m_dc.stretchBlt(box, nullptr, QRectF(), p.u32(0));
@@ -623,7 +629,7 @@ void Player::play(const Record& record)
         setDibToDev(p);
         break;
     default:
-        // Palette animation, flood fills, layout and justification records change nothing we draw.
+        // Palette animation, layout and justification records change nothing we draw.
         break;
     }
 }

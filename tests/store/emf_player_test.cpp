@@ -1,4 +1,5 @@
 // Playing hand-built enhanced metafiles: each record kind lands on the pixels a user expects.
+#include "support/bmp_builder.h"
 #include "support/emf_builder.h"
 #include "support/image_compare.h"
 
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+
+#include <array>
 
 namespace {
 
@@ -466,4 +469,112 @@ TEST(EmfBitmaps, stretchedBitmapsAreSmoothedOnlyInHalftoneMode)
     EXPECT_EQ(blendedPixels(0), 0) << "the default mode copies whole pixels";
     EXPECT_EQ(blendedPixels(3), 0) << "COLORONCOLOR";
     EXPECT_GT(blendedPixels(4), 0) << "HALFTONE blends neighbours";
+}
+
+namespace {
+
+/** PLGBLT of all of `image` onto the parallelogram `corners`, through `maskDib` (a 1-bit DIB) unless it is empty. */
+void plgBlt(EmfBuilder& b, const std::array<QPoint, 3>& corners, const QImage& image, const QByteArray& maskDib = {})
+{
+    const QByteArray dib = testing_support::bmpFromImage(image).mid(14);
+    const std::uint32_t fixed = 140;
+    const std::uint32_t maskAt = fixed + std::uint32_t(dib.size());
+    QByteArray params(16, '\0'); // bounds
+    for (const QPoint& corner : corners) {
+        testing_support::putLe32(params, std::uint32_t(corner.x()));
+        testing_support::putLe32(params, std::uint32_t(corner.y()));
+    }
+    for (const int v : {0, 0, image.width(), image.height()})
+        testing_support::putLe32(params, std::uint32_t(v));
+    params.append(24, '\0'); // the source's transform
+    for (const std::uint32_t v : {0u, 0u, fixed, 40u, fixed + 40, std::uint32_t(dib.size()) - 40, 0u, 0u, 0u})
+        testing_support::putLe32(params, v);
+    const auto maskInfo = std::uint32_t(48); // info header and two colours
+    for (const std::uint32_t v : {maskAt, maskInfo, maskAt + maskInfo, std::uint32_t(maskDib.size()) - maskInfo})
+        testing_support::putLe32(params, maskDib.isEmpty() ? 0 : v);
+    b.raw(79, params + dib + maskDib);
+}
+
+/** A black frame around (20, 20)–(79, 79) with nothing inside, and the red brush selected. */
+EmfBuilder framedPicture()
+{
+    EmfBuilder b(QSize(100, 100));
+    b.createPen(1, 0, 1, 0).select(1).select(0x80000005).rectangle(QRect(20, 20, 60, 60));
+    b.select(kNullPen).createBrush(2, 0, kRedRef).select(2);
+    return b;
+}
+
+QImage floodFilled(QPoint start, std::uint32_t colorRef, int mode, const QRect& clip = {})
+{
+    EmfBuilder b = framedPicture();
+    if (!clip.isNull())
+        b.intersectClipRect(clip);
+    b.record(53, {start.x(), start.y(), std::int32_t(colorRef), mode}); // EXTFLOODFILL
+    return render(b.finish());
+}
+
+} // namespace
+
+TEST(EmfBitmaps, plgBltTurnsTheBitmapOntoTheParallelogramThroughItsMask)
+{
+    QImage quarters(2, 2, QImage::Format_RGB32);
+    quarters.setPixel(0, 0, kRed);
+    quarters.setPixel(1, 0, kBlue);
+    quarters.setPixel(0, 1, qRgb(0, 255, 0));
+    quarters.setPixel(1, 1, kBlack);
+    // The source's top edge runs down the right side: a quarter turn clockwise.
+    const std::array<QPoint, 3> corners {QPoint(60, 20), QPoint(60, 60), QPoint(20, 20)};
+    EmfBuilder b(QSize(100, 100));
+    plgBlt(b, corners, quarters);
+    const QImage turned = render(b.finish());
+    EXPECT_EQ(turned.pixel(50, 30), kRed);
+    EXPECT_EQ(turned.pixel(50, 50), kBlue);
+    EXPECT_EQ(turned.pixel(30, 30), qRgb(0, 255, 0));
+    EXPECT_EQ(turned.pixel(30, 50), kBlack);
+    EXPECT_EQ(inkBox(turned), QRect(20, 20, 40, 40));
+
+    testing_support::BmpSpec mask;
+    mask.width = 2;
+    mask.height = 2;
+    mask.bitCount = 1;
+    mask.palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+    mask.pixels = testing_support::packRows(1, {{0, 0}, {1, 0}}); // bottom row first: only the top left is set
+    EmfBuilder masked(QSize(100, 100));
+    masked.createBrush(1, 0, kBlueRef).select(1).select(kNullPen).rectangle(QRect(0, 0, 100, 100));
+    plgBlt(masked, corners, quarters, testing_support::buildDib(mask));
+    const QImage image = render(masked.finish());
+    EXPECT_EQ(count(image, QRect(40, 20, 20, 20), kRed), 20 * 20) << "where the mask is set";
+    EXPECT_EQ(count(image, QRect(0, 0, 100, 100), kBlue), 100 * 100 - 20 * 20) << "elsewhere the picture stays";
+}
+
+TEST(EmfFloodFill, fillsUpToTheBorderColourOrOverTheSurfaceColour)
+{
+    const QRect frame = inkBox(render(framedPicture().finish()));
+    const QRect within = frame.adjusted(1, 1, -1, -1);
+    ASSERT_GT(within.width(), 50);
+    const int all = 100 * 100;
+
+    const QImage inside = floodFilled({50, 50}, 0, 0);
+    EXPECT_EQ(count(inside, within, kRed), within.width() * within.height()) << "everything up to the black frame";
+    EXPECT_EQ(count(inside, QRect(0, 0, 100, 100), kRed), within.width() * within.height()) << "nothing beyond it";
+    EXPECT_EQ(count(inside, frame, kBlack), frame.width() * frame.height() - within.width() * within.height());
+
+    const QImage outside = floodFilled({5, 5}, EmfBuilder::colorRef(255, 255, 255), 1);
+    EXPECT_EQ(count(outside, QRect(0, 0, 100, 100), kRed), all - frame.width() * frame.height())
+        << "the white joined to the start";
+    EXPECT_EQ(outside.pixel(50, 50), kWhite) << "the white inside the frame is not joined to it";
+
+    const QImage clipped = floodFilled({30, 50}, 0, 0, QRect(0, 0, 50, 100));
+    EXPECT_EQ(count(clipped, QRect(0, 0, 100, 100), kRed), (50 - within.left()) * within.height())
+        << "the fill stays inside the clip";
+}
+
+TEST(EmfFloodFill, startingOnTheBorderOutsideThePictureOrTheClipFillsNothing)
+{
+    const QImage none = render(framedPicture().finish());
+    EXPECT_EQ(floodFilled({20, 50}, 0, 0), none) << "the start is of the border colour";
+    EXPECT_EQ(floodFilled({50, 50}, EmfBuilder::colorRef(0, 0, 255), 1), none) << "the start is not of the surface";
+    EXPECT_EQ(floodFilled({500, 50}, 0, 0), none);
+    EXPECT_EQ(floodFilled({-2000000000, 50}, 0, 0), none);
+    EXPECT_EQ(floodFilled({50, 50}, 0, 0, QRect(0, 0, 10, 10)), none);
 }

@@ -335,6 +335,30 @@ TEST(WmfPlayerDrawing, RegionsClipAndFill)
     EXPECT_EQ(fill.pixel(75, 50), kWhite);
 }
 
+TEST(WmfPlayerDrawing, FloodFillsSpreadToTheBorderOrOverTheSurface)
+{
+    // A black frame with nothing inside (slots 0 and 1), then a blue brush (slot 2).
+    auto framed = [] {
+        WmfBuilder builder = pixels();
+        builder.pen(0, 1, Qt::black).select(0).brush(1, Qt::black).select(1).rectangle(20, 20, 80, 80);
+        builder.brush(0, kBlue).select(2);
+        return builder;
+    };
+    WmfBuilder border = framed();
+    border.record(0x0419, {0, 0, 50, 50}); // FLOODFILL up to black, from the middle
+    const QImage inside = render(border);
+    EXPECT_EQ(inside.pixel(50, 50), kBlue);
+    EXPECT_EQ(inside.pixel(22, 77), kBlue);
+    EXPECT_EQ(inside.pixel(5, 5), kWhite);
+
+    WmfBuilder surface = framed();
+    surface.record(0x0548, {1, 0xFFFF, 0x00FF, 5, 5}); // EXTFLOODFILL over white, from a corner
+    const QImage outside = render(surface);
+    EXPECT_EQ(outside.pixel(5, 5), kBlue);
+    EXPECT_EQ(outside.pixel(95, 50), kBlue);
+    EXPECT_EQ(outside.pixel(50, 50), kWhite);
+}
+
 // --- Text -------------------------------------------------------------------------------------------------------
 
 TEST(WmfPlayerText, TextIsDrawnInTheTextColour)
