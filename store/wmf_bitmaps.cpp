@@ -59,7 +59,7 @@ QImage decodeBitmap16(platform::ByteView bytes, std::size_t bitsOffset)
     const int bitCount = bytes[9];
     if (width <= 0 || height <= 0 || planes != 1)
         return {};
-    if (bitCount != 1 && bitCount != 24 && bitCount != 32)
+    if (bitCount != 1 && bitCount != 4 && bitCount != 24 && bitCount != 32)
         return {};
     // Rows of a device-dependent bitmap are padded to 16 bits; the stored row length must hold a whole row.
     const qint64 stride = std::max<qint64>(widthBytes, rowBytes(width, bitCount, 2));
@@ -75,6 +75,24 @@ QImage decodeBitmap16(platform::ByteView bytes, std::size_t bitsOffset)
         const int rowLength = (width + 7) / 8;
         for (int y = 0; y < height; ++y)
             std::copy_n(bits.data() + y * stride, rowLength, image.scanLine(y));
+        return image;
+    }
+    if (bitCount == 4) {
+        // Sixteen colours are the standard colours of a 16-colour display: the static colours without the four
+        // a 256-colour display adds in the middle.
+        const std::span<const QRgb> statics = gdi::defaultPalette();
+        QVector<QRgb> colours(statics.begin(), statics.begin() + 8);
+        colours.append(QVector<QRgb>(statics.end() - 8, statics.end()));
+        QImage image(width, height, QImage::Format_Indexed8);
+        if (image.isNull())
+            return {};
+        image.setColorTable(colours);
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* row = bits.data() + y * stride;
+            std::uint8_t* out = image.scanLine(y);
+            for (int x = 0; x < width; ++x)
+                out[x] = (x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2]) & 0x0F;
+        }
         return image;
     }
     QImage image(width, height, QImage::Format_RGB32);

@@ -22,7 +22,8 @@ namespace store::wmf {
 /**
  * A device-dependent Bitmap16 (type, width, height, bytes per row, planes, bits per pixel) at the start of
  * `bytes`, its rows beginning at `bitsOffset`. Monochrome bitmaps come back as Format_Mono (0 black, 1 white);
- * 24- and 32-bit ones in colour; other depths, which need the writer's device palette, as a null image.
+ * 4-bit ones in the sixteen colours of a 16-colour display; 24- and 32-bit ones in colour; 8-bit ones, whose
+ * colours depend on what the writer's display had in its palette, as a null image.
  */
 [[nodiscard]] QImage decodeBitmap16(platform::ByteView bytes, std::size_t bitsOffset = 10);
 

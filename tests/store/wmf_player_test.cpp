@@ -91,6 +91,25 @@ QByteArray bitmap16(const QImage& image)
     return out;
 }
 
+/** A 4-bit device-dependent Bitmap16 of `image`, whose colours must be among the sixteen of a 16-colour display. */
+QByteArray bitmap16Vga(const QImage& image)
+{
+    const QVector<QRgb> vga {0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080, 0xFF800080, 0xFF008080,
+        0xFFC0C0C0, 0xFF808080, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00, 0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
+    const int stride = (image.width() + 3) / 4 * 2;
+    QByteArray out = leWords({0, image.width(), image.height(), stride, 0x0401});
+    for (int y = 0; y < image.height(); ++y) {
+        QByteArray row(stride, '\0');
+        for (int x = 0; x < image.width(); ++x) {
+            const auto index = vga.indexOf(image.pixel(x, y));
+            EXPECT_GE(index, 0);
+            row[x / 2] = char(row[x / 2] | (x % 2 == 0 ? index << 4 : index));
+        }
+        out += row;
+    }
+    return out;
+}
+
 /** Offset of the first record with `function` in a placeable file. */
 int recordOffset(const QByteArray& file, std::uint16_t function)
 {
@@ -439,7 +458,10 @@ INSTANTIATE_TEST_SUITE_P(Records, WmfPlayerBitmaps,
             leWords({0, 40, 0, 0, 0, 40, 40, 20, 30}) + dib24(quadrants().scaled(40, 40)), QRect(30, 20, 40, 40)},
         BitmapCase {"BitBltBitmap16", 0x0922,
             rop(kSrcCopy) + leWords({0, 0, 30, 30, 50, 60}) + bitmap16(quadrants().scaled(30, 30)),
-            QRect(60, 50, 30, 30)}),
+            QRect(60, 50, 30, 30)},
+        BitmapCase {"BitBltBitmap16FourBits", 0x0922,
+            rop(kSrcCopy) + leWords({0, 0, 31, 31, 50, 60}) + bitmap16Vga(quadrants().scaled(31, 31)),
+            QRect(60, 50, 31, 31)}),
     [](const testing::TestParamInfo<BitmapCase>& param) { return std::string(param.param.name); });
 
 TEST(WmfPlayerBitmapRecords, WithoutABitmapTheBrushIsTheSource)
