@@ -453,17 +453,24 @@ void DeviceContext::floodFill(QPointF start, ColorRef color, int mode)
         }
     }
 
-    QImage paint = d.brushImage(box);
-    for (int y = 0; y < box.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(paint.scanLine(y));
-        const auto row = std::size_t((box.y() + y) * width + box.x());
-        for (int x = 0; x < box.width(); ++x) {
-            if (!filled[row + x])
-                line[x] = 0;
-        }
-    }
+    // The brush is laid over the filled pixels a band at a time, so a fill of a huge picture needs little memory.
     d.applyClip();
-    d.painter.drawImage(box.topLeft(), paint);
+    constexpr int kBandRows = 256;
+    for (int top = box.top(); top <= box.bottom(); top += kBandRows) {
+        const QRect band(box.left(), top, box.width(), std::min(kBandRows, box.bottom() + 1 - top));
+        QImage paint = d.brushImage(band);
+        if (paint.isNull())
+            return;
+        for (int y = 0; y < band.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(paint.scanLine(y));
+            const auto row = std::size_t((band.y() + y) * width + band.x());
+            for (int x = 0; x < band.width(); ++x) {
+                if (!filled[row + x])
+                    line[x] = 0;
+            }
+        }
+        d.painter.drawImage(band.topLeft(), paint);
+    }
 }
 
 } // namespace store::gdi

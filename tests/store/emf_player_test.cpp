@@ -578,3 +578,21 @@ TEST(EmfFloodFill, startingOnTheBorderOutsideThePictureOrTheClipFillsNothing)
     EXPECT_EQ(floodFilled({-2000000000, 50}, 0, 0), none);
     EXPECT_EQ(floodFilled({50, 50}, 0, 0, QRect(0, 0, 10, 10)), none);
 }
+
+TEST(EmfFloodFill, aTallFillLaysTheBrushPatternWithoutSeams)
+{
+    // Hatched brushes repeat every 8 pixels; below a black bar 5 rows high, the fill must match a rectangle
+    // filled with the same brush.
+    auto hatched = [](bool flood) {
+        EmfBuilder b(QSize(30, 700));
+        b.select(kNullPen).createBrush(1, 2, kRedRef, 3).createBrush(2, 0, 0); // HS_FDIAGONAL; black
+        if (flood)
+            b.select(2).rectangle(QRect(0, 0, 31, 5)).select(1).record(53, {5, 50, 0xFFFFFF, 1}); // EXTFLOODFILL
+        else
+            b.select(1).rectangle(QRect(0, 0, 31, 701)).select(2).rectangle(QRect(0, 0, 31, 5));
+        return render(b.finish());
+    };
+    const QImage filled = hatched(true);
+    EXPECT_GT(count(filled, filled.rect(), kRed), 700 * 30 / 16);
+    EXPECT_EQ(filled, hatched(false));
+}
