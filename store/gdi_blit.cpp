@@ -401,7 +401,9 @@ void DeviceContext::floodFill(QPointF start, ColorRef color, int mode)
     if (!target || !std::isfinite(at.x()) || !std::isfinite(at.y()) || !d.brushVisible(d.s.brush))
         return;
     const QPoint seed(int(std::clamp(std::floor(at.x()), -1.0, 1e9)), int(std::clamp(std::floor(at.y()), -1.0, 1e9)));
-    if (!target->rect().contains(seed) || (d.s.clip && !d.s.clip->contains(QPointF(seed) + QPointF(0.5, 0.5))))
+    const QPointF centre = QPointF(seed) + QPointF(0.5, 0.5);
+    if (!target->rect().contains(seed) || (d.s.clip && !d.s.clip->contains(centre))
+        || (d.s.metaClip && !d.s.metaClip->contains(centre)))
         return;
 
     // Each fill costs time in proportion to the picture, so a file of many fills stops filling at some point.
