@@ -495,7 +495,7 @@ void plgBlt(EmfBuilder& b, const std::array<QPoint, 3>& corners, const QImage& i
     b.raw(79, params + dib + maskDib);
 }
 
-/** A black frame around (20, 20)–(79, 79) with nothing inside, and the red brush selected. */
+/** A black frame drawn by RECTANGLE(20, 20, 80, 80) with nothing inside, and the red brush selected. */
 EmfBuilder framedPicture()
 {
     EmfBuilder b(QSize(100, 100));
