@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build pkg-config g++ clang clang-format clang-tidy
+    cmake ninja-build pkg-config g++ ccache clang clang-format clang-tidy
     # libraries
     qt6-base-dev libicu-dev libjpeg62-turbo-dev libsdl2-mixer-dev libsndfile1-dev libmpg123-dev
     # tests, fuzzing and benchmarks
