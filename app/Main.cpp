@@ -38,7 +38,7 @@ QLabel* panelLabel(QWidget* panel, const char* name, const QString& text, int x,
 {
     auto* label = new QLabel(text, panel);
     label->setObjectName(QString::fromLatin1(name));
-    label->setAccessibleName(text);
+    // No fixed accessible name: assistive technology reads the label's text, which may change.
     label->setGeometry(x, 11, width, 16);
     return label;
 }
@@ -138,11 +138,9 @@ void TFMain::createBottomPanel()
 
     StaticText1 = panelLabel(pnlDolny, "StaticText1", QStringLiteral("Katalog:"), 8, 54);
     lblKatalog = panelLabel(pnlDolny, "lblKatalog", QStringLiteral("brak"), 64, 124);
-    lblKatalog->setAccessibleName(QStringLiteral("Katalog"));
     lblKatalog->setAccessibleDescription(QStringLiteral("Nazwa otwartego katalogu"));
     StaticText2 = panelLabel(pnlDolny, "StaticText2", QStringLiteral("Plików/Plik:"), 192, 78);
     lblNa_pliku = panelLabel(pnlDolny, "lblNa_pliku", QStringLiteral("00"), 272, 70);
-    lblNa_pliku->setAccessibleName(QStringLiteral("Licznik obrazów"));
     lblNa_pliku->setAccessibleDescription(QStringLiteral("Pozycja bieżącego obrazu i liczba obrazów"));
     BitPoprzedni = glyphButton(pnlDolny, "BitPoprzedni", app::arrowGlyph(false), 16, 344,
         QStringLiteral("Pokaz poprzedniego obrazu"), QStringLiteral("Poprzedni obraz"));
@@ -372,8 +370,10 @@ void TFMain::mnuKatalogClick()
 {
     if (!FolderBrowse1->Execute(FFotka))
         return;
+    // The chosen directory is noted only once it has been listed: a directory that cannot be read changes
+    // nothing, not even the remembered path.
+    FPliki->FLBox1->SetListPath(FolderBrowse1->Directory);
     GroupBox1->lblDir->setText(FolderBrowse1->Directory);
-    FPliki->FLBox1->SetListPath(GroupBox1->lblDir->text());
     mnuPodkatalogClick();
 }
 

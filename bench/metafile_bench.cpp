@@ -6,6 +6,7 @@
 // the same natural size", and ends with a table of CPU-time ratios (route / ours). Target: ours at least 5x
 // faster on each sample.
 #include "store/layers.h"
+#include "support/shared_samples.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -48,19 +49,10 @@ const char* const kSamples[] = {
     "lotpl-marine.wmf",
 };
 
-/** The shared samples folder: $ZELKAVIO_SAMPLES, or ../shared/samples beside the source tree. */
-QString samplesDir()
-{
-    const QByteArray env = qgetenv("ZELKAVIO_SAMPLES");
-    if (!env.isEmpty())
-        return QString::fromLocal8Bit(env);
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../shared/samples"));
-}
-
 /** The sample's bytes, or a null array when it cannot be read. */
 QByteArray readSample(const char* name)
 {
-    QFile file(QDir(samplesDir()).filePath(QStringLiteral("metafiles/") + QLatin1String(name)));
+    QFile file(QDir(testing_support::samplesRoot()).filePath(QStringLiteral("metafiles/") + QLatin1String(name)));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();

@@ -5,6 +5,7 @@
 #include "app/windows.h"
 #include "platform/dialogs.h"
 #include "support/jpeg_builder.h"
+#include "support/scripted_dialogs.h"
 #include "viewer/Fotka.h"
 #include "viewer/Pliki.h"
 #include "viewer/file_listing.h"
@@ -35,7 +36,7 @@ void ensureWindows()
         static char name[] = "viewer_bench";
         static char* argv[] = {name, nullptr};
         new QApplication(argc, argv);
-        platform::installDialogs(std::make_unique<platform::ScriptedDialogs>());
+        platform::installDialogs(std::make_unique<testing_support::ScriptedDialogs>());
         app::createWindows();
         FMain->show();
         return true;

@@ -248,15 +248,7 @@ QByteArray descriptionFromUtf8(const QByteArray& utf8, int* unmappable)
         throw platform::AppError(QStringLiteral("the description text is not valid UTF-8"));
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1); // a byte-order mark is not part of the text
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    if (unmappable != nullptr) {
-        *unmappable = 0;
-        for (const char32_t c : text.normalized(QString::NormalizationForm_C).toUcs4())
-            *unmappable += platform::cp1250::fromUnicode(c) < 0 ? 1 : 0;
-    }
-    return platform::cp1250::encode(text);
+    return store::fieldTextToDescription(text, unmappable);
 }
 
 } // namespace cli

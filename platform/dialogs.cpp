@@ -18,9 +18,26 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <stdexcept>
-
 namespace platform {
+
+namespace {
+int openDialogs = 0;
+} // namespace
+
+DialogScope::DialogScope()
+{
+    ++openDialogs;
+}
+
+DialogScope::~DialogScope()
+{
+    --openDialogs;
+}
+
+bool dialogOpen()
+{
+    return openDialogs > 0;
+}
 
 QString reportText(const QString& message)
 {
@@ -85,6 +102,7 @@ private:
  */
 int runOwnedBy(QDialog& dialog, QWidget* owner)
 {
+    const DialogScope open;
     if (!owner)
         return dialog.exec();
     QWidget* window = owner->window();
@@ -116,6 +134,7 @@ void showBox(QMessageBox::Icon icon, const QString& title, const QString& text)
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
+    const DialogScope open;
     box.exec();
 }
 
@@ -204,6 +223,7 @@ public:
         QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
+        const DialogScope open;
         box.exec();
         return box.clickedButton() == yes;
     }
@@ -272,15 +292,6 @@ std::unique_ptr<Dialogs>& current()
     return instance;
 }
 
-template <typename T> std::optional<T> answerAs(const std::optional<ScriptedDialogs::Answer>& answer)
-{
-    if (!answer || std::holds_alternative<std::monostate>(*answer))
-        return std::nullopt;
-    if (const T* value = std::get_if<T>(&*answer))
-        return *value;
-    throw std::logic_error("the queued dialog answer is of another kind than the dialog asked");
-}
-
 } // namespace
 
 Dialogs& dialogs()
@@ -301,72 +312,6 @@ std::unique_ptr<Dialogs> installDialogs(std::unique_ptr<Dialogs> replacement)
 std::unique_ptr<Dialogs> makeQtDialogs()
 {
     return std::make_unique<QtDialogs>();
-}
-
-// --- The scripted double ---------------------------------------------------------------------------------------
-
-void ScriptedDialogs::record(DialogRecord::Kind kind, const QString& text)
-{
-    // The hook gets a copy: it may open further boxes, which grow the record list.
-    const DialogRecord entry {kind, text};
-    m_records.push_back(entry);
-    if (whileOpen)
-        whileOpen(entry);
-}
-
-std::optional<ScriptedDialogs::Answer> ScriptedDialogs::nextAnswer()
-{
-    if (m_answers.empty())
-        return std::nullopt;
-    Answer answer = std::move(m_answers.front());
-    m_answers.pop_front();
-    return answer;
-}
-
-void ScriptedDialogs::message(const QString& text)
-{
-    record(DialogRecord::Kind::Message, text);
-}
-
-void ScriptedDialogs::error(const QString& text)
-{
-    record(DialogRecord::Kind::Error, text);
-}
-
-void ScriptedDialogs::report(const QString& text)
-{
-    record(DialogRecord::Kind::Report, reportText(text));
-}
-
-bool ScriptedDialogs::confirm(const QString& text)
-{
-    record(DialogRecord::Kind::Confirm, text);
-    return answerAs<bool>(nextAnswer()).value_or(false);
-}
-
-std::optional<QString> ScriptedDialogs::chooseFolder(QWidget*, const QString& title, const QString& preselect)
-{
-    m_lastPreselect = preselect;
-    record(DialogRecord::Kind::Folder, title);
-    return answerAs<QString>(nextAnswer());
-}
-
-std::optional<QColor> ScriptedDialogs::chooseColour(QWidget*, const QColor& initial)
-{
-    record(DialogRecord::Kind::Colour, initial.name());
-    return answerAs<QColor>(nextAnswer());
-}
-
-std::optional<FontChoice> ScriptedDialogs::chooseFont(QWidget*, const FontChoice& initial)
-{
-    record(DialogRecord::Kind::Font, initial.font.family());
-    return answerAs<FontChoice>(nextAnswer());
-}
-
-std::optional<QString> ScriptedDialogs::chooseSaveFile(QWidget*, const QString& title, const QString&, const QString&)
-{
-    record(DialogRecord::Kind::SaveFile, title);
-    return answerAs<QString>(nextAnswer());
 }
 
 } // namespace platform

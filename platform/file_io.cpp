@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include "fault_injection.h"
+
 #include "errors.h"
 
 #include <QFileInfo>
@@ -140,6 +142,7 @@ void replaceFile(const QString& path, std::initializer_list<ByteView> parts)
     checkWritable(path);
 
     const QFileInfo info(path);
+    failIfInjected(FileOperation::CreateFile, info.absolutePath());
     QByteArray tempName
         = nativePath(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     const int fd = ::mkstemp(tempName.data());

@@ -1,5 +1,6 @@
 #include "key_router.h"
 
+#include "dialogs.h"
 #include "guard.h"
 
 #include <QAction>
@@ -87,7 +88,7 @@ bool KeyRouter::mainMenuReachable() const
 
 QAction* KeyRouter::route(const QWidget* focus, const QKeySequence& key) const
 {
-    if (!focus)
+    if (!focus || dialogOpen())
         return nullptr;
     for (const QWidget* widget = focus; widget; widget = widget->parentWidget()) {
         if (QAction* action = findShortcut(m_popupMenus.value(widget), key))
@@ -111,6 +112,10 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
     if (!widget || qobject_cast<QMenu*>(widget) || qobject_cast<QMenuBar*>(widget))
         return false;
     auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (dialogOpen())
+        return false;
+    if (handleAccessKey(widget, keyEvent))
+        return true;
     const QKeyCombination combination(keyEvent->modifiers() & ~Qt::KeypadModifier, Qt::Key(keyEvent->key()));
     if (keyEvent->key() == Qt::Key_unknown || keyEvent->key() == 0)
         return false;
@@ -122,6 +127,62 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
     event->accept();
     if (event->type() == QEvent::KeyPress && action->isEnabled())
         guarded([action] { action->trigger(); });
+    return true;
+}
+
+namespace {
+
+/** The visible, enabled items of the menu bar whose caption underlines the key's letter. */
+QList<QAction*> itemsWithAccessKey(const QMenuBar* bar, const QKeyEvent* event)
+{
+    QList<QAction*> items;
+    if (!bar || event->modifiers() != Qt::AltModifier)
+        return items;
+    const QKeySequence key(QKeyCombination(Qt::AltModifier, Qt::Key(event->key())));
+    for (QAction* action : bar->actions()) {
+        if (action->isVisible() && action->isEnabled() && !action->isSeparator()
+            && QKeySequence::mnemonic(action->text()) == key)
+            items.append(action);
+    }
+    return items;
+}
+
+} // namespace
+
+bool KeyRouter::handleAccessKey(QWidget* widget, QKeyEvent* event)
+{
+    const bool press = event->type() == QEvent::KeyPress;
+    // Enter runs the item a shared access key highlighted, Esc leaves it; any other key forgets it.
+    if (m_accessBar && m_accessHighlight && m_accessBar->activeAction() == m_accessHighlight) {
+        const int key = event->key();
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+                event->accept();
+                if (press) {
+                    const QPointer<QAction> chosen = m_accessHighlight;
+                    m_accessBar->setActiveAction(nullptr);
+                    m_accessHighlight = nullptr;
+                    if (key != Qt::Key_Escape && chosen)
+                        guarded([&] { chosen->trigger(); });
+                }
+                return true;
+            }
+        }
+    } else {
+        m_accessHighlight = nullptr;
+    }
+
+    QMenuBar* bar = m_menuBars.value(widget->window());
+    const QList<QAction*> items = itemsWithAccessKey(bar, event);
+    if (items.size() < 2)
+        return false;
+    event->accept();
+    if (press) {
+        const qsizetype at = m_accessHighlight ? items.indexOf(m_accessHighlight) : -1;
+        m_accessBar = bar;
+        m_accessHighlight = items.at((at + 1) % items.size());
+        bar->setActiveAction(m_accessHighlight);
+    }
     return true;
 }
 

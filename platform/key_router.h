@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 class QMenuBar;
 class QWidget;
@@ -21,6 +22,12 @@ namespace platform {
  * Menu items carry their shortcut as a QAction shortcut with Qt::WidgetShortcut context only so that menus
  * show its text; Qt's own shortcut map never fires them, because it would call the same key in two windows
  * ambiguous and would let a text edit take Ctrl+Z before the menu does.
+ *
+ * While a box or dialog of this layer is open no key reaches any menu: the dialog's fields get them all.
+ *
+ * Access keys (Alt and the underlined letter) of a window's menu bar: a letter that only one item has opens or
+ * runs that item at once, as Qt does. A letter that several items share only moves the highlight from one of
+ * them to the next; Enter then runs the highlighted item and Esc leaves the menu bar.
  */
 class KeyRouter : public QObject {
 public:
@@ -47,12 +54,16 @@ protected:
 private:
     KeyRouter();
     [[nodiscard]] bool mainMenuReachable() const;
+    /** Handles a shared access key, or Enter or Esc on the item it highlighted; true when it took the key. */
+    bool handleAccessKey(QWidget* widget, QKeyEvent* event);
 
     QPointer<QWidget> m_mainWindow;
     QPointer<QMenuBar> m_mainMenuBar;
     QHash<const QWidget*, QPointer<QMenuBar>> m_menuBars;
     QHash<const QWidget*, QPointer<QMenu>> m_popupMenus;
     bool m_enabled = true;
+    QPointer<QMenuBar> m_accessBar;
+    QPointer<QAction> m_accessHighlight;
 };
 
 /** The first visible item of `menu` or its submenus with shortcut `key`, or nullptr. */

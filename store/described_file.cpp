@@ -22,30 +22,6 @@ qint64 findMarker(platform::ByteView bytes)
     return static_cast<const std::uint8_t*>(hit) - bytes.data();
 }
 
-QByteArray normaliseDescription(platform::ByteView text)
-{
-    QByteArray result;
-    // At most every byte becomes two; reserving the exact worst case would double large descriptions for nothing.
-    result.reserve(static_cast<qsizetype>(text.size()) + 16);
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t c = text[i];
-        if (c == 0)
-            break;
-        if (c == '\r') {
-            result.append("\r\n", 2);
-            if (i + 1 < n && text[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            // A lone LF (an LF after a CR was taken with it above), so LF CR is two breaks.
-            result.append("\r\n", 2);
-        } else {
-            result.append(static_cast<char>(c));
-        }
-    }
-    return result;
-}
-
 DescribedPicture readDescribedFile(const QString& path)
 {
     // One read: the picture layer keeps (a shallow copy of) this buffer and the marker search runs over it.

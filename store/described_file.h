@@ -1,5 +1,6 @@
 #pragma once
 
+#include "description_codec.h"
 #include "picture.h"
 #include "platform/bytes.h"
 
@@ -21,12 +22,6 @@ inline constexpr std::string_view kMarker = "@||@";
 
 /** Offset of the first marker in `bytes`, or -1. */
 [[nodiscard]] qint64 findMarker(platform::ByteView bytes);
-
-/**
- * The text the description field holds for stored description bytes: every lone CR and lone LF becomes
- * CR LF (so LF CR is two breaks), and the text ends at the first NUL.
- */
-[[nodiscard]] QByteArray normaliseDescription(platform::ByteView text);
 
 struct DescribedPicture {
     std::unique_ptr<Picture> picture;

@@ -1,6 +1,5 @@
 #include "Fotka.h"
 
-#include "description_text.h"
 #include "fit_window.h"
 #include "viewer_state.h"
 
@@ -75,8 +74,9 @@ qint64 TFFotka::ReadPictureFile(const QString& path, QPlainTextEdit& description
             throw platform::AppError(
                 QStringLiteral("Opis jest za długi dla pola opisu (%1 bajtów)").arg(read.description->size()));
         const QByteArray normalised = store::normaliseDescription(platform::asBytes(*read.description));
-        if (viewer::descriptionFromFieldText(description.document()->toRawText()) != normalised)
-            description.setPlainText(viewer::fieldTextFromDescription(normalised));
+        // The field keeps its text (and its undo history) when it already shows this description.
+        if (store::fieldTextToDescription(description.document()->toRawText()) != normalised)
+            description.setPlainText(store::descriptionToFieldText(platform::asBytes(normalised)));
     }
     return read.blockLength;
 }
@@ -87,7 +87,7 @@ bool TFFotka::WritePictureFile(const QString& path, const QPlainTextEdit& descri
         platform::dialogs().message(QStringLiteral("Trzeba załadowac grafikę..."));
         return false;
     }
-    store::writeDescribedFile(path, *m_picture, viewer::descriptionFromFieldText(description.document()->toRawText()));
+    store::writeDescribedFile(path, *m_picture, store::fieldTextToDescription(description.document()->toRawText()));
     return true;
 }
 

@@ -6,8 +6,10 @@
 #include "platform/guard.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
 
@@ -69,22 +71,38 @@ void FileListBox::selectIndex(int index)
 
 void FileListBox::readList()
 {
-    if (!QDir::setCurrent(m_directory))
-        throw platform::IoError(errno ? errno : ENOENT, m_directory);
-    QStringList names = listPictureFiles(m_directory, m_mask);
+    readList(m_directory, m_mask);
+}
+
+void FileListBox::readList(const QString& directory, const QString& mask)
+{
+    // Nothing changes until the directory has been entered and listed: a directory that can be entered but
+    // not read leaves the working directory, the list and its mask as they were.
+    const QString previous = QDir::currentPath();
+    if (!QDir::setCurrent(directory))
+        throw platform::IoError(errno ? errno : ENOENT, directory);
+    QStringList names;
+    try {
+        names = listPictureFiles(directory, mask);
+    } catch (...) {
+        QDir::setCurrent(previous);
+        throw;
+    }
+    m_directory = directory;
+    m_mask = mask;
     m_entries = std::move(names);
     m_model->setStringList(m_entries);
     selectIndex(-1);
     writeCompanion(m_mask);
 }
 
-void FileListBox::changeDirectory(const QString& directory)
+bool FileListBox::isListDirectory(const QString& directory) const
 {
-    if (!QDir::setCurrent(directory))
-        throw platform::IoError(errno ? errno : ENOENT, directory);
-    // The directory as the system reports it once entered, so that later comparisons see one spelling.
-    m_directory = QDir::currentPath();
-    readList();
+    // The directory is kept as it was chosen; a path through a symbolic link names the same directory.
+    if (directory == m_directory)
+        return true;
+    const QString canonical = QFileInfo(directory).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(m_directory).canonicalFilePath();
 }
 
 void FileListBox::selectName(const QString& name)
@@ -114,16 +132,14 @@ void FileListBox::SetListPath(const QString& text)
     if (selected >= 0 && text == QDir(m_directory).filePath(m_entries.at(selected)))
         return;
     const ListPathTarget target = splitListPath(text, m_directory);
-    if (target.directory != m_directory)
-        changeDirectory(target.directory);
-    if (hasWildcards(target.name)) {
-        m_mask = target.name;
-        readList();
+    if (!isListDirectory(target.directory))
+        readList(target.directory, m_mask);
+    if (target.isMask) {
+        readList(m_directory, target.name);
     } else if (!target.name.isEmpty()) {
         selectName(target.name);
         if (selectedIndex() < 0) {
-            m_mask = target.name;
-            readList();
+            readList(m_directory, target.name);
             selectName(target.name);
         }
     }
@@ -146,6 +162,63 @@ void FileListBox::userSelectionDone(int before, bool always)
         writeCompanion(after >= 0 ? m_entries.at(after) : m_mask);
     if (always || after != before)
         emit chosen();
+}
+
+void FileListBox::mousePressEvent(QMouseEvent* event)
+{
+    // Only the left button selects; the right one opens the pop-up menu through the context menu event.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    m_selectedAtPress = selectedIndex();
+    m_pressed = indexAt(event->position().toPoint());
+    QListView::mousePressEvent(event);
+}
+
+void FileListBox::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() != Qt::NoButton && !(event->buttons() & Qt::LeftButton)) {
+        event->accept();
+        return;
+    }
+    QListView::mouseMoveEvent(event);
+}
+
+void FileListBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    // Released over the entry it was pressed on, the view reports a click, which shows the entry. Dragged to
+    // another entry, the selection has moved with the mouse: show the entry it moved to.
+    const QModelIndex released = indexAt(event->position().toPoint());
+    const bool clicked = released.isValid() && released == QModelIndex(m_pressed);
+    QListView::mouseReleaseEvent(event);
+    m_pressed = QPersistentModelIndex();
+    if (!clicked && selectedIndex() != m_selectedAtPress)
+        platform::guarded([this] { userSelectionDone(m_selectedAtPress, true); });
+}
+
+void FileListBox::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags FileListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    // Ctrl+click and Ctrl+Space would deselect the shown entry; the entry stays selected instead.
+    QItemSelectionModel::SelectionFlags flags = QListView::selectionCommand(index, event);
+    if (flags.testFlag(QItemSelectionModel::Deselect) || flags.testFlag(QItemSelectionModel::Toggle)) {
+        flags &= ~(QItemSelectionModel::Deselect | QItemSelectionModel::Toggle);
+        flags |= QItemSelectionModel::ClearAndSelect;
+    }
+    return flags;
 }
 
 void FileListBox::keyPressEvent(QKeyEvent* event)

@@ -16,7 +16,9 @@ namespace viewer {
  *
  * After every reading nothing is selected and the mask text goes into the companion edit; a selection
  * change made through the list itself (mouse, arrow keys, typing a letter) writes the selected name there
- * and emits chosen(). Selecting by program runs nothing.
+ * and emits chosen(), so the selection and the shown picture never disagree: only the left button selects
+ * (a right click opens the pop-up menu and leaves the selection alone), a drag ends with the entry under the
+ * release chosen, and nothing the user does deselects an entry. Selecting by program runs nothing.
  */
 class FileListBox : public QListView {
     Q_OBJECT
@@ -58,8 +60,17 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    [[nodiscard]] QItemSelectionModel::SelectionFlags selectionCommand(
+        const QModelIndex& index, const QEvent* event) const override;
+
 private:
-    void changeDirectory(const QString& directory);
+    /** Enters `directory` and lists it with `mask`; on failure raises IoError and changes nothing. */
+    void readList(const QString& directory, const QString& mask);
+    [[nodiscard]] bool isListDirectory(const QString& directory) const;
     void selectName(const QString& name);
     void writeCompanion(const QString& text);
     void userSelectionDone(int before, bool always);
@@ -69,6 +80,9 @@ private:
     QString m_directory;
     QString m_mask;
     QLineEdit* m_companion = nullptr;
+    /** The selection when the left button went down, so that a drag ends with its entry shown. */
+    int m_selectedAtPress = -1;
+    QPersistentModelIndex m_pressed;
 };
 
 } // namespace viewer

@@ -2,6 +2,7 @@
 
 #include "name_order.h"
 #include "platform/errors.h"
+#include "platform/fault_injection.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,6 +145,7 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 DirHandle openDirectory(const QString& directory)
 {
+    platform::failIfInjected(platform::FileOperation::ListDirectory, directory);
     DirHandle dir(::opendir(QFile::encodeName(directory).constData()));
     if (!dir)
         throw platform::IoError(errno, directory);
@@ -269,7 +271,8 @@ ListPathTarget splitListPath(const QString& text, const QString& workingDirector
         directory = QDir(workingDirectory).filePath(directory);
     directory = QDir::cleanPath(directory);
 
-    if (!name.isEmpty() && !hasWildcards(name) && !isFile(joined(directory, name))
+    const bool isMask = hasWildcards(name) && !isFile(joined(directory, name));
+    if (!name.isEmpty() && !isMask && !isFile(joined(directory, name))
         && findIgnoringCase(directory, name, false).isEmpty()) {
         // Not a file: a subdirectory, spelled as the disk spells it when only the case differs.
         QString subdirectory = joined(directory, name);
@@ -287,7 +290,7 @@ ListPathTarget splitListPath(const QString& text, const QString& workingDirector
         throw platform::IoError(errno, directory);
     if (!S_ISDIR(st.st_mode))
         throw platform::IoError(ENOTDIR, directory);
-    return {directory, name};
+    return {directory, name, isMask};
 }
 
 } // namespace viewer

@@ -36,12 +36,15 @@ struct ListPathTarget {
     QString directory;
     /** Empty, a wildcard pattern, or the name of an existing file in `directory`. */
     QString name;
+    /** Whether `name` is a pattern: it holds "*" or "?" and no file has exactly that name. */
+    bool isMask = false;
 };
 
 /**
  * Splits `text` for the file list into a directory and a last component. A bare name, or a relative path,
- * is taken relative to `workingDirectory`. A last component that holds no wildcard and names no existing
- * file (compared without regard to case) is a subdirectory: it joins the directory and the name becomes
+ * is taken relative to `workingDirectory`. A last component with "*" or "?" is a pattern, unless a file of
+ * exactly that name exists (such names are legal here). A last component that holds no wildcard and names no
+ * existing file (compared without regard to case) is a subdirectory: it joins the directory and the name becomes
  * empty. Raises IoError (ENOENT, or ENOTDIR) when the resulting directory does not exist.
  */
 [[nodiscard]] ListPathTarget splitListPath(const QString& text, const QString& workingDirectory);

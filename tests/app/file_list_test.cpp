@@ -10,7 +10,7 @@
 #include <QTimer>
 
 using testing_support::WindowsTest;
-using Kind = platform::DialogRecord::Kind;
+using Kind = testing_support::DialogRecord::Kind;
 
 namespace {
 
@@ -243,4 +243,71 @@ TEST_F(FileListTest, ABadConfiguredDelayIsReportedAndThePictureStillShows)
     EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"'abc' is not a valid integer value."_qs});
     EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
     EXPECT_TRUE(FFotka->isVisible());
+}
+
+TEST_F(FileListTest, TheListsSelectionAndTheShownPictureNeverDisagreeWhateverTheMouseDoes)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    QWidget* viewport = list()->viewport();
+    const auto centre = [&](int row) { return list()->visualRect(list()->model()->index(row, 0)).center(); };
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(0));
+    ASSERT_EQ(FPliki->CurrentName, u"a.jpg");
+
+    // A right click opens the pop-up menu and leaves the selection alone.
+    QTest::mouseClick(viewport, Qt::RightButton, {}, centre(2));
+    EXPECT_EQ(list()->selectedIndex(), 0);
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+
+    // A drag from one entry to another ends with the entry under the release shown.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, centre(1));
+    QMouseEvent move(QEvent::MouseMove, QPointF(centre(2)), viewport->mapToGlobal(QPointF(centre(2))), Qt::NoButton,
+        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, centre(2));
+    EXPECT_EQ(list()->selectedIndex(), 2);
+    EXPECT_EQ(FPliki->CurrentName, u"c.jpg");
+
+    // Ctrl+click on the shown entry shows it again and keeps it selected; no error box.
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, centre(2));
+    EXPECT_EQ(list()->selectedIndex(), 2);
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(list()->selectedIndex(), 2);
+    EXPECT_EQ(FPliki->CurrentName, u"c.jpg");
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
+    FMain->mnuPoprzedni->trigger();
+    EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+}
+
+TEST_F(FileListTest, ADirectoryReachedThroughALinkIsNotReadAgainWhenChosenAgain)
+{
+    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
+    const QString link = m_start.path(u"link"_qs);
+    ASSERT_TRUE(QFile::link(pictureDir(), link));
+    m_dialogs->queue(link);
+    FMain->mnuKatalog->trigger();
+    ASSERT_EQ(list()->entries(), (QStringList {u"a.jpg"_qs, u"b.jpg"_qs}));
+    FMain->mnuNastepny->trigger();
+    FMain->mnuNastepny->trigger();
+    writePicture(u"c.jpg"_qs);
+    m_dialogs->queue(link);
+    FMain->mnuKatalog->trigger();
+    // Not read again: the new file is not listed and the selection is kept.
+    EXPECT_EQ(list()->entries(), (QStringList {u"a.jpg"_qs, u"b.jpg"_qs}));
+    EXPECT_EQ(list()->selectedIndex(), 1);
+    EXPECT_EQ(state().lblDir->text(), link);
+}
+
+TEST_F(FileListTest, AFileWhoseNameHoldsWildcardsIsOpenedByItsName)
+{
+    openPictures({u"a*b.jpg"_qs, u"axxb.jpg"_qs, u"what?.jpg"_qs, u"whatX.jpg"_qs});
+    list()->SetListPath(u"a*b.jpg"_qs);
+    EXPECT_EQ(list()->mask(), viewer::kDefaultMask);
+    EXPECT_EQ(list()->entry(list()->selectedIndex()), u"a*b.jpg");
+    list()->SetListPath(pictureDir() + u"/what?.jpg"_qs);
+    EXPECT_EQ(list()->entry(list()->selectedIndex()), u"what?.jpg");
+    // Without a file of that name the text is still a pattern.
+    list()->SetListPath(u"w*.jpg"_qs);
+    EXPECT_EQ(list()->entries(), (QStringList {u"what?.jpg"_qs, u"whatX.jpg"_qs}));
 }

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 using testing_support::WindowsTest;
-using Kind = platform::DialogRecord::Kind;
+using Kind = testing_support::DialogRecord::Kind;
 
 TEST_F(WindowsTest, AnyErrorLeavingAHandlerGoesToTheDefaultReportAndNoFurther)
 {
@@ -19,7 +19,7 @@ TEST_F(WindowsTest, AnyErrorLeavingAHandlerGoesToTheDefaultReportAndNoFurther)
 
 TEST_F(WindowsTest, AnErrorInsideTheReportItselfDoesNotEscape)
 {
-    m_dialogs->whileOpen = [](const platform::DialogRecord&) { throw std::runtime_error("box failed"); };
+    m_dialogs->whileOpen = [](const testing_support::DialogRecord&) { throw std::runtime_error("box failed"); };
     EXPECT_FALSE(platform::guarded([] { throw platform::AppError(QStringLiteral("first")); }));
     m_dialogs->whileOpen = nullptr;
 }

@@ -1,6 +1,9 @@
 #include "windows_fixture.h"
 
+#include "platform/dialogs.h"
 #include "platform/key_router.h"
+
+#include <QMenuBar>
 
 #include <QAction>
 #include <QDialog>
@@ -8,7 +11,7 @@
 #include <QTest>
 
 using testing_support::WindowsTest;
-using Kind = platform::DialogRecord::Kind;
+using Kind = testing_support::DialogRecord::Kind;
 
 namespace {
 
@@ -125,4 +128,57 @@ TEST_F(KeyRoutingTest, KeysWithoutAMenuItemReachTheControl)
     QTest::sendKeyEvent(QTest::Click, FPismo->Memo1, Qt::Key_unknown, u"ą"_qs, Qt::NoModifier);
     QTest::keyClicks(FPismo->Memo1, u"b"_qs);
     EXPECT_EQ(memoText(), u"ąb");
+}
+
+TEST_F(KeyRoutingTest, WhileADialogIsOpenNoKeyReachesAMenu)
+{
+    FPliki->FLBox1->setFocus();
+    QSignalSpy next(FMain->pupNastepny, &QAction::triggered);
+    QSignalSpy end(FMain->pupKoniec, &QAction::triggered);
+    QSignalSpy save(FMain->pupZapiszOpis, &QAction::triggered);
+    int seenOpen = 0;
+    m_dialogs->whileOpen = [&](const testing_support::DialogRecord&) {
+        seenOpen += platform::dialogOpen() ? 1 : 0;
+        for (const QKeyCombination key : {Qt::CTRL | Qt::Key_N, Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_Z})
+            QTest::keyClick(FPliki->FLBox1, key.key(), key.keyboardModifiers());
+        EXPECT_EQ(platform::KeyRouter::instance().route(FPismo->Memo1, QKeySequence(Qt::Key_F1)), nullptr);
+    };
+    FMain->mnuKatalog->trigger(); // the folder chooser
+    FMain->mnuAutor->trigger(); // a message box
+    EXPECT_EQ(seenOpen, 2);
+    EXPECT_EQ(next.count() + end.count() + save.count(), 0);
+    EXPECT_TRUE(FPliki->CurrentName.isEmpty());
+    EXPECT_FALSE(m_main.isNull());
+    EXPECT_FALSE(platform::dialogOpen());
+    // Closed, the keys run their commands again.
+    press(FPliki, Qt::CTRL | Qt::Key_N);
+    EXPECT_EQ(next.count(), 1);
+    EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
+}
+
+TEST_F(KeyRoutingTest, AnAccessKeySharedByTwoItemsMovesTheHighlightAndEnterRunsIt)
+{
+    QSignalSpy chooser(FMain->mnuKatalog, &QAction::triggered);
+    QSignalSpy end(FMain->mnuKoniec, &QAction::triggered);
+    FMain->activateWindow();
+    QWidget* target = FMain->focusWidget() ? FMain->focusWidget() : FMain;
+    // "&Katalog" and "&Koniec" share K: each Alt+K only moves the highlight.
+    QTest::keyClick(target, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(FMain->MainMenu1->activeAction(), FMain->mnuKatalog);
+    QTest::keyClick(target, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(FMain->MainMenu1->activeAction(), FMain->mnuKoniec);
+    QTest::keyClick(target, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(FMain->MainMenu1->activeAction(), FMain->mnuKatalog);
+    EXPECT_EQ(chooser.count() + end.count(), 0);
+    // Enter runs the highlighted item; Esc leaves the menu bar without running anything.
+    QTest::keyClick(target, Qt::Key_Return);
+    EXPECT_EQ(chooser.count(), 1);
+    EXPECT_EQ(dialogTexts(Kind::Folder).size(), 1);
+    EXPECT_EQ(FMain->MainMenu1->activeAction(), nullptr);
+    QTest::keyClick(target, Qt::Key_K, Qt::AltModifier);
+    QTest::keyClick(target, Qt::Key_K, Qt::AltModifier);
+    QTest::keyClick(target, Qt::Key_Escape);
+    EXPECT_EQ(FMain->MainMenu1->activeAction(), nullptr);
+    EXPECT_EQ(end.count(), 0);
+    EXPECT_FALSE(m_main.isNull());
 }

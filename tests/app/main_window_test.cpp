@@ -1,6 +1,9 @@
 #include "windows_fixture.h"
 
+#include "platform/fault_injection.h"
 #include "settings/settings_file.h"
+
+#include <QAccessible>
 
 #include <QAction>
 #include <QCheckBox>
@@ -11,8 +14,10 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <cerrno>
+
 using testing_support::WindowsTest;
-using Kind = platform::DialogRecord::Kind;
+using Kind = testing_support::DialogRecord::Kind;
 
 namespace {
 
@@ -116,7 +121,9 @@ TEST_F(WindowsTest, BottomPanelHoldsItsControlsWithCaptionsAndTooltips)
     for (const auto& [control, x, tooltip] : placed) {
         EXPECT_EQ(control->x(), x) << control->objectName().toStdString();
         EXPECT_EQ(control->toolTip(), tooltip) << control->objectName().toStdString();
-        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(face, nullptr);
+        EXPECT_FALSE(face->text(QAccessible::Name).isEmpty()) << control->objectName().toStdString();
     }
     EXPECT_EQ(FMain->StaticText2->text(), u"Plików/Plik:");
     EXPECT_EQ(FMain->StaticText3->text(), u"Siła głosu:");
@@ -236,23 +243,48 @@ TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindows)
     EXPECT_EQ(FPliki, nullptr);
 }
 
-TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredGoesToTheDefaultReport)
+TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNothing)
 {
     writePicture(u"a.jpg"_qs);
     openDirectory(pictureDir());
-    const QString locked = pictureDir() + u"/locked"_qs;
-    ASSERT_TRUE(QDir().mkdir(locked));
-    QFile::setPermissions(locked, QFileDevice::Permissions());
-    if (QDir(locked).isReadable())
-        GTEST_SKIP() << "running with permission to enter every directory";
-    m_dialogs->queue(locked);
-    FMain->mnuKatalog->trigger();
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);
-    // The new path is noted, but the list and the directory name stay with the old directory.
-    EXPECT_EQ(state().lblDir->text(), locked);
-    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_qs});
-    EXPECT_EQ(FMain->lblKatalog->text(), QDir(pictureDir()).dirName());
+    const QString unreadable = pictureDir() + u"/unreadable"_qs;
+    ASSERT_TRUE(QDir().mkdir(unreadable));
+    // One that can be entered but not listed (mode --x), and one that is gone.
+    const platform::InjectedFailure noListing(platform::FileOperation::ListDirectory, unreadable, EACCES);
+    for (const QString& chosen : {unreadable, pictureDir() + u"/gone"_qs}) {
+        SCOPED_TRACE(chosen.toStdString());
+        m_dialogs->clear();
+        m_dialogs->queue(chosen);
+        FMain->mnuKatalog->trigger();
+        EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);
+        EXPECT_EQ(state().lblDir->text(), pictureDir());
+        EXPECT_EQ(QDir::currentPath(), pictureDir());
+        EXPECT_EQ(FPliki->FLBox1->directory(), pictureDir());
+        EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_qs});
+        EXPECT_EQ(FMain->lblKatalog->text(), QDir(pictureDir()).dirName());
+    }
+    // Clicking the listed file still shows it.
+    FMain->mnuNastepny->trigger();
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
+    EXPECT_TRUE(FFotka->isVisible());
+}
+
+TEST_F(WindowsTest, ChangingLabelsExposeTheirShownTextToAssistiveTechnology)
+{
+    const auto accessibleName = [](QWidget* widget) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        return face ? face->text(QAccessible::Name) : QString();
+    };
+    writePicture(u"a.jpg"_qs);
+    writePicture(u"b.jpg"_qs);
+    openDirectory(pictureDir());
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(accessibleName(FMain->lblKatalog), QDir(pictureDir()).dirName());
+    EXPECT_EQ(accessibleName(FMain->lblNa_pliku), u"1 / 2");
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(accessibleName(FMain->lblNa_pliku), u"2 / 2");
+    EXPECT_EQ(FMain->lblKatalog->accessibleDescription(), u"Nazwa otwartego katalogu");
+    EXPECT_EQ(FMain->lblNa_pliku->accessibleDescription(), u"Pozycja bieżącego obrazu i liczba obrazów");
 }
 
 TEST_F(WindowsTest, SettingsFileValuesReachTheStateAndTheControls)

@@ -6,7 +6,7 @@
 #include <QTest>
 
 using testing_support::WindowsTest;
-using Kind = platform::DialogRecord::Kind;
+using Kind = testing_support::DialogRecord::Kind;
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "platform/screen.h"
 #include "search/SzukaAll.h"
 #include "support/jpeg_builder.h"
+#include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 #include "viewer/Fotka.h"
 #include "viewer/Pismo.h"
@@ -44,7 +45,7 @@ protected:
         m_oldDirectory = QDir::currentPath();
         // The file list starts in the working directory: an empty one.
         QDir::setCurrent(m_start.path(QString()));
-        auto dialogs = std::make_unique<platform::ScriptedDialogs>();
+        auto dialogs = std::make_unique<testing_support::ScriptedDialogs>();
         m_dialogs = dialogs.get();
         platform::installDialogs(std::move(dialogs));
         platform::fakePrimaryScreenSize(QSize(1280, 1024));
@@ -81,10 +82,10 @@ protected:
         FMain->mnuPodkatalogClick();
     }
 
-    [[nodiscard]] QStringList dialogTexts(platform::DialogRecord::Kind kind) const
+    [[nodiscard]] QStringList dialogTexts(testing_support::DialogRecord::Kind kind) const
     {
         QStringList texts;
-        for (const platform::DialogRecord& record : m_dialogs->records()) {
+        for (const testing_support::DialogRecord& record : m_dialogs->records()) {
             if (record.kind == kind)
                 texts << record.text;
         }
@@ -96,7 +97,7 @@ protected:
 
     TempDir m_start;
     TempDir m_pictures;
-    platform::ScriptedDialogs* m_dialogs = nullptr;
+    testing_support::ScriptedDialogs* m_dialogs = nullptr;
     QPointer<TFMain> m_main;
     QString m_oldDirectory;
 };

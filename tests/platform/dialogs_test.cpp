@@ -1,4 +1,5 @@
 #include "platform/dialogs.h"
+#include "support/scripted_dialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -17,8 +18,8 @@
 #include <functional>
 #include <stdexcept>
 
-using platform::DialogRecord;
-using platform::ScriptedDialogs;
+using testing_support::DialogRecord;
+using testing_support::ScriptedDialogs;
 
 namespace {
 

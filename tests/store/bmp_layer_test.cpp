@@ -331,31 +331,4 @@ TEST(BmpBadFiles, AreRefusedWithClearMessages)
         EXPECT_EQ(loadError(c.file), QString::fromUtf8(c.message)) << c.name;
 }
 
-// Hostile files kept in the fuzzer's regression folder (and any input it ever chokes on) load cleanly or are
-// refused with an error.
-QString regressionDir()
-{
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../fuzz/regressions/bmp");
-}
-
-TEST(BmpRegressions, EachFileLoadsOrIsRefused)
-{
-    const QDir dir(regressionDir());
-    ASSERT_TRUE(dir.exists()) << dir.path().toStdString();
-    const QStringList names = dir.entryList({QStringLiteral("*.bmp")}, QDir::Files);
-    EXPECT_FALSE(names.isEmpty());
-    for (const QString& name : names) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
-        const QByteArray bytes = file.readAll();
-        try {
-            const auto picture = loadBmp(bytes);
-            EXPECT_EQ(picture->image().size(), picture->size()) << name.toStdString();
-            EXPECT_EQ(loadBmp(picture->encoded())->image(), picture->image()) << name.toStdString();
-        } catch (const platform::AppError& e) {
-            EXPECT_FALSE(e.message().isEmpty()) << name.toStdString();
-        }
-    }
-}
-
 } // namespace

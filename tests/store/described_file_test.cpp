@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "store/described_file.h"
 #include "support/bmp_builder.h"
+#include "support/emf_builder.h"
 #include "support/jpeg_builder.h"
 #include "support/temp_dir.h"
 #include "support/wmf_builder.h"
@@ -347,7 +348,10 @@ QByteArray wmfPicture()
 
 QByteArray emfPicture()
 {
-    return fileBytes(testing_support::samplePath(QStringLiteral("metafiles/gnuplot-lines.emf")));
+    testing_support::EmfBuilder builder(QSize(120, 80));
+    builder.createBrush(1, 0, 0x00FF0000).select(1).rectangle(QRect(10, 10, 100, 60));
+    builder.createPen(2, 0, 3, 0x000000FF).select(2).moveTo(QPoint(0, 0)).lineTo(QPoint(119, 79));
+    return builder.finish();
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat,

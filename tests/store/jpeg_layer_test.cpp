@@ -197,23 +197,3 @@ TEST(JpegPictureEnd, EndsJustAfterTheEndOfImageMarker)
         EXPECT_EQ(picture.hasEndOfImage(), c.expected != c.bytes.size() || c.bytes.endsWith("\xFF\xD9")) << c.name;
     }
 }
-
-TEST(JpegRegressions, HostileFilesDecodeOrRaiseAClearError)
-{
-    const QDir folder(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../fuzz/regressions/jpeg"));
-    const QFileInfoList files = folder.entryInfoList(QDir::Files);
-    ASSERT_FALSE(files.isEmpty()) << folder.path().toStdString();
-    for (const QFileInfo& entry : files) {
-        QFile file(entry.absoluteFilePath());
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        const std::string name = entry.fileName().toStdString();
-        try {
-            const auto picture = loadJpeg(bytes);
-            EXPECT_LE(picture->pictureEnd(), bytes.size()) << name;
-            EXPECT_EQ(picture->image().size(), picture->size()) << name;
-        } catch (const platform::AppError& e) {
-            EXPECT_NE(std::string(e.what()), "") << name;
-        }
-    }
-}

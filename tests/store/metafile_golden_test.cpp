@@ -1,5 +1,6 @@
 // Renders the sample metafiles at natural size and compares them with independent reference renderings.
 #include "support/image_compare.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 
 #include "platform/errors.h"
@@ -63,6 +64,7 @@ class MetafileGolden : public testing::TestWithParam<const char*> { };
 
 TEST_P(MetafileGolden, matchesTheReferenceWithinTwoPercent)
 {
+    REQUIRE_SHARED_SAMPLE("metafiles/" + QString::fromLatin1(GetParam()));
     const QString name = QString::fromLatin1(GetParam());
     const Rendering r = render(name);
     ASSERT_TRUE(r.image) << r.error.toStdString();
@@ -91,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MetafileGoldenSummary, medianShareOfDifferingPixels)
 {
+    REQUIRE_SHARED_SAMPLE("metafiles/reference");
     std::vector<double> shares;
     for (const char* sample : kSamples) {
         const QString name = QString::fromLatin1(sample);
@@ -108,6 +111,7 @@ TEST(MetafileGoldenSummary, medianShareOfDifferingPixels)
 
 TEST(MalformedMetafiles, renderOrFailWithAClearError)
 {
+    REQUIRE_SHARED_SAMPLE("metafiles/malformed");
     testing_support::ensureGuiApplication();
     const QDir dir(samplePath("metafiles/malformed"));
     const QStringList files = dir.entryList(QDir::Files);
@@ -127,6 +131,7 @@ TEST(MalformedMetafiles, renderOrFailWithAClearError)
 
 TEST(MalformedMetafiles, truncatedEnhancedMetafileIsRefusedWithItsSizes)
 {
+    REQUIRE_SHARED_SAMPLE("metafiles/malformed/emf-truncated.emf");
     const QByteArray bytes = testing_support::fileBytes(samplePath("metafiles/malformed/emf-truncated.emf"));
     try {
         (void)store::loadPicture("emf-truncated.emf", bytes);
@@ -138,6 +143,7 @@ TEST(MalformedMetafiles, truncatedEnhancedMetafileIsRefusedWithItsSizes)
 
 TEST(MalformedMetafiles, recordRunningPastTheEndStopsPlaybackWithoutAnError)
 {
+    REQUIRE_SHARED_SAMPLE("metafiles/malformed/emf-huge-record-size.emf");
     testing_support::ensureGuiApplication();
     // Its second record claims almost 2 GiB; nothing is drawn before it.
     const QByteArray bytes = testing_support::fileBytes(samplePath("metafiles/malformed/emf-huge-record-size.emf"));

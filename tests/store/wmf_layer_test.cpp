@@ -1,6 +1,7 @@
 #include "store/wmf_layer.h"
 
 #include "platform/errors.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 #include "support/wmf_builder.h"
 
@@ -100,6 +101,7 @@ TEST(WmfLayer, RefusesFilesThatAreNotPlaceableMetafiles)
 
 TEST(WmfLayer, RefusesTheBadChecksumSample)
 {
+    REQUIRE_SHARED_SAMPLE("metafiles/malformed/wmf-bad-checksum.wmf");
     const QByteArray bytes
         = testing_support::fileBytes(testing_support::samplePath("metafiles/malformed/wmf-bad-checksum.wmf"));
     ASSERT_FALSE(bytes.isEmpty());

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "support/image_compare.h"
+#include "support/shared_samples.h"
 #include "support/temp_dir.h"
 #include "support/wmf_builder.h"
 
@@ -562,26 +563,10 @@ TEST(WmfPlayerDamage, CountsLargerThanTheRecordAreCutToIt)
 
 TEST(WmfPlayerDamage, TheZeroSizeRecordSampleRendersCleanly)
 {
+    REQUIRE_SHARED_SAMPLE("metafiles/malformed/wmf-zero-size-record.wmf");
     const QByteArray bytes
         = testing_support::fileBytes(testing_support::samplePath("metafiles/malformed/wmf-zero-size-record.wmf"));
     ASSERT_FALSE(bytes.isEmpty());
     const auto picture = store::loadPlaceableWmf(bytes);
     EXPECT_EQ(picture->image().size(), QSize(334, 333));
-}
-
-TEST(WmfPlayerDamage, FuzzerFindsPlayCleanly)
-{
-    const QDir dir(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../fuzz/regressions/wmf"));
-    const QStringList names = dir.entryList(QDir::Files);
-    ASSERT_FALSE(names.isEmpty()) << dir.absolutePath().toStdString();
-    for (const QString& name : names) {
-        const QByteArray bytes = testing_support::fileBytes(dir.filePath(name));
-        try {
-            const auto picture = store::loadPlaceableWmf(bytes);
-            if (picture->size().width() <= 512 && picture->size().height() <= 512)
-                (void)picture->image();
-        } catch (const platform::AppError&) {
-        }
-        SUCCEED() << name.toStdString();
-    }
 }

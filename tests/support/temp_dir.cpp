@@ -29,11 +29,4 @@ QByteArray fileBytes(const QString& path)
     return file.readAll();
 }
 
-QString samplePath(const QString& relative)
-{
-    const QByteArray fromEnv = qgetenv("ZELKAVIO_SAMPLES");
-    const QString root = fromEnv.isEmpty() ? QStringLiteral(ZELKAVIO_SAMPLES_DIR) : QString::fromLocal8Bit(fromEnv);
-    return root + QLatin1Char('/') + relative;
-}
-
 } // namespace testing_support

@@ -22,7 +22,4 @@ private:
 /** The whole content of a file, or an empty array when it cannot be read. */
 [[nodiscard]] QByteArray fileBytes(const QString& path);
 
-/** Path of a file under the shared samples folder. */
-[[nodiscard]] QString samplePath(const QString& relative);
-
 } // namespace testing_support

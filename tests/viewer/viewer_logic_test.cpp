@@ -1,34 +1,6 @@
-#include "viewer/description_text.h"
 #include "viewer/fit_window.h"
 
 #include <gtest/gtest.h>
-
-using viewer::descriptionFromFieldText;
-using viewer::fieldTextFromDescription;
-
-TEST(DescriptionText, LineBreaksAreCrLfInTheFileAndParagraphsInTheField)
-{
-    EXPECT_EQ(fieldTextFromDescription("one\r\ntwo\r\n"), u"one\ntwo\n");
-    EXPECT_EQ(descriptionFromFieldText(u"one\u2029two\u2029"_qs), "one\r\ntwo\r\n");
-    EXPECT_EQ(descriptionFromFieldText(u"soft\u2028break"_qs), "soft\r\nbreak");
-}
-
-TEST(DescriptionText, PolishLettersRoundTripThroughWindows1250)
-{
-    const QByteArray stored("\xa3\xf3\x64\x9f \xb9\xea\r\n\x8c\x9c", 11);
-    const QString field = fieldTextFromDescription(stored);
-    EXPECT_EQ(field, u"Łódź ąę\nŚś");
-    QString raw = field;
-    raw.replace(u'\n', QChar::ParagraphSeparator);
-    EXPECT_EQ(descriptionFromFieldText(raw), stored);
-}
-
-TEST(DescriptionText, CharactersOutsideTheCodePageBecomeQuestionMarksAndNoBreakSpacesStay)
-{
-    EXPECT_EQ(descriptionFromFieldText(u"a\u4e2db\u00a0c"_qs),
-        "a?b\xa0"
-        "c");
-}
 
 namespace {
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+/**
+ * A seam for tests to make a file operation fail as the system would (no permission, a full disk), since the
+ * tests run as the superuser, whom permission bits do not stop. The program itself never injects a failure.
+ */
+namespace platform {
+
+enum class FileOperation {
+    /** Reading the entries of a directory. */
+    ListDirectory,
+    /** Creating a file (the temporary file of a replacement) in a directory. */
+    CreateFile,
+};
+
+/** While it lives, `operation` on `path` (or below it) fails with `errorCode`. Injections nest. */
+class InjectedFailure {
+public:
+    InjectedFailure(FileOperation operation, const QString& path, int errorCode);
+    ~InjectedFailure();
+    InjectedFailure(const InjectedFailure&) = delete;
+    InjectedFailure& operator=(const InjectedFailure&) = delete;
+};
+
+/** Raises IoError(code, path) when a failure is injected for `operation` on `path`. */
+void failIfInjected(FileOperation operation, const QString& path);
+
+} // namespace platform

@@ -1,0 +1,62 @@
+#include "description_codec.h"
+
+#include "platform/cp1250.h"
+
+#include <QList>
+
+namespace store {
+
+QByteArray normaliseDescription(platform::ByteView stored)
+{
+    QByteArray result;
+    // At most every byte becomes two; reserving the exact worst case would double large descriptions for nothing.
+    result.reserve(static_cast<qsizetype>(stored.size()) + 16);
+    const std::size_t n = stored.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t c = stored[i];
+        if (c == 0)
+            break;
+        if (c == '\r') {
+            result.append("\r\n", 2);
+            if (i + 1 < n && stored[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            // A lone LF (an LF after a CR was taken with it above), so LF CR is two breaks.
+            result.append("\r\n", 2);
+        } else {
+            result.append(static_cast<char>(c));
+        }
+    }
+    return result;
+}
+
+QString descriptionToFieldText(platform::ByteView stored)
+{
+    QString text = platform::cp1250::decode(platform::asBytes(normaliseDescription(stored)));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+QByteArray fieldTextToDescription(const QString& text, int* unmappable)
+{
+    QString lines = text;
+    lines.replace(QChar::ParagraphSeparator, QChar::LineFeed);
+    lines.replace(QChar::LineSeparator, QChar::LineFeed);
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QChar::CarriageReturn, QChar::LineFeed);
+    lines.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    if (unmappable != nullptr) {
+        // Counted as the encoder sees the text: decomposed letters composed first.
+        *unmappable = 0;
+        for (const char32_t c : lines.normalized(QString::NormalizationForm_C).toUcs4())
+            *unmappable += platform::cp1250::fromUnicode(c) < 0 ? 1 : 0;
+    }
+    return platform::cp1250::encode(lines);
+}
+
+qsizetype descriptionByteLength(const QString& text)
+{
+    return fieldTextToDescription(text).size();
+}
+
+} // namespace store

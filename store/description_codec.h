@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/bytes.h"
+
+#include <QByteArray>
+#include <QString>
+
+/**
+ * The one codec between a description as stored behind the marker and the text of the description field.
+ * Stored descriptions are Windows-1250 bytes with CR LF line breaks; the field's text has one "\n" per line
+ * break. No widgets here: the viewer, the command-line tool and the tests all go through these functions.
+ */
+namespace store {
+
+/**
+ * The stored bytes as the field shows them, normalised: every lone CR and lone LF becomes CR LF (so LF CR is
+ * two breaks), and the text ends at the first NUL.
+ */
+[[nodiscard]] QByteArray normaliseDescription(platform::ByteView stored);
+
+/** The field's text for stored description bytes: normalised, Windows-1250 decoded, CR LF as one "\n". */
+[[nodiscard]] QString descriptionToFieldText(platform::ByteView stored);
+
+/**
+ * The bytes stored for a field's text (plain or raw QTextDocument text): each CR LF, lone CR, lone LF,
+ * paragraph or line separator becomes CR LF; a character Windows-1250 cannot hold becomes "?" and is counted
+ * in `unmappable` when given. No-break spaces and everything else stay as typed.
+ */
+[[nodiscard]] QByteArray fieldTextToDescription(const QString& text, int* unmappable = nullptr);
+
+/** The number of bytes fieldTextToDescription(text) stores. */
+[[nodiscard]] qsizetype descriptionByteLength(const QString& text);
+
+} // namespace store

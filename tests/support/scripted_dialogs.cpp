@@ -1,0 +1,85 @@
+#include "scripted_dialogs.h"
+
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace {
+
+template <typename T> std::optional<T> answerAs(const std::optional<ScriptedDialogs::Answer>& answer)
+{
+    if (!answer || std::holds_alternative<std::monostate>(*answer))
+        return std::nullopt;
+    if (const T* value = std::get_if<T>(&*answer))
+        return *value;
+    throw std::logic_error("the queued dialog answer is of another kind than the dialog asked");
+}
+
+} // namespace
+
+void ScriptedDialogs::record(DialogRecord::Kind kind, const QString& text)
+{
+    // The hook gets a copy: it may open further boxes, which grow the record list.
+    const DialogRecord entry {kind, text};
+    m_records.push_back(entry);
+    const platform::DialogScope open;
+    if (whileOpen)
+        whileOpen(entry);
+}
+
+std::optional<ScriptedDialogs::Answer> ScriptedDialogs::nextAnswer()
+{
+    if (m_answers.empty())
+        return std::nullopt;
+    Answer answer = std::move(m_answers.front());
+    m_answers.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::message(const QString& text)
+{
+    record(DialogRecord::Kind::Message, text);
+}
+
+void ScriptedDialogs::error(const QString& text)
+{
+    record(DialogRecord::Kind::Error, text);
+}
+
+void ScriptedDialogs::report(const QString& text)
+{
+    record(DialogRecord::Kind::Report, platform::reportText(text));
+}
+
+bool ScriptedDialogs::confirm(const QString& text)
+{
+    record(DialogRecord::Kind::Confirm, text);
+    return answerAs<bool>(nextAnswer()).value_or(false);
+}
+
+std::optional<QString> ScriptedDialogs::chooseFolder(QWidget*, const QString& title, const QString& preselect)
+{
+    m_lastPreselect = preselect;
+    record(DialogRecord::Kind::Folder, title);
+    return answerAs<QString>(nextAnswer());
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColour(QWidget*, const QColor& initial)
+{
+    record(DialogRecord::Kind::Colour, initial.name());
+    return answerAs<QColor>(nextAnswer());
+}
+
+std::optional<platform::FontChoice> ScriptedDialogs::chooseFont(QWidget*, const platform::FontChoice& initial)
+{
+    record(DialogRecord::Kind::Font, initial.font.family());
+    return answerAs<platform::FontChoice>(nextAnswer());
+}
+
+std::optional<QString> ScriptedDialogs::chooseSaveFile(QWidget*, const QString& title, const QString&, const QString&)
+{
+    record(DialogRecord::Kind::SaveFile, title);
+    return answerAs<QString>(nextAnswer());
+}
+
+} // namespace testing_support

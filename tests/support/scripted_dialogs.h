@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <deque>
+#include <functional>
+#include <variant>
+#include <vector>
+
+namespace testing_support {
+
+/** What the scripted double saw: the kind of box or dialog and its text or title. */
+struct DialogRecord {
+    enum class Kind { Message, Error, Confirm, Report, Folder, Colour, Font, SaveFile } kind;
+    QString text;
+};
+
+/**
+ * The test double. Each request is recorded; confirmations and choices are answered from queues (an empty
+ * queue answers "No" / cancel). An optional hook runs inside each request, where a real box would run its
+ * nested event loop, so tests can observe what happens while a box is open.
+ */
+class ScriptedDialogs : public platform::Dialogs {
+public:
+    using Answer = std::variant<bool, QString, QColor, platform::FontChoice, std::monostate>;
+
+    void message(const QString& text) override;
+    void error(const QString& text) override;
+    bool confirm(const QString& text) override;
+    void report(const QString& text) override;
+    std::optional<QString> chooseFolder(QWidget* owner, const QString& title, const QString& preselect) override;
+    std::optional<QColor> chooseColour(QWidget* owner, const QColor& initial) override;
+    std::optional<platform::FontChoice> chooseFont(QWidget* owner, const platform::FontChoice& initial) override;
+    std::optional<QString> chooseSaveFile(
+        QWidget* owner, const QString& title, const QString& suggestedName, const QString& filter) override;
+
+    /** Queue the answer to the next request that takes one (std::monostate = cancel). */
+    void queue(Answer answer) { m_answers.push_back(std::move(answer)); }
+
+    [[nodiscard]] const std::vector<DialogRecord>& records() const { return m_records; }
+    void clear() { m_records.clear(); }
+    /** What the last folder chooser was asked to preselect. */
+    [[nodiscard]] const QString& lastPreselect() const { return m_lastPreselect; }
+
+    std::function<void(const DialogRecord&)> whileOpen;
+
+private:
+    std::optional<Answer> nextAnswer();
+    void record(DialogRecord::Kind kind, const QString& text);
+
+    std::vector<DialogRecord> m_records;
+    std::deque<Answer> m_answers;
+    QString m_lastPreselect;
+};
+
+} // namespace testing_support
