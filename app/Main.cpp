@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "glyphs.h"
+#include "windows.h"
 
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -28,7 +29,7 @@
 
 #include <climits>
 
-TFMain* FMain = nullptr;
+QPointer<TFMain> FMain;
 
 namespace {
 // The sizing frame's width while the window is not maximised.
@@ -83,11 +84,9 @@ QMenu* subMenu(QMenuBar* bar, const char* name, const QString& caption)
 TFMain::TFMain()
     : QMainWindow(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
-    FMainLink = this;
     setObjectName(QStringLiteral("FMain"));
     setWindowTitle(QStringLiteral("Zelkavio wer. 3.0"));
     setAccessibleName(QStringLiteral("Zelkavio wer. 3.0"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setGeometry(193, 119, 1024, 768);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);
@@ -122,13 +121,7 @@ TFMain::TFMain()
     platform::guarded([this] { FormCreate(); });
 }
 
-TFMain::~TFMain()
-{
-    if (FMain == this)
-        FMain = nullptr;
-    if (FMainLink == this)
-        FMainLink = nullptr;
-}
+TFMain::~TFMain() = default;
 
 void TFMain::createBottomPanel()
 {
@@ -356,14 +349,13 @@ void TFMain::FormShow()
 
 void TFMain::FormClose()
 {
-    // The other windows are freed once control has left their handlers (Ctrl+X may come from one of them).
     for (QWidget* window :
         {static_cast<QWidget*>(FFotka), static_cast<QWidget*>(FPismo), static_cast<QWidget*>(FPliki)}) {
-        if (window) {
+        if (window)
             window->hide();
-            window->deleteLater();
-        }
     }
+    // Every window is freed once control has left the handlers (Ctrl+X may come from a viewer window's).
+    QMetaObject::invokeMethod(qApp, &app::destroyWindows, Qt::QueuedConnection);
 }
 
 void TFMain::mnuKatalogClick()
@@ -406,6 +398,31 @@ void TFMain::BitAutoClick()
 void TFMain::BitStopClick()
 {
     mnuStop->trigger();
+}
+
+void TFMain::attachPopupMenu(QWidget* control)
+{
+    platform::KeyRouter::instance().setPopupMenu(control, PopupMenu1);
+}
+
+void TFMain::setCounter(int selectedIndex, int count)
+{
+    lblNa_pliku->setText(viewer::counterText(selectedIndex, count));
+}
+
+int TFMain::showDelaySeconds() const
+{
+    return SpinEdit1->value();
+}
+
+void TFMain::setShowDelaySeconds(int seconds)
+{
+    SpinEdit1->setValue(seconds);
+}
+
+bool TFMain::repeatShow() const
+{
+    return CheckRepetuj->isChecked();
 }
 
 void TFMain::mnuPoprzedniClick()

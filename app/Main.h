@@ -5,6 +5,7 @@
 #include "viewer/viewer_state.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QCheckBox;
@@ -117,15 +118,19 @@ public:
     void BitKolejnyClick() { mnuNastepnyClick(); }
     void BitAutoClick();
     void BitStopClick();
-    void mnuPoprzedniClick() override;
-    void mnuNastepnyClick() override;
+    void mnuPoprzedniClick();
+    void mnuNastepnyClick();
 
     // What the viewer windows reach of the main window.
     viewer::ViewerState& state() override { return *GroupBox1; }
-    QWidget* mainWindow() override { return this; }
-    QMenu* popupMenu() override { return PopupMenu1; }
-    QLabel* counter() override { return lblNa_pliku; }
-    QSpinBox* showDelay() override { return SpinEdit1; }
+    [[nodiscard]] QRect mainFrame() const override { return frameGeometry(); }
+    void attachPopupMenu(QWidget* control) override;
+    void setCounter(int selectedIndex, int count) override;
+    [[nodiscard]] int showDelaySeconds() const override;
+    void setShowDelaySeconds(int seconds) override;
+    [[nodiscard]] bool repeatShow() const override;
+    void previousPicture() override { mnuPoprzedniClick(); }
+    void nextPicture() override { mnuNastepnyClick(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -138,4 +143,4 @@ private:
     void connectHandlers();
 };
 
-extern TFMain* FMain;
+extern QPointer<TFMain> FMain;

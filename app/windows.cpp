@@ -13,9 +13,9 @@ namespace app {
 void createWindows()
 {
     FMain = new TFMain;
-    FFotka = new TFFotka;
-    FPismo = new TFPismo;
-    FPliki = new TFPliki;
+    FFotka = new TFFotka(*FMain);
+    FPismo = new TFPismo(*FMain);
+    FPliki = new TFPliki(*FMain);
     FSzukaAll = new TFSzukaAll;
     Fhelp = new TFhelp;
 }

@@ -4,7 +4,7 @@
 namespace app {
 
 void createWindows();
-/** Frees every window that still exists, the main window last. */
+/** Frees every window that still exists, the main window last: the one way the windows go. */
 void destroyWindows();
 
 } // namespace app

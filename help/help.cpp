@@ -1,6 +1,6 @@
 #include "help.h"
 
-TFhelp* Fhelp = nullptr;
+QPointer<TFhelp> Fhelp;
 
 TFhelp::TFhelp()
     : QWidget(nullptr, Qt::Dialog)
@@ -11,8 +11,4 @@ TFhelp::TFhelp()
     resize(744, 415);
 }
 
-TFhelp::~TFhelp()
-{
-    if (Fhelp == this)
-        Fhelp = nullptr;
-}
+TFhelp::~TFhelp() = default;

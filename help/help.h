@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 /** The help window "Plik pomocy", created hidden at start-up. */
@@ -9,4 +10,4 @@ public:
     ~TFhelp() override;
 };
 
-extern TFhelp* Fhelp;
+extern QPointer<TFhelp> Fhelp;

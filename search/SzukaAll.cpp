@@ -1,6 +1,6 @@
 #include "SzukaAll.h"
 
-TFSzukaAll* FSzukaAll = nullptr;
+QPointer<TFSzukaAll> FSzukaAll;
 
 TFSzukaAll::TFSzukaAll()
     : QWidget(nullptr, Qt::Tool)
@@ -11,8 +11,4 @@ TFSzukaAll::TFSzukaAll()
     resize(211, 246);
 }
 
-TFSzukaAll::~TFSzukaAll()
-{
-    if (FSzukaAll == this)
-        FSzukaAll = nullptr;
-}
+TFSzukaAll::~TFSzukaAll() = default;

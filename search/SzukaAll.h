@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 /** The phrase search window "Szukanie": a sizeable tool window, created hidden at start-up. */
@@ -9,4 +10,4 @@ public:
     ~TFSzukaAll() override;
 };
 
-extern TFSzukaAll* FSzukaAll;
+extern QPointer<TFSzukaAll> FSzukaAll;

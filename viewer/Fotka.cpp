@@ -6,7 +6,6 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/guard.h"
-#include "platform/key_router.h"
 #include "platform/screen.h"
 #include "store/described_file.h"
 
@@ -22,10 +21,11 @@ namespace {
 constexpr qsizetype kMaxDescriptionBytes = 16 * 1024 * 1024;
 } // namespace
 
-TFFotka::TFFotka()
+TFFotka::TFFotka(viewer::MainLink& main)
     : QWidget(nullptr, Qt::Tool)
     , Image11(new viewer::PictureView(nullptr))
     , m_scrollArea(new QScrollArea(this))
+    , m_main(main)
 {
     setObjectName(QStringLiteral("FFotka"));
     setWindowTitle(QString());
@@ -44,16 +44,11 @@ TFFotka::TFFotka()
     layout->setSizeConstraint(QLayout::SetNoConstraint);
     layout->addWidget(m_scrollArea);
 
-    auto& router = platform::KeyRouter::instance();
-    router.setPopupMenu(this, FMainLink->popupMenu());
-    router.setPopupMenu(Image11, FMainLink->popupMenu());
+    m_main.attachPopupMenu(this);
+    m_main.attachPopupMenu(Image11);
 }
 
-TFFotka::~TFFotka()
-{
-    if (FFotka == this)
-        FFotka = nullptr;
-}
+TFFotka::~TFFotka() = default;
 
 void TFFotka::showPicture(std::unique_ptr<store::Picture> picture)
 {
@@ -111,12 +106,12 @@ void TFFotka::FitWindowToPicture()
         repaint();
     }
     // The picture is loaded once more from the current file, as after every fit.
-    showPicture(store::readDescribedFile(FMainLink->state().lblPlik->text()).picture);
+    showPicture(store::readDescribedFile(m_main.state().lblPlik->text()).picture);
 }
 
 void TFFotka::FormShow()
 {
-    const viewer::ViewerState& state = FMainLink->state();
+    const viewer::ViewerState& state = m_main.state();
     const int left = platform::toInt(state.lblLewaFotka->text());
     const int top = platform::toInt(state.lblTopFotka->text());
     move(left, top);
@@ -125,7 +120,7 @@ void TFFotka::FormShow()
 
 void TFFotka::FormClose()
 {
-    viewer::ViewerState& state = FMainLink->state();
+    viewer::ViewerState& state = m_main.state();
     state.lblLewaFotka->setText(QString::number(pos().x()));
     state.lblTopFotka->setText(QString::number(pos().y()));
 }

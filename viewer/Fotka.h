@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer_state.h"
+
 #include "picture_view.h"
 
 #include "store/picture.h"
@@ -19,7 +21,7 @@ class QScrollArea;
  */
 class TFFotka : public QWidget {
 public:
-    TFFotka();
+    explicit TFFotka(viewer::MainLink& main);
     ~TFFotka() override;
 
     viewer::PictureView* Image11;
@@ -63,4 +65,5 @@ private:
     int m_imageWidth = 0;
     int m_imageHeight = 0;
     bool m_autoSize = false;
+    viewer::MainLink& m_main;
 };

@@ -4,7 +4,6 @@
 
 #include "platform/errors.h"
 #include "platform/guard.h"
-#include "platform/key_router.h"
 #include "platform/sizing_frame.h"
 
 #include <QCloseEvent>
@@ -18,9 +17,10 @@ namespace {
 constexpr int kFrameWidth = 4;
 } // namespace
 
-TFPismo::TFPismo()
+TFPismo::TFPismo(viewer::MainLink& main)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , Memo1(new QPlainTextEdit(this))
+    , m_main(main)
 {
     setObjectName(QStringLiteral("FPismo"));
     setWindowTitle(QStringLiteral("Opis obrazu"));
@@ -42,18 +42,14 @@ TFPismo::TFPismo()
     layout->setContentsMargins(kFrameWidth, kFrameWidth, kFrameWidth, kFrameWidth);
     layout->addWidget(Memo1);
     new platform::SizingFrame(this, kFrameWidth);
-    platform::KeyRouter::instance().setPopupMenu(this, FMainLink->popupMenu());
+    m_main.attachPopupMenu(this);
 }
 
-TFPismo::~TFPismo()
-{
-    if (FPismo == this)
-        FPismo = nullptr;
-}
+TFPismo::~TFPismo() = default;
 
 void TFPismo::FormShow()
 {
-    const viewer::ViewerState& state = FMainLink->state();
+    const viewer::ViewerState& state = m_main.state();
     if (platform::toInt(state.lblLewa->text()) <= 0 || platform::toInt(state.lblTop->text()) <= 0)
         return;
     // Every value is converted before any is applied, so a bad one leaves the window where it was.
@@ -70,7 +66,7 @@ void TFPismo::FormShow()
 
 void TFPismo::FormClose()
 {
-    viewer::ViewerState& state = FMainLink->state();
+    viewer::ViewerState& state = m_main.state();
     state.lblLewa->setText(QString::number(pos().x()));
     state.lblTop->setText(QString::number(pos().y()));
     state.lblSzer->setText(QString::number(width()));

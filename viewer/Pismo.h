@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer_state.h"
+
 #include <QWidget>
 
 class QPlainTextEdit;
@@ -11,7 +13,7 @@ class QPlainTextEdit;
  */
 class TFPismo : public QWidget {
 public:
-    TFPismo();
+    explicit TFPismo(viewer::MainLink& main);
     ~TFPismo() override;
 
     QPlainTextEdit* Memo1;
@@ -22,4 +24,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    viewer::MainLink& m_main;
 };

@@ -8,7 +8,6 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/guard.h"
-#include "platform/key_router.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,12 +21,13 @@
 
 int ShowEndIndex = 0;
 
-TFPliki::TFPliki()
+TFPliki::TFPliki(viewer::MainLink& main)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint)
     , FLBox1(new viewer::FileListBox(this))
     , Edit1(new QLineEdit(this))
     , lblMuz(new QLabel(this))
     , Timer11(new QTimer(this))
+    , m_main(main)
 {
     setObjectName(QStringLiteral("FPliki"));
     setWindowTitle(QStringLiteral("Pliki katalogu"));
@@ -56,9 +56,8 @@ TFPliki::TFPliki()
     layout->addWidget(FLBox1);
 
     FLBox1->setCompanionEdit(Edit1);
-    auto& router = platform::KeyRouter::instance();
-    router.setPopupMenu(this, FMainLink->popupMenu());
-    router.setPopupMenu(FLBox1, FMainLink->popupMenu());
+    m_main.attachPopupMenu(this);
+    m_main.attachPopupMenu(FLBox1);
     FLBox1->installEventFilter(this);
 
     connect(FLBox1, &viewer::FileListBox::chosen, this, platform::guard([this] { FLBox1Click(); }));
@@ -68,15 +67,11 @@ TFPliki::TFPliki()
     platform::guarded([this] { FLBox1->readList(); });
 }
 
-TFPliki::~TFPliki()
-{
-    if (FPliki == this)
-        FPliki = nullptr;
-}
+TFPliki::~TFPliki() = default;
 
 void TFPliki::ShowCurrentPicture()
 {
-    viewer::ViewerState& state = FMainLink->state();
+    viewer::ViewerState& state = m_main.state();
     try {
         FPismo->Memo1->clear();
         const int index = FLBox1->selectedIndex();
@@ -90,7 +85,7 @@ void TFPliki::ShowCurrentPicture()
         state.lblKasuj->setText(QString());
         CurrentPath = state.lblPlik->text();
         PlayPictureSound();
-        FMainLink->counter()->setText(viewer::counterText(index, FLBox1->entryCount()));
+        m_main.setCounter(index, FLBox1->entryCount());
         const qint64 blockLength = FFotka->ReadPictureFile(state.lblPlik->text(), *FPismo->Memo1);
         state.lblKasuj->setText(QString::number(blockLength));
         FPismo->Memo1->viewport()->repaint();
@@ -111,7 +106,7 @@ void TFPliki::ShowCurrentPicture()
 
 void TFPliki::PrepareNextSound()
 {
-    FMainLink->showDelay()->setValue(platform::toInt(FMainLink->state().lblSpin->text()));
+    m_main.setShowDelaySeconds(platform::toInt(m_main.state().lblSpin->text()));
     const int count = FLBox1->entryCount();
     if (count == 0)
         return;
@@ -131,8 +126,7 @@ void TFPliki::Edit1Change()
 
 void TFPliki::FormShow()
 {
-    const QWidget* main = FMainLink->mainWindow();
-    const QRect mainFrame = main->frameGeometry();
+    const QRect mainFrame = m_main.mainFrame();
     const QRect frame = frameGeometry();
     move(mainFrame.left() + mainFrame.width() - frame.width() - 12,
         mainFrame.top() + mainFrame.height() - frame.height() - 60);
@@ -141,18 +135,18 @@ void TFPliki::FormShow()
 void TFPliki::FormActivate()
 {
     LastIndex = FLBox1->entryCount() - 1;
-    FMainLink->counter()->setText(viewer::counterText(FLBox1->selectedIndex(), FLBox1->entryCount()));
+    m_main.setCounter(FLBox1->selectedIndex(), FLBox1->entryCount());
     ShowEndIndex = LastIndex;
 }
 
 bool TFPliki::FormKeyPress(const QString& character)
 {
     if (character == u"&") {
-        FMainLink->mnuPoprzedniClick();
+        m_main.previousPicture();
         return true;
     }
     if (character == u"(") {
-        FMainLink->mnuNastepnyClick();
+        m_main.nextPicture();
         return true;
     }
     return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer_state.h"
+
 #include "file_list_box.h"
 
 #include <QString>
@@ -19,7 +21,7 @@ extern int ShowEndIndex;
  */
 class TFPliki : public QWidget {
 public:
-    TFPliki();
+    explicit TFPliki(viewer::MainLink& main);
     ~TFPliki() override;
 
     viewer::FileListBox* FLBox1;
@@ -63,4 +65,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    viewer::MainLink& m_main;
 };

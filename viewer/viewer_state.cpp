@@ -1,14 +1,17 @@
 #include "viewer_state.h"
 
+#include "Fotka.h"
+#include "Pismo.h"
+#include "Pliki.h"
+
 #include <QColor>
 #include <QFrame>
 #include <QLabel>
 #include <QWidget>
 
-viewer::MainLink* FMainLink = nullptr;
-TFFotka* FFotka = nullptr;
-TFPismo* FPismo = nullptr;
-TFPliki* FPliki = nullptr;
+QPointer<TFFotka> FFotka;
+QPointer<TFPismo> FPismo;
+QPointer<TFPliki> FPliki;
 
 namespace viewer {
 namespace {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QPointer>
+#include <QRect>
 
 class QFrame;
 class QLabel;
-class QMenu;
-class QSpinBox;
 
 namespace viewer {
 
@@ -33,23 +33,29 @@ public:
     QFrame* pnlKolor;
 };
 
-/** What the viewer windows need of the main window. */
+/**
+ * What the viewer windows need of the main window: its shared state and a few operations. The windows never
+ * reach the main window's controls themselves.
+ */
 class MainLink {
 public:
     virtual ~MainLink() = default;
 
     [[nodiscard]] virtual ViewerState& state() = 0;
-    /** The main window itself (the file list window places itself at its lower right corner). */
-    [[nodiscard]] virtual QWidget* mainWindow() = 0;
-    /** `PopupMenu1`, shared by every viewer window. */
-    [[nodiscard]] virtual QMenu* popupMenu() = 0;
-    /** `lblNa_pliku`, the picture counter. */
-    [[nodiscard]] virtual QLabel* counter() = 0;
-    /** `SpinEdit1`, the show delay in seconds. */
-    [[nodiscard]] virtual QSpinBox* showDelay() = 0;
-
-    virtual void mnuPoprzedniClick() = 0;
-    virtual void mnuNastepnyClick() = 0;
+    /** The main window's frame on the screen (the file list window places itself at its lower right corner). */
+    [[nodiscard]] virtual QRect mainFrame() const = 0;
+    /** Gives `control` the pop-up menu that every viewer window shares, for its right click and its keys. */
+    virtual void attachPopupMenu(QWidget* control) = 0;
+    /** Shows the picture counter: the 1-based position of `selectedIndex` (-1: none) of `count` entries. */
+    virtual void setCounter(int selectedIndex, int count) = 0;
+    /** The automatic show's delay in whole seconds, as the bottom panel shows it. */
+    [[nodiscard]] virtual int showDelaySeconds() const = 0;
+    virtual void setShowDelaySeconds(int seconds) = 0;
+    /** Whether the automatic show starts again from the first picture at the end. */
+    [[nodiscard]] virtual bool repeatShow() const = 0;
+    /** Steps to the previous or the next picture of the list, as the main menu's commands do. */
+    virtual void previousPicture() = 0;
+    virtual void nextPicture() = 0;
 };
 
 /** Makes `window` visible and brings it to the front; its FormShow runs only when it was hidden. */
@@ -64,8 +70,7 @@ class TFFotka;
 class TFPismo;
 class TFPliki;
 
-/** The main window as the viewer windows see it; set when the main window is created. */
-extern viewer::MainLink* FMainLink;
-extern TFFotka* FFotka;
-extern TFPismo* FPismo;
-extern TFPliki* FPliki;
+/** The viewer windows, which call one another directly; each is null once it has been freed. */
+extern QPointer<TFFotka> FFotka;
+extern QPointer<TFPismo> FPismo;
+extern QPointer<TFPliki> FPliki;

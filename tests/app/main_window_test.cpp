@@ -234,13 +234,16 @@ TEST_F(WindowsTest, AuthorCreditNamesTheTeamAndTheWebAddress)
 
 TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindows)
 {
-    QPointer<QWidget> list = FPliki;
-    QPointer<QWidget> picture = FFotka;
+    const QPointer<QWidget> list = FPliki.data();
+    const QPointer<QWidget> picture = FFotka.data();
     FMain->show();
     FMain->mnuKoniec->trigger();
+    // Each window goes once control has left the handler, the main window with them.
+    EXPECT_FALSE(m_main.isNull());
+    EXPECT_FALSE(FPliki->isVisible());
     QTRY_VERIFY(m_main.isNull());
-    QTRY_VERIFY(list.isNull() && picture.isNull());
-    EXPECT_EQ(FPliki, nullptr);
+    EXPECT_TRUE(list.isNull() && picture.isNull());
+    EXPECT_TRUE(FPliki.isNull() && FSzukaAll.isNull() && Fhelp.isNull() && FMain.isNull());
 }
 
 TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNothing)
