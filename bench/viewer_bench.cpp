@@ -150,7 +150,7 @@ BENCHMARK(BM_ReadList10000)->Unit(benchmark::kMillisecond);
 /** The listing alone, without the list window, to tell the window's share from the listing's. */
 void BM_ListingOnly10000(benchmark::State& state)
 {
-    const QString dir = manyNames();
+    const QString& dir = manyNames();
     const QString mask = viewer::kDefaultMask.toString();
     for (auto _ : state)
         benchmark::DoNotOptimize(viewer::listPictureFiles(dir, mask).size());

@@ -17,7 +17,7 @@ namespace search {
 
 namespace {
 
-constexpr std::size_t kPieceSize = 256 * 1024;
+constexpr std::size_t kPieceSize = std::size_t {256} * 1024;
 
 constexpr std::uint8_t foldAsciiLetter(std::uint8_t c)
 {

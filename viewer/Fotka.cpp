@@ -18,7 +18,7 @@
 namespace {
 // The most text the description field takes; a longer block (in practice a marker that lies inside a large
 // picture's own data) is refused rather than laid out for minutes.
-constexpr qsizetype kMaxDescriptionBytes = 16 * 1024 * 1024;
+constexpr qsizetype kMaxDescriptionBytes = qsizetype {16} * 1024 * 1024;
 } // namespace
 
 TFFotka::TFFotka(viewer::MainLink& main)

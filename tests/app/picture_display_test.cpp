@@ -95,7 +95,8 @@ TEST_F(PictureDisplayTest, ADescriptionTooLongForTheFieldFailsAfterThePictureWas
     writePicture(u"a.jpg"_qs, QSize(40, 30));
     QImage image(12, 8, QImage::Format_RGB32);
     image.fill(Qt::blue);
-    m_pictures.write(u"b.jpg"_qs, testing_support::encodeJpeg(image) + "@||@" + QByteArray(17 * 1024 * 1024, 'x'));
+    m_pictures.write(
+        u"b.jpg"_qs, testing_support::encodeJpeg(image) + "@||@" + QByteArray(qsizetype {17} * 1024 * 1024, 'x'));
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     FMain->mnuNastepny->trigger();
