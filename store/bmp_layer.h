@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dib.h"
+#include "gdi/dib.h"
 #include "picture.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 // The ".emf"/".wmf" layer: the content chooses between an enhanced metafile and a placeable Windows metafile.
-#include "emf_player.h"
-#include "emf_records.h"
+#include "gdi/emf_player.h"
+#include "gdi/emf_records.h"
 #include "layers.h"
 #include "platform/bytes.h"
 #include "platform/errors.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gdi/decode_limits.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -19,9 +21,6 @@ enum class PictureFormat { Bmp, Jpeg, Emf, Wmf };
  * content later decides between enhanced and placeable). Raises AppError for any other extension.
  */
 [[nodiscard]] PictureFormat formatForFileName(const QString& fileName);
-
-/** Pictures whose decoded image would be larger than this are refused when they are loaded. */
-inline constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;
 
 /**
  * A picture as its layer holds it: the bytes it keeps, its natural size, and its pixels on demand.

@@ -3,7 +3,7 @@
 #include "support/image_compare.h"
 
 #include "platform/cp1250.h"
-#include "store/gdi_text.h"
+#include "store/gdi/gdi_text.h"
 #include "store/layers.h"
 
 #include <gtest/gtest.h>

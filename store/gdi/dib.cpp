@@ -1,6 +1,6 @@
 #include "dib.h"
 
-#include "picture.h"
+#include "decode_limits.h"
 #include "platform/errors.h"
 
 #include <algorithm>

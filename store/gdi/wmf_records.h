@@ -2,6 +2,8 @@
 
 #include "platform/bytes.h"
 
+#include <QByteArray>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +14,28 @@
 namespace store::wmf {
 
 using platform::ByteView;
+
+/** The 22-byte header in front of a placeable Windows metafile. */
+struct PlaceableHeader {
+    std::int16_t left = 0;
+    std::int16_t top = 0;
+    std::int16_t right = 0;
+    std::int16_t bottom = 0;
+    /** Metafile units per inch as stored; 0 counts as 96. */
+    std::uint16_t unitsPerInch = 0;
+};
+
+inline constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
+inline constexpr int kPlaceableHeaderBytes = 22;
+
+/**
+ * Parses the placeable header at the start of `bytes`. Raises AppError when the key is missing or the checksum
+ * (the ten words before it, exclusive-ored) is wrong.
+ */
+[[nodiscard]] PlaceableHeader parsePlaceableHeader(ByteView bytes);
+
+/** The 22 header bytes for `header`: key, bounding box, units per inch, handle 0, reserved 0, checksum. */
+[[nodiscard]] QByteArray encodePlaceableHeader(const PlaceableHeader& header);
 
 /** The standard header that opens every Windows metafile (after the placeable header, when there is one). */
 struct MetaHeader {
