@@ -71,13 +71,6 @@ QRawFont rawFont(const QFont& font, double pixelSize)
     return raw;
 }
 
-/** Where each character of a string placed character by character goes, and its glyph. */
-struct PlacedCharacter {
-    qsizetype index = 0; // in the string
-    qsizetype length = 1; // UTF-16 units: 2 for a character beyond the 16-bit range
-    QPointF origin; // on the baseline
-};
-
 /**
  * Draws characters at given places as one run of the font's own glyphs, as the system places them, without
  * shaping each alone. False, drawing nothing, when the font lacks a glyph for one of them (the caller then
@@ -108,6 +101,176 @@ bool drawGlyphRun(QPainter& painter, const QRawFont& raw, const QFont& font, con
 
 } // namespace
 
+const DeviceContext::Impl::FontCache& DeviceContext::Impl::textFont(double heightPx, double widthPx)
+{
+    const QPaintDevice* device = painter.device();
+    const double dpi = device && device->logicalDpiY() > 0 ? device->logicalDpiY() : 96;
+    if (!fontCache || !(fontCache->font == s.font) || fontCache->height != heightPx || fontCache->width != widthPx
+        || fontCache->dpi != dpi) {
+        FontCache cache;
+        cache.font = s.font;
+        cache.height = heightPx;
+        cache.width = widthPx;
+        cache.dpi = dpi;
+        cache.qfont = makeFont(s.font, heightPx, widthPx, dpi);
+        cache.metrics.emplace(cache.qfont);
+        fontCache = std::move(cache);
+    }
+    return *fontCache;
+}
+
+std::optional<TextRun> DeviceContext::Impl::layoutText(const DeviceContext::TextOut& text)
+{
+    const QTransform& m = transform();
+    const bool updateCp = (s.textAlign & TaUpdateCp) != 0;
+    TextRun run;
+    // Directions of the logical axes in picture pixels; text stands upright along the x direction.
+    const QPointF origin = m.map(QPointF(0, 0));
+    const QPointF ux = m.map(QPointF(1, 0)) - origin;
+    run.sx = std::hypot(ux.x(), ux.y());
+    run.sy = scaleY();
+    if (!(run.sx > 0) || !(run.sy > 0) || !std::isfinite(run.sx) || !std::isfinite(run.sy))
+        return std::nullopt;
+    const QPointF ref = m.map(updateCp ? s.position : text.reference);
+    if (!reachRect().contains(ref))
+        return std::nullopt; // far outside the picture: nothing of it could show
+
+    double heightPx = s.font.height * run.sy;
+    if (s.font.height == 0)
+        heightPx = -12 * 96 / 72.0 * std::sqrt(std::abs(base.determinant()));
+    // Letters far larger than the picture show as a blot at best; keep them to a size that draws quickly.
+    const QRectF picture = pictureRect();
+    const double largest = 2 * (picture.width() + picture.height()) + 16;
+    heightPx = std::clamp(heightPx, -largest, largest);
+    const double widthPx = std::min(std::abs(s.font.width) * run.sx, largest);
+    const QFontMetricsF& metrics = *textFont(heightPx, widthPx).metrics;
+
+    const bool symbol = s.font.charSet == 2;
+    run.string = symbol ? mapSymbolText(text.text) : text.text;
+    measureText(text, run, metrics);
+
+    double angle = std::atan2(ux.y(), ux.x()) * 180 / M_PI;
+    if (ux.x() < 0 && s.graphicsMode == 1)
+        angle += 180; // a mirrored page still shows text left to right
+    angle -= s.font.escapement / 10.0;
+    run.place.translate(ref.x(), ref.y());
+    run.place.rotate(angle);
+    alignText(run, metrics);
+    return run;
+}
+
+void DeviceContext::Impl::measureText(const DeviceContext::TextOut& text, TextRun& run, const QFontMetricsF& metrics)
+{
+    // Advances in picture pixels, one per UTF-16 unit.
+    const qsizetype n = run.string.size();
+    run.useDx = !text.dx.empty();
+    if (run.useDx) {
+        run.advances.reserve(std::size_t(n));
+        for (qsizetype i = 0; i < n; ++i)
+            run.advances.push_back(i < qsizetype(text.dx.size()) ? text.dx[std::size_t(i)] * run.sx : 0);
+        run.width = std::accumulate(run.advances.begin(), run.advances.end(), 0.0);
+    } else {
+        run.width = metrics.horizontalAdvance(run.string) + double(s.charExtra) * run.sx * double(n);
+    }
+}
+
+void DeviceContext::Impl::alignText(TextRun& run, const QFontMetricsF& metrics) const
+{
+    switch (s.textAlign & TaHorizontalMask) {
+    case TaRight:
+        run.x = -run.width;
+        break;
+    case TaCenter:
+        run.x = -run.width / 2;
+        break;
+    default:
+        run.x = 0;
+        break;
+    }
+    switch (s.textAlign & TaVerticalMask) {
+    case TaBaseline:
+        run.baseline = 0;
+        break;
+    case TaBottom:
+        run.baseline = -metrics.descent();
+        break;
+    default:
+        run.baseline = metrics.ascent();
+        break;
+    }
+}
+
+void DeviceContext::Impl::paintTextBox(const DeviceContext::TextOut& text)
+{
+    if (!text.rect || !(text.options & (EtoOpaque | EtoClipped)))
+        return;
+    QPainterPath box;
+    box.addRect(text.rect->normalized());
+    const QPainterPath pictureBox = transform().map(box);
+    if (text.options & EtoOpaque)
+        painter.fillPath(pictureBox, QColor(rgb(s.bkColor)));
+    if (text.options & EtoClipped) {
+        painter.setClipPath(pictureBox, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+        clipChanged();
+    }
+}
+
+void DeviceContext::Impl::drawTextRun(const DeviceContext::TextOut& text, const TextRun& run)
+{
+    const QFont& font = fontCache->qfont;
+    const QFontMetricsF& metrics = *fontCache->metrics;
+    QPainter& p = painter;
+    p.setTransform(run.place);
+    if (s.bkMode == Opaque)
+        p.fillRect(QRectF(run.x, run.baseline - metrics.ascent(), run.width, metrics.ascent() + metrics.descent()),
+            QColor(rgb(s.bkColor)));
+    p.setFont(font);
+    p.setPen(QColor(rgb(s.textColor)));
+    // Large or turned letters are drawn as outlines; smooth them as the system's font smoothing does.
+    p.setRenderHint(QPainter::Antialiasing, true);
+    if (!run.useDx && s.charExtra == 0) {
+        p.drawText(QPointF(run.x, run.baseline), run.string);
+    } else {
+        const std::vector<PlacedCharacter> placed = placeCharacters(text, run);
+        // A font narrowed or widened to the record's width is drawn by Qt alone, which knows the stretch.
+        FontCache& cache = *fontCache;
+        if (!cache.rawFont && (font.stretch() == QFont::AnyStretch || font.stretch() == QFont::Unstretched))
+            cache.rawFont = rawFont(font, font.pointSizeF() * cache.dpi / 72);
+        if (!cache.rawFont || !drawGlyphRun(p, *cache.rawFont, font, run.string, placed)) {
+            for (const PlacedCharacter& c : placed)
+                p.drawText(c.origin, run.string.mid(c.index, c.length));
+        }
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.resetTransform();
+}
+
+std::vector<PlacedCharacter> DeviceContext::Impl::placeCharacters(
+    const DeviceContext::TextOut& text, const TextRun& run) const
+{
+    const QString& string = run.string;
+    const qsizetype n = string.size();
+    std::vector<PlacedCharacter> placed;
+    double at = run.x;
+    double dyAt = 0;
+    for (qsizetype i = 0; i < n;) {
+        PlacedCharacter c;
+        c.index = i;
+        c.length = string[i].isHighSurrogate() && i + 1 < n ? 2 : 1;
+        c.origin = QPointF(at, run.baseline + dyAt);
+        for (qsizetype k = i; k < i + c.length; ++k) {
+            at += run.useDx ? run.advances[std::size_t(k)] : 0;
+            if (k < qsizetype(text.dy.size()))
+                dyAt -= text.dy[std::size_t(k)] * run.sy;
+        }
+        if (!run.useDx)
+            at += fontCache->metrics->horizontalAdvance(string.mid(i, c.length)) + s.charExtra * run.sx;
+        placed.push_back(c);
+        i += c.length;
+    }
+    return placed;
+}
+
 void DeviceContext::textOut(const TextOut& text)
 {
     // Fonts come from the font database, which exists only inside a GUI application; without one text is left out
@@ -115,168 +278,29 @@ void DeviceContext::textOut(const TextOut& text)
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return;
     Impl& d = *m_impl;
-    State& s = d.s;
-    const QTransform& m = d.transform();
-    const bool updateCp = (s.textAlign & TaUpdateCp) != 0;
-    const QPointF referenceLogical = updateCp ? s.position : text.reference;
-
-    // Directions of the logical axes in picture pixels; text stands upright along the x direction.
-    const QPointF origin = m.map(QPointF(0, 0));
-    const QPointF ux = m.map(QPointF(1, 0)) - origin;
-    const double sx = std::hypot(ux.x(), ux.y());
-    const double sy = d.scaleY();
-    if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx) || !std::isfinite(sy))
+    const std::optional<TextRun> run = d.layoutText(text);
+    if (!run)
         return;
-
-    const QPointF ref = m.map(referenceLogical);
-    if (!d.reachRect().contains(ref))
-        return; // far outside the picture: nothing of it could show
-    double heightPx = s.font.height * sy;
-    if (s.font.height == 0)
-        heightPx = -12 * 96 / 72.0 * std::sqrt(std::abs(d.base.determinant()));
-    // Letters far larger than the picture show as a blot at best; keep them to a size that draws quickly.
-    const QRectF picture = d.pictureRect();
-    const double largest = 2 * (picture.width() + picture.height()) + 16;
-    heightPx = std::clamp(heightPx, -largest, largest);
-    const double widthPx = std::min(std::abs(s.font.width) * sx, largest);
-    const QPaintDevice* device = d.painter.device();
-    const double dpi = device && device->logicalDpiY() > 0 ? device->logicalDpiY() : 96;
-    if (!d.fontCache || !(d.fontCache->font == s.font) || d.fontCache->height != heightPx
-        || d.fontCache->width != widthPx || d.fontCache->dpi != dpi) {
-        Impl::FontCache cache;
-        cache.font = s.font;
-        cache.height = heightPx;
-        cache.width = widthPx;
-        cache.dpi = dpi;
-        cache.qfont = makeFont(s.font, heightPx, widthPx, dpi);
-        cache.metrics.emplace(cache.qfont);
-        d.fontCache = std::move(cache);
-    }
-    const QFont& font = d.fontCache->qfont;
-    const QFontMetricsF& metrics = *d.fontCache->metrics;
-
-    const bool symbol = s.font.charSet == 2;
-    const QString string = symbol ? mapSymbolText(text.text) : text.text;
-
-    // Advances in picture pixels, one per UTF-16 unit.
-    std::vector<double> advances;
-    const qsizetype n = string.size();
-    const bool useDx = !text.dx.empty();
-    if (useDx) {
-        advances.reserve(std::size_t(n));
-        for (qsizetype i = 0; i < n; ++i)
-            advances.push_back(i < qsizetype(text.dx.size()) ? text.dx[std::size_t(i)] * sx : 0);
-    }
-    double width = 0;
-    if (useDx)
-        width = std::accumulate(advances.begin(), advances.end(), 0.0);
-    else
-        width = metrics.horizontalAdvance(string) + double(s.charExtra) * sx * double(n);
-
-    double angle = std::atan2(ux.y(), ux.x()) * 180 / M_PI;
-    if (ux.x() < 0 && s.graphicsMode == 1)
-        angle += 180; // a mirrored page still shows text left to right
-    angle -= s.font.escapement / 10.0;
-
-    double x = 0;
-    switch (s.textAlign & TaHorizontalMask) {
-    case TaRight:
-        x = -width;
-        break;
-    case TaCenter:
-        x = -width / 2;
-        break;
-    default:
-        break;
-    }
-    double baseline = 0;
-    switch (s.textAlign & TaVerticalMask) {
-    case TaBaseline:
-        break;
-    case TaBottom:
-        baseline = -metrics.descent();
-        break;
-    default:
-        baseline = metrics.ascent();
-        break;
-    }
-
-    QTransform place;
-    place.translate(ref.x(), ref.y());
-    place.rotate(angle);
-
     d.applyClip();
-    QPainter& p = d.painter;
-    if (text.rect && (text.options & (EtoOpaque | EtoClipped))) {
-        QPainterPath box;
-        box.addRect(text.rect->normalized());
-        const QPainterPath pictureBox = m.map(box);
-        if (text.options & EtoOpaque)
-            p.fillPath(pictureBox, QColor(d.rgb(s.bkColor)));
-        if (text.options & EtoClipped) {
-            p.setClipPath(pictureBox, p.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-            d.clipChanged();
-        }
-    }
+    d.paintTextBox(text);
     // Glyph indices name glyphs of the writer's font, which is not the one drawn here; rather than show the wrong
     // letters, such text is left out (its opaque box is still painted).
-    if (n > 0 && !(text.options & EtoGlyphIndex)) {
-        p.setTransform(place);
-        if (s.bkMode == Opaque)
-            p.fillRect(QRectF(x, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent()),
-                QColor(d.rgb(s.bkColor)));
-        p.setFont(font);
-        p.setPen(QColor(d.rgb(s.textColor)));
-        // Large or turned letters are drawn as outlines; smooth them as the system's font smoothing does.
-        p.setRenderHint(QPainter::Antialiasing, true);
-        if (!useDx && s.charExtra == 0) {
-            p.drawText(QPointF(x, baseline), string);
-        } else {
-            std::vector<PlacedCharacter> placed;
-            double at = x;
-            double dyAt = 0;
-            for (qsizetype i = 0; i < n;) {
-                PlacedCharacter c;
-                c.index = i;
-                c.length = string[i].isHighSurrogate() && i + 1 < n ? 2 : 1;
-                c.origin = QPointF(at, baseline + dyAt);
-                for (qsizetype k = i; k < i + c.length; ++k) {
-                    at += useDx ? advances[std::size_t(k)] : 0;
-                    if (k < qsizetype(text.dy.size()))
-                        dyAt -= text.dy[std::size_t(k)] * sy;
-                }
-                if (!useDx)
-                    at += metrics.horizontalAdvance(string.mid(i, c.length)) + s.charExtra * sx;
-                placed.push_back(c);
-                i += c.length;
-            }
-            // A font narrowed or widened to the record's width is drawn by Qt alone, which knows the stretch.
-            Impl::FontCache& cache = *d.fontCache;
-            if (!cache.rawFont && (font.stretch() == QFont::AnyStretch || font.stretch() == QFont::Unstretched))
-                cache.rawFont = rawFont(font, font.pointSizeF() * dpi / 72);
-            if (!cache.rawFont || !drawGlyphRun(p, *cache.rawFont, font, string, placed)) {
-                for (const PlacedCharacter& c : placed)
-                    p.drawText(c.origin, string.mid(c.index, c.length));
-            }
-        }
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.resetTransform();
-    }
+    if (!run->string.isEmpty() && !(text.options & EtoGlyphIndex))
+        d.drawTextRun(text, *run);
 
-    if (updateCp) {
-        const double logicalWidth = width / sx;
-        double advance = 0;
-        switch (s.textAlign & TaHorizontalMask) {
+    if (d.s.textAlign & TaUpdateCp) {
+        // The current position moves along by the string's width, in logical units, for left and right alignment.
+        const double logicalWidth = run->width / run->sx;
+        switch (d.s.textAlign & TaHorizontalMask) {
         case TaRight:
-            advance = -logicalWidth;
+            d.s.position.rx() -= logicalWidth;
             break;
         case TaCenter:
             break;
         default:
-            advance = logicalWidth;
+            d.s.position.rx() += logicalWidth;
             break;
         }
-        s.position.rx() += advance;
     }
 }
 
