@@ -134,6 +134,13 @@ struct DeviceContext::Impl {
     [[nodiscard]] QBrush qtBrush(const Brush& brush) const;
     /** The current brush laid over `box` (picture pixels), aligned to the brush origin; transparent where none. */
     [[nodiscard]] QImage brushImage(const QRect& box) const;
+    /**
+     * Draws a blit's ternary raster operation `code` pixel by pixel over `pictureDest`, from `source` (null when the
+     * operation takes none) mapped by `sourceToPicture`. False, drawing nothing, when the painter has no image to
+     * read the destination from.
+     */
+    bool ternaryBlit(std::uint8_t code, const QPainterPath& pictureDest, const QTransform& sourceToPicture,
+        const QImage* source, const QRectF& sourceRect);
     /** Sets composition and antialiasing for the binary raster operation; false when nothing is to be drawn. */
     bool beginRop2(QColor& penColorOverride, bool& overrideColor);
 

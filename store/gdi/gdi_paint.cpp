@@ -6,34 +6,11 @@
 
 namespace store::gdi {
 
-bool DeviceContext::Impl::penVisible() const
-{
-    return (s.pen.style & PsStyleMask) != PsNull;
-}
+namespace {
 
-bool DeviceContext::Impl::brushVisible(const Brush& brush) const
+/** Caps and joins: a geometric or extended pen's own, round for a plain cosmetic one. */
+void setCapsAndJoins(QPen& pen, const Pen& p, bool geometric, double miterLimit)
 {
-    return brush.style != BsNull;
-}
-
-QPen DeviceContext::Impl::qtPen() const
-{
-    const Pen& p = s.pen;
-    const std::uint32_t style = p.style & PsStyleMask;
-    const bool geometric = p.extended ? (p.style & PsGeometric) != 0 : p.width > 1;
-    const double scale = std::sqrt(std::abs(transform().determinant()));
-    double width = p.width * scale;
-    if (!geometric && p.extended)
-        width = 1;
-    const QRectF picture = pictureRect();
-    width = std::min(width, 2 * (picture.width() + picture.height()) + 16);
-    // Lines up to one and a half pixels wide, and width 0, are drawn one whole pixel wide, as the system draws
-    // them (a thinner line would leave gaps); the paint engine also draws these much faster.
-    if (!(width > 1.5))
-        width = 1;
-
-    QPen pen(QColor(rgb(p.color)));
-    pen.setWidthF(width);
     if (geometric || p.extended) {
         switch (p.style & PsEndcapMask) {
         case PsEndcapSquare:
@@ -52,7 +29,7 @@ QPen DeviceContext::Impl::qtPen() const
             break;
         case PsJoinMiter:
             pen.setJoinStyle(Qt::MiterJoin);
-            pen.setMiterLimit(s.miterLimit);
+            pen.setMiterLimit(miterLimit);
             break;
         default:
             pen.setJoinStyle(Qt::RoundJoin);
@@ -62,7 +39,12 @@ QPen DeviceContext::Impl::qtPen() const
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::RoundJoin);
     }
+}
 
+/** The dash pattern of a pen `width` pixels wide, in Qt's units of that width; empty for a solid line. */
+QList<qreal> dashPattern(const Pen& p, bool geometric, double width, double scale)
+{
+    const std::uint32_t style = p.style & PsStyleMask;
     // Dash lengths are in units of the pen's width in Qt. Cosmetic dashes are fixed pixel lengths; geometric ones
     // scale with the width. A plain pen wider than one unit is always drawn solid.
     QList<qreal> pattern;
@@ -108,12 +90,43 @@ QPen DeviceContext::Impl::qtPen() const
             break;
         }
     }
-    if (!pattern.isEmpty()) {
-        if (pen.capStyle() != Qt::FlatCap && geometric) {
-            // Round and square caps lengthen each dash by the width; take that from the gaps as GDI does not.
-        }
+    return pattern;
+}
+
+} // namespace
+
+bool DeviceContext::Impl::penVisible() const
+{
+    return (s.pen.style & PsStyleMask) != PsNull;
+}
+
+bool DeviceContext::Impl::brushVisible(const Brush& brush) const
+{
+    return brush.style != BsNull;
+}
+
+QPen DeviceContext::Impl::qtPen() const
+{
+    const Pen& p = s.pen;
+    const bool geometric = p.extended ? (p.style & PsGeometric) != 0 : p.width > 1;
+    const double scale = std::sqrt(std::abs(transform().determinant()));
+    double width = p.width * scale;
+    if (!geometric && p.extended)
+        width = 1;
+    const QRectF picture = pictureRect();
+    width = std::min(width, 2 * (picture.width() + picture.height()) + 16);
+    // Lines up to one and a half pixels wide, and width 0, are drawn one whole pixel wide, as the system draws
+    // them (a thinner line would leave gaps); the paint engine also draws these much faster.
+    if (!(width > 1.5))
+        width = 1;
+
+    QPen pen(QColor(rgb(p.color)));
+    pen.setWidthF(width);
+    setCapsAndJoins(pen, p, geometric, s.miterLimit);
+
+    const QList<qreal> pattern = dashPattern(p, geometric, width, scale);
+    if (!pattern.isEmpty())
         pen.setDashPattern(pattern);
-    }
     return pen;
 }
 
