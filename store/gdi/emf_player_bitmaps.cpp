@@ -38,7 +38,7 @@ bool Player::playBitmaps(const Record& r)
 }
 
 [[nodiscard]] std::optional<Bitmap> Player::bitmap(const Record& r, std::uint32_t usage, std::uint32_t offBmi,
-    std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits, bool keepAlpha) const
+    std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits, bool keepAlpha, bool monochrome) const
 {
     const ByteView info = r.bytes(offBmi, cbBmi);
     const ByteView bits = r.bytes(offBits, cbBits);
@@ -61,10 +61,9 @@ bool Player::playBitmaps(const Record& r)
             return std::nullopt;
         const std::size_t length = dib::pixelDataLength(header, bits.size());
         Bitmap b;
-        b.image = dib::decodePixels(header, bits.first(length), {keepAlpha});
+        b.image = monochrome && header.bitCount == 1 ? dib::decodeMonochrome(header, bits.first(length))
+                                                     : dib::decodePixels(header, bits.first(length), {keepAlpha});
         b.bottomUp = !header.topDown;
-        if (!header.palette.empty())
-            b.firstColour = header.palette.front();
         if (b.image.isNull())
             return std::nullopt;
         return b;

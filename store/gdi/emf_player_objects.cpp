@@ -116,20 +116,12 @@ void Player::createPatternBrush(const Record& r, bool mono)
 {
     gdi::Brush brush;
     brush.style = gdi::BsDibPatternPt;
-    if (auto b = bitmap(r, r.u32(12), r.u32(16), r.u32(20), r.u32(24), r.u32(28))) {
-        QImage img = b->image;
-        if (mono) {
-            // Monochrome brushes draw with the text and background colours; keep them as two indices.
-            QImage indexed(img.size(), QImage::Format_Indexed8);
-            indexed.setColorCount(2);
-            const QRgb zero = b->firstColour;
-            for (int y = 0; y < img.height(); ++y)
-                for (int x = 0; x < img.width(); ++x)
-                    indexed.setPixel(x, y, (img.pixel(x, y) & 0xFFFFFF) == (zero & 0xFFFFFF) ? 0 : 1);
-            img = indexed;
-        }
-        brush.pattern = img;
-    }
+    // A monochrome brush, and a pattern whose bits index no colour table, paint their 0 bits in the text colour
+    // and their 1 bits in the background colour. Other 1-bit patterns keep the colours of their table.
+    const std::uint32_t usage = r.u32(12);
+    const bool monochrome = mono || usage == gdi::kDibPalIndices;
+    if (auto b = bitmap(r, usage, r.u32(16), r.u32(20), r.u32(24), r.u32(28), false, monochrome))
+        brush.pattern = b->image;
     m_dc.setObject(r.u32(8), brush);
 }
 

@@ -24,7 +24,6 @@ constexpr std::uint32_t kStockFlag = 0x80000000;
 struct Bitmap {
     QImage image;
     bool bottomUp = true;
-    QRgb firstColour = qRgb(0, 0, 0); // colour-table entry 0, which monochrome brushes draw in the text colour
 };
 
 /** Plays records one at a time onto a device context. */
@@ -69,9 +68,11 @@ private:
     /**
      * The bitmap that a record's (offset, size) pairs describe, or nullopt when it is absent or damaged. `usage`
      * is the record's DIB_RGB_COLORS (0) or DIB_PAL_COLORS (1): a colour table of indices into the palette.
+     * A `monochrome` 1-bit bitmap comes back as a Format_Mono image of its bits, whatever its colour table says.
      */
     [[nodiscard]] std::optional<Bitmap> bitmap(const Record& r, std::uint32_t usage, std::uint32_t offBmi,
-        std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits, bool keepAlpha = false) const;
+        std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits, bool keepAlpha = false,
+        bool monochrome = false) const;
 
     /** The source rectangle in image rows from the top, given one in DIB coordinates. */
     static QRectF dibSourceRect(const Bitmap& b, double x, double y, double w, double h);

@@ -181,7 +181,7 @@ QBrush DeviceContext::Impl::qtBrush(const Brush& brush) const
     case BsMonoPattern:
         if (brush.pattern.isNull())
             return QBrush(color);
-        if (brush.pattern.format() == QImage::Format_Indexed8 && brush.pattern.colorCount() == 2) {
+        if (brush.pattern.format() == QImage::Format_Mono) {
             // Monochrome patterns take the text colour for 0 bits and the background colour for 1 bits.
             QImage mono = brush.pattern;
             mono.setColor(0, rgb(s.textColor));

@@ -32,7 +32,8 @@ double emPerCellHeight(const QFont& font)
 
 QFont makeFont(const Font& f, double heightPixels, double widthPixels, double dpi)
 {
-    QFont q(mapFontFamily(f.faceName));
+    QFont q;
+    q.setFamilies(mapFontFamilies(f.faceName));
     q.setStyleStrategy(QFont::PreferAntialias);
     q.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 100, 900)));
     q.setItalic(f.italic);

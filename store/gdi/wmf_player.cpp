@@ -19,7 +19,23 @@ namespace store::wmf {
 
 namespace {
 
-// Record functions, as the files store them.
+/** True when `bytes` start with the size of one of the DIB info headers (a Bitmap16 starts with 0, its type). */
+bool startsWithDibHeader(ByteView bytes)
+{
+    if (bytes.size() < 4)
+        return false;
+    switch (platform::readLe32(bytes, 0)) {
+    case 12:
+    case 40:
+    case 52:
+    case 56:
+    case 108:
+    case 124:
+        return true;
+    default:
+        return false;
+    }
+}
 
 /** A rectangle stored as bottom, right, top, left from word `at`. */
 QRectF boxAt(const Params& p, std::size_t at)
@@ -153,13 +169,20 @@ void Player::createPatternBrush(const Params& p, bool dib)
 {
     gdi::Brush brush;
     if (dib) {
+        // A BS_PATTERN brush was made from a device bitmap: a monochrome one paints its 0 bits in the text colour
+        // and its 1 bits in the background colour, as do 1-bit patterns whose bits index no colour table. Writers
+        // store the bitmap as a DIB; some older ones as a Bitmap16, whose header never starts like a DIB's.
         const std::uint16_t style = p.u16(0);
+        const std::uint16_t usage = p.u16(1);
+        const ByteView target = p.bytesFrom(2);
         if (style == gdi::BsPattern) {
             brush.style = gdi::BsPattern;
-            brush.pattern = decodeBitmap16(p.bytesFrom(2));
+            brush.pattern = startsWithDibHeader(target) ? decodePatternDib(target, MonoBits::AfterTable, {})
+                                                        : decodeBitmap16(target);
         } else {
             brush.style = gdi::BsDibPattern;
-            brush.pattern = decodeDib(p.bytesFrom(2), nullptr, indexedPalette(p.u16(1)));
+            const MonoBits mono = usage == gdi::kDibPalIndices ? MonoBits::NoTable : MonoBits::ColourTable;
+            brush.pattern = decodePatternDib(target, mono, indexedPalette(usage));
         }
     } else {
         // The old form: a Bitmap16 header, 18 unused bytes, then the pattern's bits.
