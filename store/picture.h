@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -37,6 +38,15 @@ public:
 
     /** Offset in the loaded file where the picture's own data ends; what follows is not the picture's. */
     [[nodiscard]] virtual qint64 pictureEnd() const = 0;
+
+    /**
+     * False when the picture's data has no end of its own (a JPEG cut short before its end-of-image marker): it
+     * then runs on into whatever follows, a description included, and pictureEnd() is only the end of the file.
+     */
+    [[nodiscard]] virtual bool hasOwnEnd() const = 0;
+
+    /** Facts only this format has, one "name: value" line each, in the order the info command prints them. */
+    [[nodiscard]] virtual QStringList details() const = 0;
 
     /**
      * The picture at its natural size. Decoded (or, for metafiles, played onto a white background) on the

@@ -25,6 +25,8 @@ public:
     [[nodiscard]] PictureFormat format() const override { return PictureFormat::Wmf; }
     [[nodiscard]] QSize size() const override { return m_size; }
     [[nodiscard]] qint64 pictureEnd() const override { return wmf::kPlaceableHeaderBytes + m_metafile.size(); }
+    [[nodiscard]] bool hasOwnEnd() const override { return true; }
+    [[nodiscard]] QStringList details() const override { return {}; }
     [[nodiscard]] const QImage& image() const override;
     [[nodiscard]] QByteArray encoded() const override;
 
