@@ -465,12 +465,17 @@ void DeviceContext::floodFill(QPointF start, ColorRef color, int mode)
         }
     }
 
-    // The brush is laid over the filled pixels a band at a time, so a fill of a huge picture needs little memory.
     d.applyClip();
+    d.paintFilled(filled, width, box);
+}
+
+void DeviceContext::Impl::paintFilled(const std::vector<bool>& filled, std::int64_t width, const QRect& box)
+{
+    // The brush is laid over the filled pixels a band at a time, so a fill of a huge picture needs little memory.
     constexpr int kBandRows = 256;
     for (int top = box.top(); top <= box.bottom(); top += kBandRows) {
         const QRect band(box.left(), top, box.width(), std::min(kBandRows, box.bottom() + 1 - top));
-        QImage paint = d.brushImage(band);
+        QImage paint = brushImage(band);
         if (paint.isNull())
             return;
         for (int y = 0; y < band.height(); ++y) {
@@ -481,7 +486,7 @@ void DeviceContext::floodFill(QPointF start, ColorRef color, int mode)
                     line[x] = 0;
             }
         }
-        d.painter.drawImage(band.topLeft(), paint);
+        painter.drawImage(band.topLeft(), paint);
     }
 }
 

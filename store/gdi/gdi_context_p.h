@@ -141,6 +141,9 @@ struct DeviceContext::Impl {
      */
     bool ternaryBlit(std::uint8_t code, const QPainterPath& pictureDest, const QTransform& sourceToPicture,
         const QImage* source, const QRectF& sourceRect);
+    /** Paints the current brush over the pixels of `box` that `filled` (one flag per pixel, rows `width` long) marks.
+     */
+    void paintFilled(const std::vector<bool>& filled, std::int64_t width, const QRect& box);
     /** Sets composition and antialiasing for the binary raster operation; false when nothing is to be drawn. */
     bool beginRop2(QColor& penColorOverride, bool& overrideColor);
 
