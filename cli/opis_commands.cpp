@@ -4,7 +4,6 @@
 #include "platform/errors.h"
 #include "platform/file_io.h"
 #include "store/described_file.h"
-#include "store/jpeg_layer.h"
 
 #include <QStringDecoder>
 
@@ -112,10 +111,8 @@ int info(const CommandLine& line, std::ostream& out)
     printLine(out, QStringLiteral("width: %1").arg(picture.size().width()));
     printLine(out, QStringLiteral("height: %1").arg(picture.size().height()));
     printLine(out, QStringLiteral("block-length: %1").arg(read.blockLength));
-    if (const auto* jpeg = dynamic_cast<const store::JpegPicture*>(&picture)) {
-        printLine(out, QStringLiteral("grey: %1").arg(jpeg->isGrey() ? u"yes" : u"no"));
-        printLine(out, QStringLiteral("progressive: %1").arg(jpeg->isProgressive() ? u"yes" : u"no"));
-    }
+    for (const QString& detail : picture.details())
+        printLine(out, detail);
     return Success;
 }
 

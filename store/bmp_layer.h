@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dib.h"
+#include "gdi/dib.h"
 #include "picture.h"
 
 #include <QByteArray>
@@ -21,6 +21,8 @@ public:
     [[nodiscard]] PictureFormat format() const override { return PictureFormat::Bmp; }
     [[nodiscard]] QSize size() const override { return {m_header.width, m_header.height}; }
     [[nodiscard]] qint64 pictureEnd() const override { return m_pixelOffset + m_pixelLength; }
+    [[nodiscard]] bool hasOwnEnd() const override { return true; }
+    [[nodiscard]] QStringList details() const override { return {}; }
     [[nodiscard]] const QImage& image() const override;
 
     /**

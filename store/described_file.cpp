@@ -1,7 +1,5 @@
 #include "described_file.h"
 
-#include "jpeg_layer.h"
-
 #include "platform/errors.h"
 #include "platform/file_io.h"
 
@@ -54,9 +52,7 @@ qint64 pictureEndOf(const QString& path, const QByteArray& bytes)
 {
     try {
         const auto picture = loadPicture(path, bytes);
-        if (const auto* jpeg = dynamic_cast<const JpegPicture*>(picture.get()); jpeg && !jpeg->hasEndOfImage())
-            return -1;
-        return picture->pictureEnd();
+        return picture->hasOwnEnd() ? picture->pictureEnd() : -1;
     } catch (const platform::AppError&) {
         return -1;
     }

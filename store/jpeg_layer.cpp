@@ -231,6 +231,12 @@ bool JpegPicture::hasEndOfImage() const
     return *m_end >= 0;
 }
 
+QStringList JpegPicture::details() const
+{
+    return {QStringLiteral("grey: %1").arg(m_grey ? u"yes" : u"no"),
+        QStringLiteral("progressive: %1").arg(m_progressive ? u"yes" : u"no")};
+}
+
 const QImage& JpegPicture::image() const
 {
     if (!m_image.isNull())

@@ -26,6 +26,9 @@ public:
     [[nodiscard]] qint64 pictureEnd() const override;
     /** False for a file cut short before its end-of-image marker: then nobody knows where the picture ends. */
     [[nodiscard]] bool hasEndOfImage() const;
+    [[nodiscard]] bool hasOwnEnd() const override { return hasEndOfImage(); }
+    /** "grey: yes|no" and "progressive: yes|no". */
+    [[nodiscard]] QStringList details() const override;
     /**
      * Decoded once, in Format_RGB32. Warnings are ignored, so a truncated file shows what it has and grey
      * below; a decoder error raises "JPEG error #N".

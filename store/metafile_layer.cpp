@@ -1,6 +1,6 @@
 // The ".emf"/".wmf" layer: the content chooses between an enhanced metafile and a placeable Windows metafile.
-#include "emf_player.h"
-#include "emf_records.h"
+#include "gdi/emf_player.h"
+#include "gdi/emf_records.h"
 #include "layers.h"
 #include "platform/bytes.h"
 #include "platform/errors.h"
@@ -30,6 +30,8 @@ public:
     [[nodiscard]] PictureFormat format() const override { return PictureFormat::Emf; }
     [[nodiscard]] QSize size() const override { return m_size; }
     [[nodiscard]] qint64 pictureEnd() const override { return m_bytes.size(); }
+    [[nodiscard]] bool hasOwnEnd() const override { return true; }
+    [[nodiscard]] QStringList details() const override { return {}; }
     [[nodiscard]] QByteArray encoded() const override { return m_bytes; }
 
     [[nodiscard]] const QImage& image() const override

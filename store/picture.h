@@ -1,9 +1,12 @@
 #pragma once
 
+#include "gdi/decode_limits.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -20,9 +23,6 @@ enum class PictureFormat { Bmp, Jpeg, Emf, Wmf };
  */
 [[nodiscard]] PictureFormat formatForFileName(const QString& fileName);
 
-/** Pictures whose decoded image would be larger than this are refused when they are loaded. */
-inline constexpr qint64 kMaxDecodedBytes = qint64(1) << 30;
-
 /**
  * A picture as its layer holds it: the bytes it keeps, its natural size, and its pixels on demand.
  * A layer never reads or draws the bytes behind the picture's own data.
@@ -38,6 +38,15 @@ public:
 
     /** Offset in the loaded file where the picture's own data ends; what follows is not the picture's. */
     [[nodiscard]] virtual qint64 pictureEnd() const = 0;
+
+    /**
+     * False when the picture's data has no end of its own (a JPEG cut short before its end-of-image marker): it
+     * then runs on into whatever follows, a description included, and pictureEnd() is only the end of the file.
+     */
+    [[nodiscard]] virtual bool hasOwnEnd() const = 0;
+
+    /** Facts only this format has, one "name: value" line each, in the order the info command prints them. */
+    [[nodiscard]] virtual QStringList details() const = 0;
 
     /**
      * The picture at its natural size. Decoded (or, for metafiles, played onto a white background) on the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gdi/wmf_records.h"
 #include "picture.h"
 
 #include <QByteArray>
@@ -12,22 +13,6 @@
 
 namespace store {
 
-/** The 22-byte header in front of a placeable Windows metafile. */
-struct PlaceableHeader {
-    std::int16_t left = 0;
-    std::int16_t top = 0;
-    std::int16_t right = 0;
-    std::int16_t bottom = 0;
-    /** Metafile units per inch as stored; 0 counts as 96. */
-    std::uint16_t unitsPerInch = 0;
-};
-
-inline constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
-inline constexpr int kPlaceableHeaderBytes = 22;
-
-/** The 22 header bytes for `header`: key, bounding box, units per inch, handle 0, reserved 0, checksum. */
-[[nodiscard]] QByteArray encodePlaceableHeader(const PlaceableHeader& header);
-
 /**
  * A placeable Windows metafile: the placeable header and the metafile behind it, held up to the metafile's own
  * end (its header's size field). Drawn by playing the records with the placeable bounding box mapped onto the
@@ -35,20 +20,22 @@ inline constexpr int kPlaceableHeaderBytes = 22;
  */
 class WmfPicture : public Picture {
 public:
-    WmfPicture(const PlaceableHeader& header, QByteArray metafile, QSize naturalSize);
+    WmfPicture(const wmf::PlaceableHeader& header, QByteArray metafile, QSize naturalSize);
 
     [[nodiscard]] PictureFormat format() const override { return PictureFormat::Wmf; }
     [[nodiscard]] QSize size() const override { return m_size; }
-    [[nodiscard]] qint64 pictureEnd() const override { return kPlaceableHeaderBytes + m_metafile.size(); }
+    [[nodiscard]] qint64 pictureEnd() const override { return wmf::kPlaceableHeaderBytes + m_metafile.size(); }
+    [[nodiscard]] bool hasOwnEnd() const override { return true; }
+    [[nodiscard]] QStringList details() const override { return {}; }
     [[nodiscard]] const QImage& image() const override;
     [[nodiscard]] QByteArray encoded() const override;
 
-    [[nodiscard]] const PlaceableHeader& placeableHeader() const { return m_header; }
+    [[nodiscard]] const wmf::PlaceableHeader& placeableHeader() const { return m_header; }
     /** The metafile as held: its 18-byte header and its records. */
     [[nodiscard]] const QByteArray& metafile() const { return m_metafile; }
 
 private:
-    PlaceableHeader m_header;
+    wmf::PlaceableHeader m_header;
     QByteArray m_metafile;
     QSize m_size;
     mutable std::optional<QImage> m_image;

@@ -2,7 +2,7 @@
 // that the held bytes load again as the same picture.
 #include "platform/bytes.h"
 #include "platform/errors.h"
-#include "store/emf_records.h"
+#include "store/gdi/emf_records.h"
 #include "store/layers.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "platform/bytes.h"
 #include "platform/errors.h"
 #include "store/bmp_layer.h"
-#include "store/dib.h"
+#include "store/gdi/dib.h"
 #include "store/layers.h"
 #include "support/bmp_builder.h"
 

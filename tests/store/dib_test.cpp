@@ -1,6 +1,6 @@
 #include "platform/bytes.h"
 #include "platform/errors.h"
-#include "store/dib.h"
+#include "store/gdi/dib.h"
 #include "support/bmp_builder.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 #include "support/bmp_builder.h"
 #include "support/emf_builder.h"
 #include "support/image_compare.h"
+#include "support/wmf_builder.h"
 
 #include "platform/errors.h"
 #include "store/layers.h"
@@ -596,3 +597,60 @@ TEST(EmfFloodFill, aTallFillLaysTheBrushPatternWithoutSeams)
     EXPECT_GT(count(filled, filled.rect(), kRed), 700 * 30 / 16);
     EXPECT_EQ(filled, hatched(false));
 }
+
+// --- Monochrome pattern brushes ---------------------------------------------------------------------------------
+
+namespace {
+
+constexpr QRgb kGreen = 0xFF00FF00;
+constexpr QRgb kYellow = 0xFFFFFF00;
+
+/** A brush record's kind, colour usage and colour table, and the colours its 0 and 1 bits are painted in. */
+struct PatternCase {
+    const char* name;
+    std::uint32_t type; // 93 CREATEMONOBRUSH, 94 CREATEDIBPATTERNBRUSHPT
+    std::uint32_t usage;
+    std::vector<QRgb> table;
+    QRgb zeroBits;
+    QRgb oneBits;
+};
+
+class EmfPatternBrush : public testing::TestWithParam<PatternCase> { };
+
+TEST_P(EmfPatternBrush, paintsItsBitsInTheExpectedColours)
+{
+    const PatternCase& c = GetParam();
+    // Four columns of 1 bits, then four of 0 bits; text colour blue, background colour yellow.
+    const QByteArray dib = testing_support::dib1(std::vector<std::uint8_t>(8, 0xF0), c.table);
+    EmfBuilder b(QSize(64, 64));
+    b.setTextColor(kBlueRef).setBkColor(EmfBuilder::colorRef(255, 255, 0)).select(kNullPen);
+    b.patternBrush(c.type, 1, c.usage, dib, 40 + 4 * int(c.table.size())).select(1).rectangle(QRect(0, 0, 64, 64));
+    const QImage image = render(b.finish());
+    for (int x : {0, 3, 8, 11, 40}) {
+        EXPECT_EQ(image.pixel(x, 20), c.oneBits) << "column " << x;
+        EXPECT_EQ(image.pixel(x + 4, 20), c.zeroBits) << "column " << x + 4;
+    }
+    EXPECT_EQ(count(image, QRect(0, 0, 64, 64), c.zeroBits), 64 * 32);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, EmfPatternBrush,
+    testing::Values(PatternCase {"monoBrushBlackWhiteTable", 93, 0, {kBlack, kWhite}, kBlue, kYellow},
+        PatternCase {"monoBrushIgnoresItsTableColours", 93, 0, {kRed, kGreen}, kBlue, kYellow},
+        PatternCase {"monoBrushWithoutTable", 93, 2, {}, kBlue, kYellow},
+        PatternCase {"dibBrushWithoutTable", 94, 2, {}, kBlue, kYellow},
+        PatternCase {"dibBrushKeepsItsTableColours", 94, 0, {kRed, kGreen}, kRed, kGreen}),
+    [](const testing::TestParamInfo<PatternCase>& param) { return std::string(param.param.name); });
+
+TEST(EmfPatternBrush, takesTheColoursTheContextHasWhenItPaints)
+{
+    const QByteArray dib = testing_support::dib1(std::vector<std::uint8_t>(8, 0xF0), {kBlack, kWhite});
+    EmfBuilder b(QSize(64, 64));
+    b.setTextColor(kBlueRef).setBkColor(EmfBuilder::colorRef(255, 255, 0)).select(kNullPen);
+    b.patternBrush(93, 1, 0, dib, 48).select(1);
+    b.setTextColor(kRedRef).setBkColor(EmfBuilder::colorRef(0, 255, 0)).rectangle(QRect(0, 0, 64, 64));
+    const QImage image = render(b.finish());
+    EXPECT_EQ(image.pixel(1, 30), kGreen);
+    EXPECT_EQ(image.pixel(5, 30), kRed);
+}
+
+} // namespace

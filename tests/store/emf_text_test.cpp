@@ -3,12 +3,19 @@
 #include "support/image_compare.h"
 
 #include "platform/cp1250.h"
-#include "store/gdi_text.h"
+#include "store/gdi/gdi_text.h"
 #include "store/layers.h"
 
 #include <gtest/gtest.h>
 
+#include <QFont>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
+
+#include <algorithm>
+#include <array>
+#include <vector>
 
 namespace {
 
@@ -144,6 +151,40 @@ TEST(FontNames, windowsFontsMapToInstalledFamilies)
     EXPECT_EQ(mapFontFamily("Courier New"), "Liberation Mono");
     EXPECT_EQ(mapFontFamily("Tahoma"), "DejaVu Sans");
     EXPECT_EQ(mapFontFamily(""), "DejaVu Sans");
+    EXPECT_EQ(mapFontFamily("Symbol"), "Liberation Serif");
+    EXPECT_EQ(store::gdi::mapFontFamilies("symbol"), QStringList({"Liberation Serif", "DejaVu Serif"}));
+    EXPECT_EQ(store::gdi::mapFontFamilies("Arial"), QStringList({"Liberation Sans"}));
+}
+
+TEST(FontNames, symbolLettersAreDrawnInAnInstalledSerifFaceNarrowerThanTheSansStandIn)
+{
+    testing_support::ensureGuiApplication();
+    QFont symbol(store::gdi::mapFontFamily("Symbol"));
+    symbol.setPixelSize(100);
+    EXPECT_EQ(QFontInfo(symbol).family(), "Liberation Serif");
+    QFont sans(store::gdi::mapFontFamily("Tahoma"));
+    sans.setPixelSize(100);
+    // The Symbol font's "a" is a Greek alpha; its own is about 0.63 em wide, the sans stand-in's 0.66 em.
+    const QString alpha = store::gdi::decodeText(std::array<std::uint8_t, 1> {0x61}, 2);
+    ASSERT_EQ(alpha, QString(QChar(0x03B1)));
+    EXPECT_TRUE(QFontMetricsF(symbol).inFont(alpha[0]));
+    EXPECT_LT(QFontMetricsF(symbol).horizontalAdvance(alpha), QFontMetricsF(sans).horizontalAdvance(alpha) * 0.9);
+}
+
+TEST(FontNames, everySymbolLetterHasAGlyphInTheSymbolFamilies)
+{
+    testing_support::ensureGuiApplication();
+    std::vector<QFontMetricsF> metrics;
+    for (const QString& family : store::gdi::mapFontFamilies("Symbol"))
+        metrics.emplace_back(QFont(family));
+    for (std::uint8_t code = 0x41; code <= 0x7A; ++code) {
+        const QString text = store::gdi::decodeText(std::array<std::uint8_t, 1> {code}, 2);
+        if (!text[0].isLetter())
+            continue;
+        EXPECT_TRUE(
+            std::any_of(metrics.begin(), metrics.end(), [&](const QFontMetricsF& m) { return m.inFont(text[0]); }))
+            << "code 0x" << std::hex << int(code);
+    }
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // One-pixel lines drawn straight into an image: the pixels they cover, and when they may be drawn that way.
-#include "store/gdi_lines.h"
+#include "store/gdi/gdi_lines.h"
 
 #include <gtest/gtest.h>
 

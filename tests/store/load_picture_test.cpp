@@ -1,6 +1,9 @@
 #include "platform/errors.h"
 #include "store/picture.h"
+#include "support/bmp_builder.h"
+#include "support/emf_builder.h"
 #include "support/jpeg_builder.h"
+#include "support/wmf_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,3 +27,62 @@ TEST(LoadPicture, OtherExtensionsAndMismatchedContentAreInvalid)
     for (const char* name : {"a.bmp", "a.emf", "a.wmf", "a.png", "a.jpg.txt", "noextension"})
         EXPECT_THROW((void)loadPicture(QString::fromLatin1(name), jpeg), platform::AppError) << name;
 }
+
+// --- What every layer tells about its picture -------------------------------------------------------------------
+
+namespace {
+
+struct LayerCase {
+    const char* name;
+    const char* fileName;
+    QByteArray bytes;
+    bool hasOwnEnd;
+    QStringList details;
+};
+
+class PictureCapabilities : public testing::TestWithParam<LayerCase> { };
+
+TEST_P(PictureCapabilities, tellWhereTheDataEndsAndTheFormatsOwnFacts)
+{
+    const LayerCase& c = GetParam();
+    const auto picture = loadPicture(QString::fromLatin1(c.fileName), c.bytes);
+    EXPECT_EQ(picture->hasOwnEnd(), c.hasOwnEnd);
+    EXPECT_EQ(picture->details(), c.details);
+    EXPECT_LE(picture->pictureEnd(), c.bytes.size());
+}
+
+QByteArray bmp()
+{
+    testing_support::BmpSpec spec;
+    spec.pixels = QByteArray(4, '\0');
+    return testing_support::buildBmp(spec);
+}
+
+QByteArray emf()
+{
+    testing_support::EmfBuilder builder(QSize(10, 10));
+    return builder.rectangle(QRect(1, 1, 5, 5)).finish();
+}
+
+QByteArray wmf()
+{
+    testing_support::WmfBuilder builder;
+    builder.window(0, 0, 10, 10).rectangle(1, 1, 5, 5);
+    return builder.placeable(0, 0, 10, 10, 96);
+}
+
+QByteArray jpeg(bool grey, bool progressive)
+{
+    return testing_support::encodeJpeg(testing_support::quadrantImage(8, 6), {90, progressive, grey});
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, PictureCapabilities,
+    testing::Values(LayerCase {"bmp", "a.bmp", bmp(), true, {}}, LayerCase {"emf", "a.emf", emf(), true, {}},
+        LayerCase {"wmf", "a.wmf", wmf(), true, {}},
+        LayerCase {"jpeg", "a.jpg", jpeg(false, false), true, {"grey: no", "progressive: no"}},
+        LayerCase {"greyProgressiveJpeg", "a.jpg", jpeg(true, true), true, {"grey: yes", "progressive: yes"}},
+        LayerCase {
+            "jpegWithoutEndOfImage", "a.jpg", jpeg(false, false).chopped(2), false, {"grey: no", "progressive: no"}}),
+    [](const testing::TestParamInfo<LayerCase>& param) { return std::string(param.param.name); });
+
+} // namespace

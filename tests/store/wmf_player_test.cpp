@@ -279,6 +279,40 @@ TEST(WmfPlayerObjects, DibPatternBrushesFillWithTheirBitmap)
     EXPECT_EQ(render(builder).pixel(50, 50), kGreen);
 }
 
+/** A META_DIBCREATEPATTERNBRUSH's style, colour usage and colour table, and the colours of its 0 and 1 bits. */
+struct WmfPatternCase {
+    const char* name;
+    int style; // 3 BS_PATTERN, 5 BS_DIBPATTERN
+    int usage;
+    std::vector<QRgb> table;
+    QRgb zeroBits;
+    QRgb oneBits;
+};
+
+class WmfPatternBrush : public testing::TestWithParam<WmfPatternCase> { };
+
+TEST_P(WmfPatternBrush, paintsItsBitsInTheExpectedColours)
+{
+    const WmfPatternCase& c = GetParam();
+    WmfBuilder builder = pixels();
+    builder.pen(kNullPen, 0, Qt::black).select(0);
+    builder.record(0x0209, {0x0000, 0x00FF}); // SetTextColor: blue
+    builder.record(0x0201, {0xFFFF, 0x0000}); // SetBkColor: yellow
+    const QByteArray dib = testing_support::dib1(std::vector<std::uint8_t>(8, 0xF0), c.table);
+    builder.recordBytes(0x0142, leWords({c.style, c.usage}) + dib).select(1).rectangle(0, 0, 100, 100);
+    const QImage image = render(builder);
+    for (int x : {0, 3, 8, 48}) {
+        EXPECT_EQ(image.pixel(x, 50), c.oneBits) << "column " << x;
+        EXPECT_EQ(image.pixel(x + 4, 50), c.zeroBits) << "column " << x + 4;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, WmfPatternBrush,
+    testing::Values(WmfPatternCase {"patternBrushIsMonochrome", 3, 0, {kRed, kGreen}, kBlue, qRgb(255, 255, 0)},
+        WmfPatternCase {"dibBrushWithoutTable", 5, 2, {}, kBlue, qRgb(255, 255, 0)},
+        WmfPatternCase {"dibBrushKeepsItsTableColours", 5, 0, {kRed, kGreen}, kRed, kGreen}),
+    [](const testing::TestParamInfo<WmfPatternCase>& param) { return std::string(param.param.name); });
+
 // --- Drawing ----------------------------------------------------------------------------------------------------
 
 TEST(WmfPlayerDrawing, PolyPolygonFillModes)

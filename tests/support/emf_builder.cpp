@@ -76,6 +76,26 @@ EmfBuilder& EmfBuilder::createFont(
     return raw(82, b);
 }
 
+EmfBuilder& EmfBuilder::setBkColor(std::uint32_t colorRef)
+{
+    return record(25, {std::int32_t(colorRef)});
+}
+
+EmfBuilder& EmfBuilder::patternBrush(
+    std::uint32_t type, std::uint32_t handle, std::uint32_t usage, const QByteArray& packedDib, int infoBytes)
+{
+    m_handles = std::max(m_handles, handle + 1);
+    constexpr std::uint32_t kFixed = 32; // type, size and six fields; the DIB follows
+    QByteArray b;
+    putLe32(b, handle);
+    putLe32(b, usage);
+    putLe32(b, kFixed);
+    putLe32(b, std::uint32_t(infoBytes));
+    putLe32(b, kFixed + std::uint32_t(infoBytes));
+    putLe32(b, std::uint32_t(packedDib.size() - infoBytes));
+    return raw(type, b + packedDib);
+}
+
 EmfBuilder& EmfBuilder::select(std::uint32_t handle)
 {
     return record(37, {std::int32_t(handle)});

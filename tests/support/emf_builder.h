@@ -52,6 +52,13 @@ public:
     EmfBuilder& setTextAlign(std::uint32_t align);
     EmfBuilder& setTextColor(std::uint32_t colorRef);
     EmfBuilder& setBkMode(int mode);
+    EmfBuilder& setBkColor(std::uint32_t colorRef);
+    /**
+     * CREATEMONOBRUSH (type 93) or CREATEDIBPATTERNBRUSHPT (94) with a packed DIB whose first `infoBytes` bytes are
+     * the info header and colour table; `usage` is the record's colour usage (0 RGB, 1 palette, 2 no table).
+     */
+    EmfBuilder& patternBrush(
+        std::uint32_t type, std::uint32_t handle, std::uint32_t usage, const QByteArray& packedDib, int infoBytes);
     /** EXTTEXTOUTW at `reference`, with per-character advances when `dx` is not empty. */
     EmfBuilder& textOutW(QPoint reference, const QString& text, const std::vector<int>& dx = {});
     /** EXTTEXTOUTA with the bytes as given. */

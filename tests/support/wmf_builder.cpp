@@ -31,6 +31,33 @@ QByteArray leWords(std::initializer_list<int> words)
     return wordsOf(QVector<int>(words));
 }
 
+QByteArray dib1(const std::vector<std::uint8_t>& rows, const std::vector<QRgb>& table)
+{
+    QByteArray out;
+    putLe32(out, 40);
+    putLe32(out, 8);
+    putLe32(out, std::uint32_t(rows.size()));
+    putLe16(out, 1);
+    putLe16(out, 1);
+    putLe32(out, 0); // uncompressed
+    putLe32(out, std::uint32_t(4 * rows.size()));
+    putLe32(out, 0);
+    putLe32(out, 0);
+    putLe32(out, std::uint32_t(table.size()));
+    putLe32(out, 0);
+    for (QRgb colour : table) {
+        out.append(char(qBlue(colour)));
+        out.append(char(qGreen(colour)));
+        out.append(char(qRed(colour)));
+        out.append('\0');
+    }
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        out.append(char(*row));
+        out.append(3, '\0'); // rows are padded to 32 bits
+    }
+    return out;
+}
+
 QByteArray dib24(const QImage& image)
 {
     const int stride = (image.width() * 3 + 3) / 4 * 4;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 namespace testing_support {
 
@@ -52,6 +53,12 @@ private:
 
 /** A 24-bit bottom-up device-independent bitmap (40-byte info header, no colour table) of `image`. */
 [[nodiscard]] QByteArray dib24(const QImage& image);
+
+/**
+ * A 1-bit bottom-up device-independent bitmap 8 pixels wide: the 40-byte info header, `table` as its colour table
+ * (left out when empty), and one byte of bits per row (most significant bit leftmost), `rows` top row first.
+ */
+[[nodiscard]] QByteArray dib1(const std::vector<std::uint8_t>& rows, const std::vector<QRgb>& table);
 
 /** 16-bit little-endian words as bytes. */
 [[nodiscard]] QByteArray leWords(std::initializer_list<int> words);

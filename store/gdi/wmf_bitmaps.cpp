@@ -19,12 +19,17 @@ qint64 rowBytes(qint64 width, qint64 bitCount, qint64 alignment)
 
 } // namespace
 
-QImage decodeDib(platform::ByteView bytes, bool* bottomUp, std::span<const QRgb> indexedPalette)
+namespace {
+
+QImage decodeDibAs(platform::ByteView bytes, bool* bottomUp, std::span<const QRgb> indexedPalette, MonoBits mono)
 {
     try {
         dib::Header header = dib::parseHeader(bytes);
-        if (!indexedPalette.empty())
+        const bool monochrome = header.bitCount == 1 && mono != MonoBits::ColourTable;
+        if (!indexedPalette.empty() && !monochrome)
             dib::usePaletteIndices(header, bytes, indexedPalette);
+        if (monochrome && mono == MonoBits::NoTable)
+            header.infoLength = header.tableOffset;
         if (header.width > gdi::kMaxBitmapSide || header.height > gdi::kMaxBitmapSide
             || qint64(header.width) * header.height > kMaxRecordBitmapPixels)
             return {};
@@ -42,10 +47,23 @@ QImage decodeDib(platform::ByteView bytes, bool* bottomUp, std::span<const QRgb>
         }
         if (bottomUp)
             *bottomUp = !header.topDown;
-        return dib::decodePixels(header, bits.first(dib::pixelDataLength(header, bits.size())));
+        const platform::ByteView pixelData = bits.first(dib::pixelDataLength(header, bits.size()));
+        return monochrome ? dib::decodeMonochrome(header, pixelData) : dib::decodePixels(header, pixelData);
     } catch (const platform::AppError&) {
         return {};
     }
+}
+
+} // namespace
+
+QImage decodeDib(platform::ByteView bytes, bool* bottomUp, std::span<const QRgb> indexedPalette)
+{
+    return decodeDibAs(bytes, bottomUp, indexedPalette, MonoBits::ColourTable);
+}
+
+QImage decodePatternDib(platform::ByteView bytes, MonoBits mono, std::span<const QRgb> indexedPalette)
+{
+    return decodeDibAs(bytes, nullptr, indexedPalette, mono);
 }
 
 QImage decodeBitmap16(platform::ByteView bytes, std::size_t bitsOffset)

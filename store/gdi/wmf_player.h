@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/bytes.h"
-#include "wmf_layer.h"
+#include "wmf_records.h"
 
 #include <QPainter>
 #include <QSize>

@@ -28,6 +28,9 @@ using ColorRef = std::uint32_t;
 
 /** A bitmap record's colour usage: its colour table holds 16-bit indices into the logical palette. */
 inline constexpr std::uint32_t kDibPalColors = 1;
+/** A pattern brush record's colour usage: the bitmap has no colour table; its bits are drawn in the context's colours.
+ */
+inline constexpr std::uint32_t kDibPalIndices = 2;
 
 /** The palette every context starts with: the system's twenty static colours. */
 [[nodiscard]] inline std::span<const QRgb> defaultPalette()
@@ -195,7 +198,11 @@ struct Pen {
     QImage pattern; // a pattern-brush pen's image, or null
 };
 
-/** A brush; pattern brushes carry their image (monochrome ones as Format_Mono, drawn with text/background colours). */
+/**
+ * A brush; pattern brushes carry their image. Monochrome patterns are Format_Mono images whose indices are the
+ * pattern's bits: they are drawn with the text colour for 0 bits and the background colour for 1 bits, as the
+ * context has them when the brush paints.
+ */
 struct Brush {
     std::uint32_t style = BsSolid;
     ColorRef color = 0;

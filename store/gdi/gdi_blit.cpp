@@ -120,6 +120,48 @@ QImage DeviceContext::Impl::brushImage(const QRect& box) const
     return image;
 }
 
+bool DeviceContext::Impl::ternaryBlit(std::uint8_t code, const QPainterPath& pictureDest,
+    const QTransform& sourceToPicture, const QImage* source, const QRectF& sourceRect)
+{
+    QPainter& p = painter;
+    QImage* target = targetImage(p);
+    if (!target)
+        return false;
+    const QRect box = pictureDest.boundingRect().toAlignedRect().intersected(target->rect());
+    if (box.isEmpty())
+        return true;
+    const QTransform toBox = QTransform::fromTranslate(-box.x(), -box.y());
+    QImage src(box.size(), QImage::Format_RGB32);
+    src.fill(Qt::black);
+    if (source) {
+        QPainter sp(&src);
+        drawTransformed(sp, sourceToPicture * toBox, *source, sourceRect);
+    }
+    QImage pat(box.size(), QImage::Format_RGB32);
+    pat.fill(Qt::black);
+    if (usesPattern(code) && brushVisible(s.brush)) {
+        QPainter pp(&pat);
+        pp.drawImage(0, 0, brushImage(box));
+    }
+    const QImage dst = target->copy(box).convertToFormat(QImage::Format_RGB32);
+    QImage result(box.size(), QImage::Format_RGB32);
+    for (int y = 0; y < box.height(); ++y) {
+        const auto* ps = reinterpret_cast<const QRgb*>(pat.constScanLine(y));
+        const auto* ss = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+        const auto* ds = reinterpret_cast<const QRgb*>(dst.constScanLine(y));
+        auto* rs = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < box.width(); ++x)
+            rs[x] = 0xFF000000u | (ternary(code, ps[x], ss[x], ds[x]) & 0xFFFFFF);
+    }
+    p.save();
+    p.setClipPath(pictureDest, p.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(box.topLeft(), result);
+    p.restore();
+    clipChanged();
+    return true;
+}
+
 void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const QRectF& sourceRect, std::uint32_t rop)
 {
     Impl& d = *m_impl;
@@ -192,41 +234,9 @@ void DeviceContext::stretchBlt(const QRectF& dest, const QImage* source, const Q
     }
 
     // Any other operation: compute it per pixel over the destination's bounding box.
-    QImage* target = targetImage(p);
-    if (!target)
+    if (!d.ternaryBlit(
+            code, pictureDest, sourceToLogical(dest, sourceRect) * m, needSource ? source : nullptr, sourceRect))
         return drawSource(QPainter::CompositionMode_SourceOver);
-    const QRect box = pictureDest.boundingRect().toAlignedRect().intersected(target->rect());
-    if (box.isEmpty())
-        return;
-    const QTransform toBox = QTransform::fromTranslate(-box.x(), -box.y());
-    QImage src(box.size(), QImage::Format_RGB32);
-    src.fill(Qt::black);
-    if (needSource) {
-        QPainter sp(&src);
-        drawTransformed(sp, sourceToLogical(dest, sourceRect) * m * toBox, *source, sourceRect);
-    }
-    QImage pat(box.size(), QImage::Format_RGB32);
-    pat.fill(Qt::black);
-    if (usesPattern(code) && d.brushVisible(d.s.brush)) {
-        QPainter pp(&pat);
-        pp.drawImage(0, 0, d.brushImage(box));
-    }
-    const QImage dst = target->copy(box).convertToFormat(QImage::Format_RGB32);
-    QImage result(box.size(), QImage::Format_RGB32);
-    for (int y = 0; y < box.height(); ++y) {
-        const auto* ps = reinterpret_cast<const QRgb*>(pat.constScanLine(y));
-        const auto* ss = reinterpret_cast<const QRgb*>(src.constScanLine(y));
-        const auto* ds = reinterpret_cast<const QRgb*>(dst.constScanLine(y));
-        auto* rs = reinterpret_cast<QRgb*>(result.scanLine(y));
-        for (int x = 0; x < box.width(); ++x)
-            rs[x] = 0xFF000000u | (ternary(code, ps[x], ss[x], ds[x]) & 0xFFFFFF);
-    }
-    p.save();
-    p.setClipPath(pictureDest, p.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(box.topLeft(), result);
-    p.restore();
-    d.clipChanged();
     finish();
 }
 
@@ -455,12 +465,17 @@ void DeviceContext::floodFill(QPointF start, ColorRef color, int mode)
         }
     }
 
-    // The brush is laid over the filled pixels a band at a time, so a fill of a huge picture needs little memory.
     d.applyClip();
+    d.paintFilled(filled, width, box);
+}
+
+void DeviceContext::Impl::paintFilled(const std::vector<bool>& filled, std::int64_t width, const QRect& box)
+{
+    // The brush is laid over the filled pixels a band at a time, so a fill of a huge picture needs little memory.
     constexpr int kBandRows = 256;
     for (int top = box.top(); top <= box.bottom(); top += kBandRows) {
         const QRect band(box.left(), top, box.width(), std::min(kBandRows, box.bottom() + 1 - top));
-        QImage paint = d.brushImage(band);
+        QImage paint = brushImage(band);
         if (paint.isNull())
             return;
         for (int y = 0; y < band.height(); ++y) {
@@ -471,7 +486,7 @@ void DeviceContext::floodFill(QPointF start, ColorRef color, int mode)
                     line[x] = 0;
             }
         }
-        d.painter.drawImage(band.topLeft(), paint);
+        painter.drawImage(band.topLeft(), paint);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/bytes.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -21,8 +22,15 @@ namespace store::gdi {
 
 /**
  * The installed family that stands in for a Windows font: Arial and Helvetica → Liberation Sans, Times New Roman
- * → Liberation Serif, Courier New → Liberation Mono, anything else → DejaVu Sans.
+ * → Liberation Serif, Courier New → Liberation Mono, Symbol → Liberation Serif (its characters are mapped to
+ * Unicode by mapSymbolText), anything else → DejaVu Sans.
  */
 [[nodiscard]] QString mapFontFamily(const QString& windowsName);
+
+/**
+ * mapFontFamily() first, then the families that supply the characters it lacks: DejaVu Serif for the Symbol
+ * font's signs and arrows.
+ */
+[[nodiscard]] QStringList mapFontFamilies(const QString& windowsName);
 
 } // namespace store::gdi

@@ -89,4 +89,11 @@ struct DecodeOptions {
  */
 [[nodiscard]] QImage decodePixels(const Header& header, ByteView bits, DecodeOptions options = {});
 
+/**
+ * A 1-bit bitmap as Format_Mono whose pixel indices are the stored bits (colour 0 black, colour 1 white), whatever
+ * its colour table says: a pattern that is drawn in the colours of the context where it is used. Raises AppError
+ * as decodePixels() does, and for any other bit count.
+ */
+[[nodiscard]] QImage decodeMonochrome(Header header, ByteView bits);
+
 } // namespace store::dib

@@ -2,6 +2,8 @@
 
 #include "platform/bytes.h"
 
+#include <QByteArray>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +14,28 @@
 namespace store::wmf {
 
 using platform::ByteView;
+
+/** The 22-byte header in front of a placeable Windows metafile. */
+struct PlaceableHeader {
+    std::int16_t left = 0;
+    std::int16_t top = 0;
+    std::int16_t right = 0;
+    std::int16_t bottom = 0;
+    /** Metafile units per inch as stored; 0 counts as 96. */
+    std::uint16_t unitsPerInch = 0;
+};
+
+inline constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
+inline constexpr int kPlaceableHeaderBytes = 22;
+
+/**
+ * Parses the placeable header at the start of `bytes`. Raises AppError when the key is missing or the checksum
+ * (the ten words before it, exclusive-ored) is wrong.
+ */
+[[nodiscard]] PlaceableHeader parsePlaceableHeader(ByteView bytes);
+
+/** The 22 header bytes for `header`: key, bounding box, units per inch, handle 0, reserved 0, checksum. */
+[[nodiscard]] QByteArray encodePlaceableHeader(const PlaceableHeader& header);
 
 /** The standard header that opens every Windows metafile (after the placeable header, when there is one). */
 struct MetaHeader {
@@ -91,6 +115,79 @@ private:
     std::size_t m_offset = 0;
     bool m_done = false;
     bool m_damaged = false;
+};
+
+/** The record functions this program reads. */
+enum Function : std::uint16_t {
+    SaveDc = 0x001E,
+    RealizePalette = 0x0035,
+    SetPalEntries = 0x0037,
+    CreatePalette = 0x00F7,
+    SetBkMode = 0x0102,
+    SetMapMode = 0x0103,
+    SetRop2 = 0x0104,
+    SetRelAbs = 0x0105,
+    SetPolyFillMode = 0x0106,
+    SetStretchBltMode = 0x0107,
+    SetTextCharExtra = 0x0108,
+    RestoreDc = 0x0127,
+    InvertRegion = 0x012A,
+    PaintRegion = 0x012B,
+    SelectClipRegion = 0x012C,
+    SelectObject = 0x012D,
+    SetTextAlign = 0x012E,
+    ResizePalette = 0x0139,
+    DibCreatePatternBrush = 0x0142,
+    SetLayout = 0x0149,
+    DeleteObject = 0x01F0,
+    CreatePatternBrush = 0x01F9,
+    SetBkColor = 0x0201,
+    SetTextColor = 0x0209,
+    SetTextJustification = 0x020A,
+    SetWindowOrg = 0x020B,
+    SetWindowExt = 0x020C,
+    SetViewportOrg = 0x020D,
+    SetViewportExt = 0x020E,
+    OffsetWindowOrg = 0x020F,
+    OffsetViewportOrg = 0x0211,
+    LineTo = 0x0213,
+    MoveTo = 0x0214,
+    OffsetClipRgn = 0x0220,
+    FillRegion = 0x0228,
+    SetMapperFlags = 0x0231,
+    SelectPalette = 0x0234,
+    CreatePenIndirect = 0x02FA,
+    CreateFontIndirect = 0x02FB,
+    CreateBrushIndirect = 0x02FC,
+    Polygon = 0x0324,
+    Polyline = 0x0325,
+    ScaleWindowExt = 0x0410,
+    ScaleViewportExt = 0x0412,
+    ExcludeClipRect = 0x0415,
+    IntersectClipRect = 0x0416,
+    Ellipse = 0x0418,
+    FloodFill = 0x0419,
+    Rectangle = 0x041B,
+    SetPixel = 0x041F,
+    FrameRegion = 0x0429,
+    AnimatePalette = 0x0436,
+    TextOut = 0x0521,
+    PolyPolygon = 0x0538,
+    ExtFloodFill = 0x0548,
+    RoundRect = 0x061C,
+    PatBlt = 0x061D,
+    Escape = 0x0626,
+    CreateRegion = 0x06FF,
+    Arc = 0x0817,
+    Pie = 0x081A,
+    Chord = 0x0830,
+    BitBlt = 0x0922,
+    DibBitBlt = 0x0940,
+    ExtTextOut = 0x0A32,
+    StretchBlt = 0x0B23,
+    DibStretchBlt = 0x0B41,
+    SetDibToDev = 0x0D33,
+    StretchDib = 0x0F43,
 };
 
 } // namespace store::wmf

@@ -102,9 +102,21 @@ QString mapFontFamily(const QString& windowsName)
         return QStringLiteral("Liberation Serif");
     if (name == u"courier new" || name == u"courier" || name == u"liberation mono")
         return QStringLiteral("Liberation Mono");
+    // The Symbol font's Greek letters are Times-like serif glyphs, which Liberation Serif matches in width; the
+    // signs and arrows it lacks come from DejaVu Serif (see mapFontFamilies).
+    if (name == u"symbol")
+        return QStringLiteral("Liberation Serif");
     if (name.startsWith(u"dejavu "))
         return windowsName.trimmed();
     return QStringLiteral("DejaVu Sans");
+}
+
+QStringList mapFontFamilies(const QString& windowsName)
+{
+    QStringList families {mapFontFamily(windowsName)};
+    if (windowsName.trimmed().compare(u"symbol", Qt::CaseInsensitive) == 0)
+        families.append(QStringLiteral("DejaVu Serif"));
+    return families;
 }
 
 } // namespace store::gdi

@@ -10,6 +10,7 @@
 #include <QPen>
 #include <QRawFont>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -46,6 +47,26 @@ struct DeviceContext::State {
     std::optional<QPainterPath> clip;
     /** The meta region (picture pixels) that every later clip stays inside. */
     std::optional<QPainterPath> metaClip;
+};
+
+/** Where each character of a string placed character by character goes. */
+struct PlacedCharacter {
+    qsizetype index = 0; // in the string
+    qsizetype length = 1; // UTF-16 units: 2 for a character beyond the 16-bit range
+    QPointF origin; // on the baseline
+};
+
+/** A string laid out for text output: its characters, advances and place in picture pixels. */
+struct TextRun {
+    QString string; // Symbol-font codes already mapped to the characters they show
+    double sx = 1; // one logical unit along x and y, in picture pixels
+    double sy = 1;
+    bool useDx = false;
+    std::vector<double> advances; // per UTF-16 unit, from the record's spacing (when useDx)
+    double width = 0; // in picture pixels
+    double x = 0; // where the string starts and where its baseline lies, in the turned frame of `place`
+    double baseline = 0;
+    QTransform place; // from that frame to picture pixels: the reference point, turned by the escapement
 };
 
 struct DeviceContext::Impl {
@@ -113,6 +134,16 @@ struct DeviceContext::Impl {
     [[nodiscard]] QBrush qtBrush(const Brush& brush) const;
     /** The current brush laid over `box` (picture pixels), aligned to the brush origin; transparent where none. */
     [[nodiscard]] QImage brushImage(const QRect& box) const;
+    /**
+     * Draws a blit's ternary raster operation `code` pixel by pixel over `pictureDest`, from `source` (null when the
+     * operation takes none) mapped by `sourceToPicture`. False, drawing nothing, when the painter has no image to
+     * read the destination from.
+     */
+    bool ternaryBlit(std::uint8_t code, const QPainterPath& pictureDest, const QTransform& sourceToPicture,
+        const QImage* source, const QRectF& sourceRect);
+    /** Paints the current brush over the pixels of `box` that `filled` (one flag per pixel, rows `width` long) marks.
+     */
+    void paintFilled(const std::vector<bool>& filled, std::int64_t width, const QRect& box);
     /** Sets composition and antialiasing for the binary raster operation; false when nothing is to be drawn. */
     bool beginRop2(QColor& penColorOverride, bool& overrideColor);
 
@@ -144,7 +175,38 @@ struct DeviceContext::Impl {
         std::optional<QRawFont> rawFont;
     };
     std::optional<FontCache> fontCache;
+
+    // Text output in its phases (gdi_textout.cpp).
+    /** The font for the current state at the given pixel sizes, made on first need and kept. */
+    const FontCache& textFont(double heightPx, double widthPx);
+    /** Lays out a record's text; nullopt when it cannot show (a degenerate transform, far outside the picture). */
+    [[nodiscard]] std::optional<TextRun> layoutText(const DeviceContext::TextOut& text);
+    void measureText(const DeviceContext::TextOut& text, TextRun& run, const QFontMetricsF& metrics);
+    void alignText(TextRun& run, const QFontMetricsF& metrics) const;
+    /** The record's opaque and clipping rectangle. */
+    void paintTextBox(const DeviceContext::TextOut& text);
+    void drawTextRun(const DeviceContext::TextOut& text, const TextRun& run);
+    [[nodiscard]] std::vector<PlacedCharacter> placeCharacters(
+        const DeviceContext::TextOut& text, const TextRun& run) const;
 };
+
+/** True for a coordinate or factor the paint engine can work with. */
+[[nodiscard]] inline bool finite(double v)
+{
+    return std::isfinite(v) && std::abs(v) < 1e12;
+}
+
+[[nodiscard]] inline bool finiteTransform(const QTransform& t)
+{
+    return finite(t.m11()) && finite(t.m12()) && finite(t.m21()) && finite(t.m22()) && finite(t.dx()) && finite(t.dy());
+}
+
+/** Composition changes cost a paint-engine update each; make them only when they change. */
+inline void setComposition(QPainter& painter, QPainter::CompositionMode mode)
+{
+    if (painter.compositionMode() != mode)
+        painter.setCompositionMode(mode);
+}
 
 /** The Qt fill rule for a poly fill mode. */
 [[nodiscard]] inline Qt::FillRule fillRule(int polyFillMode)

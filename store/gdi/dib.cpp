@@ -1,6 +1,6 @@
 #include "dib.h"
 
-#include "picture.h"
+#include "decode_limits.h"
 #include "platform/errors.h"
 
 #include <algorithm>
@@ -427,6 +427,26 @@ QImage decodePixels(const Header& header, ByteView bits, DecodeOptions options)
         decodeRows(header, bits, options.keepAlpha, image);
     }
     return image;
+}
+
+QImage decodeMonochrome(Header header, ByteView bits)
+{
+    if (header.bitCount != 1)
+        throw AppError(QStringLiteral("A monochrome pattern has %1 bits per pixel").arg(header.bitCount));
+    header.palette = {kBlack, qRgb(255, 255, 255)};
+    const QImage decoded = decodePixels(header, bits);
+    QImage mono(decoded.size(), QImage::Format_Mono);
+    if (mono.isNull())
+        throw AppError(QStringLiteral("Not enough memory for a %1 x %2 picture").arg(header.width).arg(header.height));
+    mono.setColorCount(2);
+    mono.setColor(0, kBlack);
+    mono.setColor(1, qRgb(255, 255, 255));
+    for (int y = 0; y < decoded.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(decoded.constScanLine(y));
+        for (int x = 0; x < decoded.width(); ++x)
+            mono.setPixel(x, y, (row[x] & 0xFFFFFF) != 0 ? 1 : 0);
+    }
+    return mono;
 }
 
 } // namespace store::dib

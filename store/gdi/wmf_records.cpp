@@ -4,6 +4,57 @@
 
 namespace store::wmf {
 
+namespace {
+
+void putLe16(QByteArray& out, std::uint16_t value)
+{
+    out.append(char(value & 0xFF));
+    out.append(char(value >> 8));
+}
+
+std::uint16_t checksumOf(ByteView header)
+{
+    std::uint16_t sum = 0;
+    for (std::size_t word = 0; word < 10; ++word)
+        sum ^= platform::readLe16(header, word * 2);
+    return sum;
+}
+
+} // namespace
+
+PlaceableHeader parsePlaceableHeader(ByteView bytes)
+{
+    if (bytes.size() < std::size_t(kPlaceableHeaderBytes) || platform::readLe32(bytes, 0) != kPlaceableKey)
+        throw platform::AppError(QStringLiteral("Invalid metafile: not a placeable Windows metafile"));
+    if (checksumOf(bytes) != platform::readLe16(bytes, 20))
+        throw platform::AppError(QStringLiteral("Invalid metafile: the placeable header's checksum is wrong"));
+    PlaceableHeader header;
+    header.left = platform::readLe16s(bytes, 6);
+    header.top = platform::readLe16s(bytes, 8);
+    header.right = platform::readLe16s(bytes, 10);
+    header.bottom = platform::readLe16s(bytes, 12);
+    header.unitsPerInch = platform::readLe16(bytes, 14);
+    return header;
+}
+
+QByteArray encodePlaceableHeader(const PlaceableHeader& header)
+{
+    QByteArray out;
+    out.reserve(kPlaceableHeaderBytes);
+    putLe16(out, std::uint16_t(kPlaceableKey & 0xFFFF));
+    putLe16(out, std::uint16_t(kPlaceableKey >> 16));
+    putLe16(out, 0); // handle: always 0 on disk
+    putLe16(out, std::uint16_t(header.left));
+    putLe16(out, std::uint16_t(header.top));
+    putLe16(out, std::uint16_t(header.right));
+    putLe16(out, std::uint16_t(header.bottom));
+    putLe16(out, header.unitsPerInch);
+    putLe16(out, 0); // reserved
+    putLe16(out, 0);
+    putLe16(out, checksumOf(platform::asBytes(out)));
+    return out;
+}
+
 MetaHeader parseMetaHeader(ByteView metafile)
 {
     using platform::readLe16;

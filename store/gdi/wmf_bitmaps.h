@@ -19,6 +19,19 @@ namespace store::wmf {
 [[nodiscard]] QImage decodeDib(
     platform::ByteView bytes, bool* bottomUp = nullptr, std::span<const QRgb> indexedPalette = {});
 
+/** How a pattern's 1-bit bitmap gives its colours. */
+enum class MonoBits {
+    ColourTable, // the table's colours
+    AfterTable, // the context's text and background colours; the table is there but not used
+    NoTable, // the context's colours; the bits follow the header directly (DIB_PAL_INDICES)
+};
+
+/**
+ * A pattern brush's device-independent bitmap at the start of `bytes`, as decodeDib() gives it; a 1-bit one comes
+ * back as a Format_Mono image of its bits unless `mono` says its colour table applies.
+ */
+[[nodiscard]] QImage decodePatternDib(platform::ByteView bytes, MonoBits mono, std::span<const QRgb> indexedPalette);
+
 /**
  * A device-dependent Bitmap16 (type, width, height, bytes per row, planes, bits per pixel) at the start of
  * `bytes`, its rows beginning at `bitsOffset`. Monochrome bitmaps come back as Format_Mono (0 black, 1 white);

@@ -19,78 +19,23 @@ namespace store::wmf {
 
 namespace {
 
-// Record functions, as the files store them.
-enum Function : std::uint16_t {
-    SaveDc = 0x001E,
-    RealizePalette = 0x0035,
-    SetPalEntries = 0x0037,
-    CreatePalette = 0x00F7,
-    SetBkMode = 0x0102,
-    SetMapMode = 0x0103,
-    SetRop2 = 0x0104,
-    SetRelAbs = 0x0105,
-    SetPolyFillMode = 0x0106,
-    SetStretchBltMode = 0x0107,
-    SetTextCharExtra = 0x0108,
-    RestoreDc = 0x0127,
-    InvertRegion = 0x012A,
-    PaintRegion = 0x012B,
-    SelectClipRegion = 0x012C,
-    SelectObject = 0x012D,
-    SetTextAlign = 0x012E,
-    ResizePalette = 0x0139,
-    DibCreatePatternBrush = 0x0142,
-    SetLayout = 0x0149,
-    DeleteObject = 0x01F0,
-    CreatePatternBrush = 0x01F9,
-    SetBkColor = 0x0201,
-    SetTextColor = 0x0209,
-    SetTextJustification = 0x020A,
-    SetWindowOrg = 0x020B,
-    SetWindowExt = 0x020C,
-    SetViewportOrg = 0x020D,
-    SetViewportExt = 0x020E,
-    OffsetWindowOrg = 0x020F,
-    OffsetViewportOrg = 0x0211,
-    LineTo = 0x0213,
-    MoveTo = 0x0214,
-    OffsetClipRgn = 0x0220,
-    FillRegion = 0x0228,
-    SetMapperFlags = 0x0231,
-    SelectPalette = 0x0234,
-    CreatePenIndirect = 0x02FA,
-    CreateFontIndirect = 0x02FB,
-    CreateBrushIndirect = 0x02FC,
-    Polygon = 0x0324,
-    Polyline = 0x0325,
-    ScaleWindowExt = 0x0410,
-    ScaleViewportExt = 0x0412,
-    ExcludeClipRect = 0x0415,
-    IntersectClipRect = 0x0416,
-    Ellipse = 0x0418,
-    FloodFill = 0x0419,
-    Rectangle = 0x041B,
-    SetPixel = 0x041F,
-    FrameRegion = 0x0429,
-    AnimatePalette = 0x0436,
-    TextOut = 0x0521,
-    PolyPolygon = 0x0538,
-    ExtFloodFill = 0x0548,
-    RoundRect = 0x061C,
-    PatBlt = 0x061D,
-    Escape = 0x0626,
-    CreateRegion = 0x06FF,
-    Arc = 0x0817,
-    Pie = 0x081A,
-    Chord = 0x0830,
-    BitBlt = 0x0922,
-    DibBitBlt = 0x0940,
-    ExtTextOut = 0x0A32,
-    StretchBlt = 0x0B23,
-    DibStretchBlt = 0x0B41,
-    SetDibToDev = 0x0D33,
-    StretchDib = 0x0F43,
-};
+/** True when `bytes` start with the size of one of the DIB info headers (a Bitmap16 starts with 0, its type). */
+bool startsWithDibHeader(ByteView bytes)
+{
+    if (bytes.size() < 4)
+        return false;
+    switch (platform::readLe32(bytes, 0)) {
+    case 12:
+    case 40:
+    case 52:
+    case 56:
+    case 108:
+    case 124:
+        return true;
+    default:
+        return false;
+    }
+}
 
 /** A rectangle stored as bottom, right, top, left from word `at`. */
 QRectF boxAt(const Params& p, std::size_t at)
@@ -162,6 +107,13 @@ private:
         }
     }
 
+    // Record families: each plays the records it knows and returns false for any other.
+    bool playState(const Record& record);
+    bool playObjects(const Record& record);
+    bool playClipping(const Record& record);
+    bool playShapes(const Record& record);
+    bool playOutput(const Record& record);
+
     void createPen(const Params& p);
     void createBrush(const Params& p);
     void createPatternBrush(const Params& p, bool dib);
@@ -217,13 +169,20 @@ void Player::createPatternBrush(const Params& p, bool dib)
 {
     gdi::Brush brush;
     if (dib) {
+        // A BS_PATTERN brush was made from a device bitmap: a monochrome one paints its 0 bits in the text colour
+        // and its 1 bits in the background colour, as do 1-bit patterns whose bits index no colour table. Writers
+        // store the bitmap as a DIB; some older ones as a Bitmap16, whose header never starts like a DIB's.
         const std::uint16_t style = p.u16(0);
+        const std::uint16_t usage = p.u16(1);
+        const ByteView target = p.bytesFrom(2);
         if (style == gdi::BsPattern) {
             brush.style = gdi::BsPattern;
-            brush.pattern = decodeBitmap16(p.bytesFrom(2));
+            brush.pattern = startsWithDibHeader(target) ? decodePatternDib(target, MonoBits::AfterTable, {})
+                                                        : decodeBitmap16(target);
         } else {
             brush.style = gdi::BsDibPattern;
-            brush.pattern = decodeDib(p.bytesFrom(2), nullptr, indexedPalette(p.u16(1)));
+            const MonoBits mono = usage == gdi::kDibPalIndices ? MonoBits::NoTable : MonoBits::ColourTable;
+            brush.pattern = decodePatternDib(target, mono, indexedPalette(usage));
         }
     } else {
         // The old form: a Bitmap16 header, 18 unused bytes, then the pattern's bits.
@@ -452,185 +411,225 @@ void Player::regionRecord(const Record& record)
 
 void Player::play(const Record& record)
 {
-    const Params& p = record.params;
     if (record.function == LineTo) {
-        m_lineRun.add(pointYx(p, 0));
+        m_lineRun.add(pointYx(record.params, 0));
         return;
     }
     m_lineRun.flush();
+    // Palette animation, layout and justification records, which no family takes, change nothing we draw.
+    using Family = bool (Player::*)(const Record&);
+    static constexpr Family kFamilies[]
+        = {&Player::playState, &Player::playObjects, &Player::playClipping, &Player::playShapes, &Player::playOutput};
+    for (Family family : kFamilies) {
+        if ((this->*family)(record))
+            return;
+    }
+}
+
+bool Player::playState(const Record& record)
+{
+    const Params& p = record.params;
     switch (record.function) {
-    // --- State -----------------------------------------------------------------------------------------
     case SaveDc:
         m_dc.saveDc();
-        break;
+        return true;
     case RestoreDc:
         m_dc.restoreDc(p.s16(0));
-        break;
+        return true;
     case SetMapMode:
         // The placeable box already fixes where the picture goes; only the two modes that scale the
         // window into it mean something here.
         if (p.s16(0) == gdi::MmIsotropic || p.s16(0) == gdi::MmAnisotropic)
             m_dc.setMapMode(p.s16(0));
-        break;
+        return true;
     case SetWindowOrg:
         m_dc.setWindowOrg(p.s16(1), p.s16(0));
-        break;
+        return true;
     case SetWindowExt:
         if (p.s16(0) != 0 && p.s16(1) != 0)
             m_dc.setWindowExt(p.s16(1), p.s16(0));
-        break;
+        return true;
     case OffsetWindowOrg:
         m_dc.offsetWindowOrg(p.s16(1), p.s16(0));
-        break;
+        return true;
     case ScaleWindowExt:
         m_dc.scaleWindowExt(p.s16(3), p.s16(2), p.s16(1), p.s16(0));
-        break;
+        return true;
     case SetViewportOrg:
     case SetViewportExt:
     case OffsetViewportOrg:
     case ScaleViewportExt:
         // The viewport is the picture rectangle the placeable box maps onto; a metafile cannot move it.
-        break;
+        return true;
     case SetBkMode:
         m_dc.setBkMode(p.s16(0));
-        break;
+        return true;
     case SetBkColor:
         m_dc.setBkColor(colorAt(p, 0));
-        break;
+        return true;
     case SetTextColor:
         m_dc.setTextColor(colorAt(p, 0));
-        break;
+        return true;
     case SetTextAlign:
         m_dc.setTextAlign(p.u16(0));
-        break;
+        return true;
     case SetTextCharExtra:
         m_dc.setTextCharExtra(p.s16(0));
-        break;
+        return true;
     case SetRop2:
         m_dc.setRop2(p.s16(0));
-        break;
+        return true;
     case SetPolyFillMode:
         m_dc.setPolyFillMode(p.s16(0));
-        break;
+        return true;
     case SetStretchBltMode:
         m_dc.setStretchBltMode(p.s16(0));
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
 
-    // --- Objects ---------------------------------------------------------------------------------------
+bool Player::playObjects(const Record& record)
+{
+    const Params& p = record.params;
+    switch (record.function) {
     case CreatePenIndirect:
         createPen(p);
-        break;
+        return true;
     case CreateBrushIndirect:
         createBrush(p);
-        break;
+        return true;
     case DibCreatePatternBrush:
         createPatternBrush(p, true);
-        break;
+        return true;
     case CreatePatternBrush:
         createPatternBrush(p, false);
-        break;
+        return true;
     case CreateFontIndirect:
         createFont(p);
-        break;
+        return true;
     case CreatePalette:
         createPalette(p);
-        break;
+        return true;
     case CreateRegion:
         createRegion(p);
-        break;
+        return true;
     case SelectObject:
     case SelectPalette:
         // A region selected this way becomes the clip, as SelectClipRgn would make it.
         m_dc.selectObject(p.u16(0));
-        break;
+        return true;
     case DeleteObject:
         deleteObject(p.u16(0));
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
 
-    // --- Clipping --------------------------------------------------------------------------------------
+bool Player::playClipping(const Record& record)
+{
+    const Params& p = record.params;
+    switch (record.function) {
     case IntersectClipRect:
         m_dc.intersectClipRect(boxAt(p, 0));
-        break;
+        return true;
     case ExcludeClipRect:
         m_dc.excludeClipRect(boxAt(p, 0));
-        break;
+        return true;
     case OffsetClipRgn:
         m_dc.offsetClipRegion(p.s16(1), p.s16(0));
-        break;
+        return true;
     case SelectClipRegion:
     case FillRegion:
     case FrameRegion:
     case PaintRegion:
     case InvertRegion:
         regionRecord(record);
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
 
-    // --- Drawing ---------------------------------------------------------------------------------------
+bool Player::playShapes(const Record& record)
+{
+    const Params& p = record.params;
+    switch (record.function) {
     case MoveTo:
         m_dc.moveTo(pointYx(p, 0));
-        break;
+        return true;
     case Polyline:
         m_dc.polyline(pointsXy(p, 1, p.u16(0)));
-        break;
+        return true;
     case Polygon:
         m_dc.polygon(pointsXy(p, 1, p.u16(0)));
-        break;
+        return true;
     case PolyPolygon:
         polyPolygon(p);
-        break;
+        return true;
     case Rectangle:
         m_dc.rectangle(boxAt(p, 0));
-        break;
+        return true;
     case RoundRect:
         m_dc.roundRect(boxAt(p, 2), p.s16(1), p.s16(0));
-        break;
+        return true;
     case Ellipse:
         m_dc.ellipse(boxAt(p, 0));
-        break;
+        return true;
     case Arc:
         m_dc.arc(boxAt(p, 4), pointYx(p, 2), pointYx(p, 0));
-        break;
+        return true;
     case Chord:
         m_dc.chord(boxAt(p, 4), pointYx(p, 2), pointYx(p, 0));
-        break;
+        return true;
     case Pie:
         m_dc.pie(boxAt(p, 4), pointYx(p, 2), pointYx(p, 0));
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Player::playOutput(const Record& record)
+{
+    const Params& p = record.params;
+    switch (record.function) {
     case SetPixel:
         m_dc.setPixel(pointYx(p, 2), colorAt(p, 0));
-        break;
+        return true;
     case FloodFill:
         m_dc.floodFill(pointYx(p, 2), colorAt(p, 0), gdi::FloodFillBorder);
-        break;
+        return true;
     case ExtFloodFill:
         m_dc.floodFill(pointYx(p, 3), colorAt(p, 1), p.u16(0));
-        break;
+        return true;
     case PatBlt: {
         const QRectF box(pointYx(p, 4), QSizeF(p.s16(3), p.s16(2)));
         m_dc.stretchBlt(box, nullptr, QRectF(), p.u32(0));
-        break;
+        return true;
     }
     case TextOut:
         textOut(p);
-        break;
+        return true;
     case ExtTextOut:
         extTextOut(p);
-        break;
+        return true;
     case BitBlt:
     case StretchBlt:
     case DibBitBlt:
     case DibStretchBlt:
         blit(record);
-        break;
+        return true;
     case StretchDib:
         stretchDib(p);
-        break;
+        return true;
     case SetDibToDev:
         setDibToDev(p);
-        break;
+        return true;
     default:
-        // Palette animation, layout and justification records change nothing we draw.
-        break;
+        return false;
     }
 }
 
