@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
 using Kind = testing_support::DialogRecord::Kind;
 
@@ -32,14 +33,14 @@ protected:
 
 TEST_F(FileListTest, ListsOnlyPictureFilesOfAnyCaseAndNothingElse)
 {
-    openPictures({u"c.jpg"_qs, u"B.bmp"_qs, u"a.jpg"_qs, u"PHOTO.JPG"_qs, u"z.wmf"_qs, u"d.emf"_qs, u"e.jpeg"_qs});
-    m_pictures.write(u".hidden.jpg"_qs, "x");
-    m_pictures.write(u"notes.txt"_qs, "x");
-    QDir(pictureDir()).mkdir(u"sub.jpg"_qs);
+    openPictures({u"c.jpg"_s, u"B.bmp"_s, u"a.jpg"_s, u"PHOTO.JPG"_s, u"z.wmf"_s, u"d.emf"_s, u"e.jpeg"_s});
+    m_pictures.write(u".hidden.jpg"_s, "x");
+    m_pictures.write(u"notes.txt"_s, "x");
+    QDir(pictureDir()).mkdir(u"sub.jpg"_s);
     list()->readList();
     // Alphabetical without regard to case, whatever the directory's order and the user's locale.
     EXPECT_EQ(list()->entries(),
-        (QStringList {u"a.jpg"_qs, u"B.bmp"_qs, u"c.jpg"_qs, u"d.emf"_qs, u"e.jpeg"_qs, u"PHOTO.JPG"_qs, u"z.wmf"_qs}));
+        (QStringList {u"a.jpg"_s, u"B.bmp"_s, u"c.jpg"_s, u"d.emf"_s, u"e.jpeg"_s, u"PHOTO.JPG"_s, u"z.wmf"_s}));
     EXPECT_EQ(list()->sizeHintForRow(0), 13);
     EXPECT_EQ(list()->selectedIndex(), -1);
     EXPECT_EQ(FPliki->Edit1->text(), viewer::kDefaultMask);
@@ -47,7 +48,7 @@ TEST_F(FileListTest, ListsOnlyPictureFilesOfAnyCaseAndNothingElse)
 
 TEST_F(FileListTest, OpeningADirectoryMakesItTheWorkingDirectoryAndPlacesTheWindow)
 {
-    openPictures({u"a.jpg"_qs});
+    openPictures({u"a.jpg"_s});
     EXPECT_EQ(QDir::currentPath(), pictureDir());
     EXPECT_EQ(list()->directory(), pictureDir());
     const QRect main = FMain->frameGeometry();
@@ -57,68 +58,68 @@ TEST_F(FileListTest, OpeningADirectoryMakesItTheWorkingDirectoryAndPlacesTheWind
 
 TEST_F(FileListTest, OpeningTheOpenDirectoryAgainDoesNotReadTheList)
 {
-    openPictures({u"a.jpg"_qs});
-    writePicture(u"b.jpg"_qs);
+    openPictures({u"a.jpg"_s});
+    writePicture(u"b.jpg"_s);
     FPliki->close();
     openDirectory(pictureDir());
-    EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_qs});
+    EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_s});
     EXPECT_TRUE(FPliki->isVisible());
 }
 
 TEST_F(FileListTest, SetListPathSelectsAFileByNameWithoutShowingIt)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
-    list()->SetListPath(u"B.JPG"_qs);
+    openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s});
+    list()->SetListPath(u"B.JPG"_s);
     EXPECT_EQ(list()->selectedIndex(), 1);
     EXPECT_EQ(FPliki->Edit1->text(), u"b.jpg");
     EXPECT_FALSE(FFotka->isVisible());
-    list()->SetListPath(pictureDir() + u"/c.jpg"_qs);
+    list()->SetListPath(pictureDir() + u"/c.jpg"_s);
     EXPECT_EQ(list()->selectedIndex(), 2);
 }
 
 TEST_F(FileListTest, SetListPathWithAFileOutsideTheMaskListsOnlyThatFile)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
-    m_pictures.write(u"notes.txt"_qs, "x");
-    list()->SetListPath(u"notes.txt"_qs);
-    EXPECT_EQ(list()->entries(), QStringList {u"notes.txt"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s});
+    m_pictures.write(u"notes.txt"_s, "x");
+    list()->SetListPath(u"notes.txt"_s);
+    EXPECT_EQ(list()->entries(), QStringList {u"notes.txt"_s});
     EXPECT_EQ(list()->mask(), u"notes.txt");
     EXPECT_EQ(list()->selectedIndex(), 0);
 }
 
 TEST_F(FileListTest, SetListPathWithWildcardsChangesTheMask)
 {
-    openPictures({u"a.jpg"_qs, u"b.bmp"_qs, u"ab.jpg"_qs});
-    list()->SetListPath(u"a?.JPG"_qs);
-    EXPECT_EQ(list()->entries(), QStringList {u"ab.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.bmp"_s, u"ab.jpg"_s});
+    list()->SetListPath(u"a?.JPG"_s);
+    EXPECT_EQ(list()->entries(), QStringList {u"ab.jpg"_s});
     EXPECT_EQ(FPliki->Edit1->text(), u"a?.JPG");
 }
 
 TEST_F(FileListTest, SetListPathOpensASubdirectoryNamedBare)
 {
-    openPictures({u"a.jpg"_qs});
-    QDir(pictureDir()).mkdir(u"inner"_qs);
-    m_pictures.write(u"inner/x.jpg"_qs, "x");
-    list()->SetListPath(u"inner"_qs);
-    EXPECT_EQ(list()->directory(), pictureDir() + u"/inner"_qs);
-    EXPECT_EQ(list()->entries(), QStringList {u"x.jpg"_qs});
-    EXPECT_EQ(QDir::currentPath(), pictureDir() + u"/inner"_qs);
+    openPictures({u"a.jpg"_s});
+    QDir(pictureDir()).mkdir(u"inner"_s);
+    m_pictures.write(u"inner/x.jpg"_s, "x");
+    list()->SetListPath(u"inner"_s);
+    EXPECT_EQ(list()->directory(), pictureDir() + u"/inner"_s);
+    EXPECT_EQ(list()->entries(), QStringList {u"x.jpg"_s});
+    EXPECT_EQ(QDir::currentPath(), pictureDir() + u"/inner"_s);
 }
 
 TEST_F(FileListTest, SetListPathWithANameThatIsNeitherFileNorDirectoryFailsAndChangesNothing)
 {
-    openPictures({u"a.jpg"_qs});
+    openPictures({u"a.jpg"_s});
     list()->selectIndex(0);
-    EXPECT_THROW(list()->SetListPath(u"missing"_qs), platform::IoError);
-    EXPECT_THROW(list()->SetListPath(u"/nowhere/at/all"_qs), platform::IoError);
-    EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_qs});
+    EXPECT_THROW(list()->SetListPath(u"missing"_s), platform::IoError);
+    EXPECT_THROW(list()->SetListPath(u"/nowhere/at/all"_s), platform::IoError);
+    EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_s});
     EXPECT_EQ(list()->selectedIndex(), 0);
     EXPECT_EQ(list()->directory(), pictureDir());
 }
 
 TEST_F(FileListTest, NextAndPreviousStopAtTheEnds)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s});
     // With nothing selected, previous does nothing and next shows the first picture.
     FMain->mnuPoprzedni->trigger();
     EXPECT_EQ(list()->selectedIndex(), -1);
@@ -143,7 +144,7 @@ TEST_F(FileListTest, NextAndPreviousStopAtTheEnds)
 
 TEST_F(FileListTest, PreviousStopsARunningShowAndNextDoesNot)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s});
     FMain->mnuNastepny->trigger();
     FPliki->Timer11->start(100000);
     FMain->mnuNastepny->trigger();
@@ -164,7 +165,7 @@ TEST_F(FileListTest, AnEmptyDirectoryHasNothingToStepThrough)
 
 TEST_F(FileListTest, ActivatingTheWindowUpdatesTheCounterAndTheShowEnd)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs, u"d.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s, u"d.jpg"_s});
     FPliki->activateWindow();
     QTRY_COMPARE(counter(), u"0 / 4");
     EXPECT_EQ(FPliki->LastIndex, 3);
@@ -173,7 +174,7 @@ TEST_F(FileListTest, ActivatingTheWindowUpdatesTheCounterAndTheShowEnd)
 
 TEST_F(FileListTest, AmpersandAndParenthesisStepBackAndForward)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s});
     list()->setFocus();
     QTest::keyClick(list(), Qt::Key_ParenLeft, Qt::ShiftModifier);
     EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
@@ -186,9 +187,9 @@ TEST_F(FileListTest, AmpersandAndParenthesisStepBackAndForward)
 
 TEST_F(FileListTest, TypingALetterSelectsAndShowsTheFirstEntryStartingWithIt)
 {
-    openPictures({u"apple.jpg"_qs, u"banana.jpg"_qs, u"cherry.jpg"_qs});
+    openPictures({u"apple.jpg"_s, u"banana.jpg"_s, u"cherry.jpg"_s});
     list()->setFocus();
-    QTest::keyClicks(list(), u"c"_qs);
+    QTest::keyClicks(list(), u"c"_s);
     EXPECT_EQ(list()->selectedIndex(), 2);
     EXPECT_EQ(FPliki->CurrentName, u"cherry.jpg");
     EXPECT_TRUE(FFotka->isVisible());
@@ -198,7 +199,7 @@ TEST_F(FileListTest, TypingALetterSelectsAndShowsTheFirstEntryStartingWithIt)
 
 TEST_F(FileListTest, WithNothingSelectedTheDownKeyShowsTheFirstEntry)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s});
     FPliki->activateWindow();
     list()->setFocus();
     list()->setCurrentIndex(list()->model()->index(1, 0));
@@ -211,43 +212,43 @@ TEST_F(FileListTest, WithNothingSelectedTheDownKeyShowsTheFirstEntry)
 
 TEST_F(FileListTest, ClickingAnEntryShowsItAndClickingItAgainShowsItAgain)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s});
     const QRect second = list()->visualRect(list()->model()->index(1, 0));
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, second.center());
     EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
-    state().lblPlik->setText(u"elsewhere"_qs);
+    state().lblPlik->setText(u"elsewhere"_s);
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, second.center());
-    EXPECT_EQ(state().lblPlik->text(), pictureDir() + u"/b.jpg"_qs);
+    EXPECT_EQ(state().lblPlik->text(), pictureDir() + u"/b.jpg"_s);
 }
 
 TEST_F(FileListTest, ShowingAPictureSetsTheDelayFromTheConfiguredOneAndNotesTheNextName)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
-    state().lblSpin->setText(u"7"_qs);
+    openPictures({u"a.jpg"_s, u"b.jpg"_s});
+    state().lblSpin->setText(u"7"_s);
     FMain->mnuNastepny->trigger();
     EXPECT_EQ(FMain->SpinEdit1->value(), 7);
     EXPECT_EQ(FPliki->NextName, u"b.jpg");
     FMain->mnuNastepny->trigger();
     EXPECT_EQ(FPliki->NextName, u"a.jpg");
     // Showing the same entry again does not prepare again: the edit already holds its name.
-    state().lblSpin->setText(u"9"_qs);
+    state().lblSpin->setText(u"9"_s);
     FPliki->ShowCurrentPicture();
     EXPECT_EQ(FMain->SpinEdit1->value(), 7);
 }
 
 TEST_F(FileListTest, ABadConfiguredDelayIsReportedAndThePictureStillShows)
 {
-    openPictures({u"a.jpg"_qs});
-    state().lblSpin->setText(u"abc"_qs);
+    openPictures({u"a.jpg"_s});
+    state().lblSpin->setText(u"abc"_s);
     FMain->mnuNastepny->trigger();
-    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"'abc' is not a valid integer value."_qs});
+    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"'abc' is not a valid integer value."_s});
     EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
     EXPECT_TRUE(FFotka->isVisible());
 }
 
 TEST_F(FileListTest, TheListsSelectionAndTheShownPictureNeverDisagreeWhateverTheMouseDoes)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs, u"c.jpg"_qs});
+    openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s});
     QWidget* viewport = list()->viewport();
     const auto centre = [&](int row) { return list()->visualRect(list()->model()->index(row, 0)).center(); };
     QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(0));
@@ -282,32 +283,32 @@ TEST_F(FileListTest, TheListsSelectionAndTheShownPictureNeverDisagreeWhateverThe
 
 TEST_F(FileListTest, ADirectoryReachedThroughALinkIsNotReadAgainWhenChosenAgain)
 {
-    openPictures({u"a.jpg"_qs, u"b.jpg"_qs});
-    const QString link = m_start.path(u"link"_qs);
+    openPictures({u"a.jpg"_s, u"b.jpg"_s});
+    const QString link = m_start.path(u"link"_s);
     ASSERT_TRUE(QFile::link(pictureDir(), link));
     m_dialogs->queue(link);
     FMain->mnuKatalog->trigger();
-    ASSERT_EQ(list()->entries(), (QStringList {u"a.jpg"_qs, u"b.jpg"_qs}));
+    ASSERT_EQ(list()->entries(), (QStringList {u"a.jpg"_s, u"b.jpg"_s}));
     FMain->mnuNastepny->trigger();
     FMain->mnuNastepny->trigger();
-    writePicture(u"c.jpg"_qs);
+    writePicture(u"c.jpg"_s);
     m_dialogs->queue(link);
     FMain->mnuKatalog->trigger();
     // Not read again: the new file is not listed and the selection is kept.
-    EXPECT_EQ(list()->entries(), (QStringList {u"a.jpg"_qs, u"b.jpg"_qs}));
+    EXPECT_EQ(list()->entries(), (QStringList {u"a.jpg"_s, u"b.jpg"_s}));
     EXPECT_EQ(list()->selectedIndex(), 1);
     EXPECT_EQ(state().lblDir->text(), link);
 }
 
 TEST_F(FileListTest, AFileWhoseNameHoldsWildcardsIsOpenedByItsName)
 {
-    openPictures({u"a*b.jpg"_qs, u"axxb.jpg"_qs, u"what?.jpg"_qs, u"whatX.jpg"_qs});
-    list()->SetListPath(u"a*b.jpg"_qs);
+    openPictures({u"a*b.jpg"_s, u"axxb.jpg"_s, u"what?.jpg"_s, u"whatX.jpg"_s});
+    list()->SetListPath(u"a*b.jpg"_s);
     EXPECT_EQ(list()->mask(), viewer::kDefaultMask);
     EXPECT_EQ(list()->entry(list()->selectedIndex()), u"a*b.jpg");
-    list()->SetListPath(pictureDir() + u"/what?.jpg"_qs);
+    list()->SetListPath(pictureDir() + u"/what?.jpg"_s);
     EXPECT_EQ(list()->entry(list()->selectedIndex()), u"what?.jpg");
     // Without a file of that name the text is still a pattern.
-    list()->SetListPath(u"w*.jpg"_qs);
-    EXPECT_EQ(list()->entries(), (QStringList {u"what?.jpg"_qs, u"whatX.jpg"_qs}));
+    list()->SetListPath(u"w*.jpg"_s);
+    EXPECT_EQ(list()->entries(), (QStringList {u"what?.jpg"_s, u"whatX.jpg"_s}));
 }

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
 using Kind = testing_support::DialogRecord::Kind;
 
@@ -14,7 +15,7 @@ TEST_F(WindowsTest, AnyErrorLeavingAHandlerGoesToTheDefaultReportAndNoFurther)
     EXPECT_FALSE(platform::guarded([] { throw std::runtime_error("plain failure!"); }));
     EXPECT_FALSE(platform::guarded([] { throw 42; }));
     EXPECT_TRUE(platform::guarded([] {}));
-    EXPECT_EQ(dialogTexts(Kind::Report), (QStringList {u"Nie można."_qs, u"plain failure!"_qs, u"Unknown error."_qs}));
+    EXPECT_EQ(dialogTexts(Kind::Report), (QStringList {u"Nie można."_s, u"plain failure!"_s, u"Unknown error."_s}));
 }
 
 TEST_F(WindowsTest, AnErrorInsideTheReportItselfDoesNotEscape)

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
 using Kind = testing_support::DialogRecord::Kind;
 
@@ -20,8 +21,8 @@ protected:
     void SetUp() override
     {
         WindowsTest::SetUp();
-        writePicture(u"a.jpg"_qs, QSize(10, 10), Qt::red, u"opis"_qs);
-        writePicture(u"b.jpg"_qs);
+        writePicture(u"a.jpg"_s, QSize(10, 10), Qt::red, u"opis"_s);
+        writePicture(u"b.jpg"_s);
         FMain->show();
         openDirectory(pictureDir());
     }
@@ -54,7 +55,7 @@ TEST_F(KeyRoutingTest, CtrlZInTheDescriptionFieldSavesInsteadOfUndoing)
     QSignalSpy saves(FMain->pupZapiszOpis, &QAction::triggered);
     QSignalSpy menuSaves(FMain->mnuZapis, &QAction::triggered);
     FPismo->Memo1->setFocus();
-    QTest::keyClicks(FPismo->Memo1, u"xyz"_qs);
+    QTest::keyClicks(FPismo->Memo1, u"xyz"_s);
     const QString typed = memoText();
     QTest::keyClick(FPismo->Memo1, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(saves.count(), 1);
@@ -125,8 +126,8 @@ TEST_F(KeyRoutingTest, KeysWithoutAMenuItemReachTheControl)
 {
     FMain->mnuNastepny->trigger();
     FPismo->Memo1->clear();
-    QTest::sendKeyEvent(QTest::Click, FPismo->Memo1, Qt::Key_unknown, u"ą"_qs, Qt::NoModifier);
-    QTest::keyClicks(FPismo->Memo1, u"b"_qs);
+    QTest::sendKeyEvent(QTest::Click, FPismo->Memo1, Qt::Key_unknown, u"ą"_s, Qt::NoModifier);
+    QTest::keyClicks(FPismo->Memo1, u"b"_s);
     EXPECT_EQ(memoText(), u"ąb");
 }
 

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 
+using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
 using Kind = testing_support::DialogRecord::Kind;
 
@@ -71,17 +72,17 @@ TEST_F(WindowsTest, StartUpCreatesSixHiddenWindowsReachableByName)
 TEST_F(WindowsTest, ViewerStateStartsWithItsInitialTexts)
 {
     const std::vector<std::pair<QLabel*, QString>> fields {
-        {state().lblDir, u"lblDir"_qs},
-        {state().lblPlik, u"lblPlik"_qs},
-        {state().lblKasuj, u"lblKasuj"_qs},
-        {state().lblSpin, u"002"_qs},
-        {state().lblCzas2, u"lblCzas2"_qs},
-        {state().lblLewa, u"010"_qs},
-        {state().lblTop, u"632"_qs},
-        {state().lblSzer, u"630"_qs},
-        {state().lblWys, u"122"_qs},
-        {state().lblLewaFotka, u"010"_qs},
-        {state().lblTopFotka, u"020"_qs},
+        {state().lblDir, u"lblDir"_s},
+        {state().lblPlik, u"lblPlik"_s},
+        {state().lblKasuj, u"lblKasuj"_s},
+        {state().lblSpin, u"002"_s},
+        {state().lblCzas2, u"lblCzas2"_s},
+        {state().lblLewa, u"010"_s},
+        {state().lblTop, u"632"_s},
+        {state().lblSzer, u"630"_s},
+        {state().lblWys, u"122"_s},
+        {state().lblLewaFotka, u"010"_s},
+        {state().lblTopFotka, u"020"_s},
     };
     for (const auto& [label, text] : fields)
         EXPECT_EQ(label->text(), text) << label->objectName().toStdString();
@@ -104,19 +105,19 @@ TEST_F(WindowsTest, BottomPanelHoldsItsControlsWithCaptionsAndTooltips)
     EXPECT_EQ(FMain->SB1->singleStep(), 10);
 
     const std::vector<std::tuple<QWidget*, int, QString>> placed {
-        {FMain->StaticText1, 8, u""_qs},
-        {FMain->lblKatalog, 64, u""_qs},
-        {FMain->StaticText2, 192, u""_qs},
-        {FMain->lblNa_pliku, 272, u""_qs},
-        {FMain->BitPoprzedni, 344, u"Pokaz poprzedniego obrazu"_qs},
-        {FMain->BitKolejny, 376, u"Pokaz następnego obrazy"_qs},
-        {FMain->BitAuto, 408, u"Uruchamia automatyczny pokaz"_qs},
-        {FMain->BitStop, 440, u"Zatrzymuje automatyczny pokaz"_qs},
-        {FMain->StaticText4, 496, u""_qs},
-        {FMain->SpinEdit1, 584, u""_qs},
-        {FMain->CheckRepetuj, 664, u"Powtarza pokaz od poczatku katalogu"_qs},
-        {FMain->StaticText3, 808, u""_qs},
-        {FMain->SB1, 880, u""_qs},
+        {FMain->StaticText1, 8, u""_s},
+        {FMain->lblKatalog, 64, u""_s},
+        {FMain->StaticText2, 192, u""_s},
+        {FMain->lblNa_pliku, 272, u""_s},
+        {FMain->BitPoprzedni, 344, u"Pokaz poprzedniego obrazu"_s},
+        {FMain->BitKolejny, 376, u"Pokaz następnego obrazy"_s},
+        {FMain->BitAuto, 408, u"Uruchamia automatyczny pokaz"_s},
+        {FMain->BitStop, 440, u"Zatrzymuje automatyczny pokaz"_s},
+        {FMain->StaticText4, 496, u""_s},
+        {FMain->SpinEdit1, 584, u""_s},
+        {FMain->CheckRepetuj, 664, u"Powtarza pokaz od poczatku katalogu"_s},
+        {FMain->StaticText3, 808, u""_s},
+        {FMain->SB1, 880, u""_s},
     };
     for (const auto& [control, x, tooltip] : placed) {
         EXPECT_EQ(control->x(), x) << control->objectName().toStdString();
@@ -173,17 +174,17 @@ TEST_F(WindowsTest, PopupMenuHasEveryItemInOrderWithCaptionsAndShortcuts)
 
 TEST_F(WindowsTest, ShowingTheMainWindowOpensTheRememberedDirectoryWhenItExists)
 {
-    writePicture(u"a.jpg"_qs);
+    writePicture(u"a.jpg"_s);
     state().lblDir->setText(pictureDir());
     FMain->show();
     EXPECT_TRUE(FPliki->isVisible());
-    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_qs});
+    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_s});
     EXPECT_EQ(FMain->lblKatalog->text(), QDir(pictureDir()).dirName());
 }
 
 TEST_F(WindowsTest, ARememberedDirectoryThatIsGoneIsSilentlyNotOpened)
 {
-    state().lblDir->setText(pictureDir() + u"/deleted"_qs);
+    state().lblDir->setText(pictureDir() + u"/deleted"_s);
     FMain->show();
     EXPECT_FALSE(FPliki->isVisible());
     EXPECT_EQ(FMain->lblKatalog->text(), u"brak");
@@ -192,12 +193,12 @@ TEST_F(WindowsTest, ARememberedDirectoryThatIsGoneIsSilentlyNotOpened)
 
 TEST_F(WindowsTest, ChoosingADirectoryOpensItAndPreselectsItNextTime)
 {
-    writePicture(u"b.jpg"_qs);
+    writePicture(u"b.jpg"_s);
     m_dialogs->queue(pictureDir());
     FMain->mnuKatalog->trigger();
     EXPECT_EQ(m_dialogs->lastPreselect(), QString());
     EXPECT_EQ(state().lblDir->text(), pictureDir());
-    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"b.jpg"_qs});
+    EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"b.jpg"_s});
     EXPECT_EQ(QDir::currentPath(), pictureDir());
     EXPECT_TRUE(FPliki->isVisible());
 
@@ -217,7 +218,7 @@ TEST_F(WindowsTest, CancellingTheChooserChangesNothing)
 
 TEST_F(WindowsTest, ChoosingTheRootLeavesTheDirectoryNameEmpty)
 {
-    m_dialogs->queue(u"/"_qs);
+    m_dialogs->queue(u"/"_s);
     FMain->mnuKatalog->trigger();
     EXPECT_EQ(FPliki->FLBox1->directory(), u"/");
     EXPECT_EQ(FMain->lblKatalog->text(), QString());
@@ -248,13 +249,13 @@ TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindows)
 
 TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNothing)
 {
-    writePicture(u"a.jpg"_qs);
+    writePicture(u"a.jpg"_s);
     openDirectory(pictureDir());
-    const QString unreadable = pictureDir() + u"/unreadable"_qs;
+    const QString unreadable = pictureDir() + u"/unreadable"_s;
     ASSERT_TRUE(QDir().mkdir(unreadable));
     // One that can be entered but not listed (mode --x), and one that is gone.
     const platform::InjectedFailure noListing(platform::FileOperation::ListDirectory, unreadable, EACCES);
-    for (const QString& chosen : {unreadable, pictureDir() + u"/gone"_qs}) {
+    for (const QString& chosen : {unreadable, pictureDir() + u"/gone"_s}) {
         SCOPED_TRACE(chosen.toStdString());
         m_dialogs->clear();
         m_dialogs->queue(chosen);
@@ -263,7 +264,7 @@ TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNot
         EXPECT_EQ(state().lblDir->text(), pictureDir());
         EXPECT_EQ(QDir::currentPath(), pictureDir());
         EXPECT_EQ(FPliki->FLBox1->directory(), pictureDir());
-        EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_qs});
+        EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_s});
         EXPECT_EQ(FMain->lblKatalog->text(), QDir(pictureDir()).dirName());
     }
     // Clicking the listed file still shows it.
@@ -278,8 +279,8 @@ TEST_F(WindowsTest, ChangingLabelsExposeTheirShownTextToAssistiveTechnology)
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
         return face ? face->text(QAccessible::Name) : QString();
     };
-    writePicture(u"a.jpg"_qs);
-    writePicture(u"b.jpg"_qs);
+    writePicture(u"a.jpg"_s);
+    writePicture(u"b.jpg"_s);
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     EXPECT_EQ(accessibleName(FMain->lblKatalog), QDir(pictureDir()).dirName());
@@ -293,7 +294,7 @@ TEST_F(WindowsTest, ChangingLabelsExposeTheirShownTextToAssistiveTechnology)
 TEST_F(WindowsTest, SettingsFileValuesReachTheStateAndTheControls)
 {
     testing_support::TempDir folder;
-    const QString path = folder.write(u"Zelkavio.ini"_qs,
+    const QString path = folder.write(u"Zelkavio.ini"_s,
         "[Kolor]\r\nPlanszy=255\r\n[Fotka]\r\nLeft=\r\n[Plik]\r\nRepetuj=1\r\nNazwa=/tmp/gdzies\r\n"
         "[Fonty]\r\nFontStyle=3\r\n");
     FMain->applySettings(settings::readSettings(path));
@@ -320,7 +321,7 @@ TEST_F(WindowsTest, SettingsFileValuesReachTheStateAndTheControls)
 TEST_F(WindowsTest, AnEmptySettingsFileGivesEveryDefault)
 {
     testing_support::TempDir folder;
-    FMain->applySettings(settings::readSettings(folder.write(u"Zelkavio.ini"_qs, "")));
+    FMain->applySettings(settings::readSettings(folder.write(u"Zelkavio.ini"_s, "")));
     EXPECT_EQ(FMain->backdropColour(), QColor(128, 128, 128));
     EXPECT_EQ(state().lblLewaFotka->text(), u"10");
     EXPECT_EQ(state().lblTop->text(), u"20");

@@ -5,6 +5,7 @@
 #include <QScrollArea>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
 using Kind = testing_support::DialogRecord::Kind;
 
@@ -24,8 +25,8 @@ protected:
 
 TEST_F(PictureDisplayTest, APictureWithADescriptionShowsBothWindows)
 {
-    const QString path = writePicture(u"a.jpg"_qs, QSize(40, 30), Qt::red, u"Zażółć gęślą jaźń\r\ndruga linia"_qs);
-    showOnly(u"a.jpg"_qs);
+    const QString path = writePicture(u"a.jpg"_s, QSize(40, 30), Qt::red, u"Zażółć gęślą jaźń\r\ndruga linia"_s);
+    showOnly(u"a.jpg"_s);
     EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
     EXPECT_TRUE(FFotka->isVisible());
     EXPECT_TRUE(FPismo->isVisible());
@@ -33,7 +34,7 @@ TEST_F(PictureDisplayTest, APictureWithADescriptionShowsBothWindows)
     EXPECT_EQ(state().lblPlik->text(), path);
     EXPECT_EQ(FPliki->CurrentPath, path);
     EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
-    const qint64 blockLength = 4 + platform::cp1250::encode(u"Zażółć gęślą jaźń\r\ndruga linia"_qs).size();
+    const qint64 blockLength = 4 + platform::cp1250::encode(u"Zażółć gęślą jaźń\r\ndruga linia"_s).size();
     EXPECT_EQ(state().lblKasuj->text(), QString::number(blockLength));
     EXPECT_EQ(FMain->lblNa_pliku->text(), u"1 / 1");
     EXPECT_EQ(FFotka->Image11->size(), QSize(40, 30));
@@ -42,9 +43,9 @@ TEST_F(PictureDisplayTest, APictureWithADescriptionShowsBothWindows)
 
 TEST_F(PictureDisplayTest, APictureWithoutADescriptionOrWithAnEmptyOneHidesTheDescriptionWindow)
 {
-    writePicture(u"a.jpg"_qs, QSize(10, 10), Qt::red, u"opis"_qs);
-    writePicture(u"b.jpg"_qs);
-    writePicture(u"c.jpg"_qs, QSize(10, 10), Qt::blue, QString());
+    writePicture(u"a.jpg"_s, QSize(10, 10), Qt::red, u"opis"_s);
+    writePicture(u"b.jpg"_s);
+    writePicture(u"c.jpg"_s, QSize(10, 10), Qt::blue, QString());
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     EXPECT_TRUE(FPismo->isVisible());
@@ -62,24 +63,24 @@ TEST_F(PictureDisplayTest, LoneLineBreaksShowAsLineBreaksAndTheTextEndsAtANul)
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::green);
     m_pictures.write(
-        u"a.jpg"_qs, testing_support::encodeJpeg(image) + QByteArray("@||@one\rtwo\nthree\n\rfour\0five", 29));
-    showOnly(u"a.jpg"_qs);
+        u"a.jpg"_s, testing_support::encodeJpeg(image) + QByteArray("@||@one\rtwo\nthree\n\rfour\0five", 29));
+    showOnly(u"a.jpg"_s);
     EXPECT_EQ(memoText(), u"one\u2029two\u2029three\u2029\u2029four");
     EXPECT_EQ(state().lblKasuj->text(), u"29");
 }
 
 TEST_F(PictureDisplayTest, AFailingPictureShowsTheErrorBoxAndKeepsThePreviousPicture)
 {
-    writePicture(u"a.jpg"_qs, QSize(40, 30), Qt::red, u"opis a"_qs);
-    m_pictures.write(u"b.jpg"_qs, "this is no picture");
+    writePicture(u"a.jpg"_s, QSize(40, 30), Qt::red, u"opis a"_s);
+    m_pictures.write(u"b.jpg"_s, "this is no picture");
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     ASSERT_TRUE(FFotka->isVisible());
     FMain->mnuNastepny->trigger();
-    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku b.jpg jako obrazu"_qs});
+    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku b.jpg jako obrazu"_s});
     // The steps before the read stay done; the picture and the windows stay as they were.
     EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
-    EXPECT_EQ(state().lblPlik->text(), pictureDir() + u"/b.jpg"_qs);
+    EXPECT_EQ(state().lblPlik->text(), pictureDir() + u"/b.jpg"_s);
     EXPECT_EQ(FMain->lblNa_pliku->text(), u"2 / 2");
     EXPECT_EQ(memoText(), QString());
     EXPECT_EQ(FFotka->Image11->size(), QSize(40, 30));
@@ -92,15 +93,15 @@ TEST_F(PictureDisplayTest, AFailingPictureShowsTheErrorBoxAndKeepsThePreviousPic
 
 TEST_F(PictureDisplayTest, ADescriptionTooLongForTheFieldFailsAfterThePictureWasReplaced)
 {
-    writePicture(u"a.jpg"_qs, QSize(40, 30));
+    writePicture(u"a.jpg"_s, QSize(40, 30));
     QImage image(12, 8, QImage::Format_RGB32);
     image.fill(Qt::blue);
     m_pictures.write(
-        u"b.jpg"_qs, testing_support::encodeJpeg(image) + "@||@" + QByteArray(qsizetype {17} * 1024 * 1024, 'x'));
+        u"b.jpg"_s, testing_support::encodeJpeg(image) + "@||@" + QByteArray(qsizetype {17} * 1024 * 1024, 'x'));
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     FMain->mnuNastepny->trigger();
-    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku b.jpg jako obrazu"_qs});
+    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku b.jpg jako obrazu"_s});
     EXPECT_EQ(FFotka->Image11->size(), QSize(12, 8));
     EXPECT_EQ(memoText(), QString());
     bool isNumber = false;
@@ -110,32 +111,32 @@ TEST_F(PictureDisplayTest, ADescriptionTooLongForTheFieldFailsAfterThePictureWas
 
 TEST_F(PictureDisplayTest, WithNothingSelectedTheErrorNamesThePreviousPicture)
 {
-    writePicture(u"a.jpg"_qs);
+    writePicture(u"a.jpg"_s);
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     FPliki->FLBox1->selectIndex(-1);
     FPliki->ShowCurrentPicture();
-    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku a.jpg jako obrazu"_qs});
+    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku a.jpg jako obrazu"_s});
     EXPECT_EQ(state().lblKasuj->text(), u"0");
 }
 
 TEST_F(PictureDisplayTest, WritingWithoutAPictureOnlyShowsAMessage)
 {
-    const QString path = m_pictures.write(u"a.jpg"_qs, "untouched");
+    const QString path = m_pictures.write(u"a.jpg"_s, "untouched");
     EXPECT_FALSE(FFotka->WritePictureFile(path, *FPismo->Memo1));
-    EXPECT_EQ(dialogTexts(Kind::Message), QStringList {u"Trzeba załadowac grafikę..."_qs});
+    EXPECT_EQ(dialogTexts(Kind::Message), QStringList {u"Trzeba załadowac grafikę..."_s});
     EXPECT_EQ(testing_support::fileBytes(path), "untouched");
 }
 
 TEST_F(PictureDisplayTest, WritingStoresTheFieldTextWithCrLfInWindows1250)
 {
-    const QString path = writePicture(u"a.jpg"_qs);
+    const QString path = writePicture(u"a.jpg"_s);
     const QByteArray picture = testing_support::fileBytes(path);
-    showOnly(u"a.jpg"_qs);
-    FPismo->Memo1->setPlainText(u"Łódź\nnowa linia\u00a0z twardą spacją\n"_qs);
+    showOnly(u"a.jpg"_s);
+    FPismo->Memo1->setPlainText(u"Łódź\nnowa linia\u00a0z twardą spacją\n"_s);
     ASSERT_TRUE(FFotka->WritePictureFile(path, *FPismo->Memo1));
     EXPECT_EQ(testing_support::fileBytes(path),
-        picture + "@||@" + platform::cp1250::encode(u"Łódź\r\nnowa linia\u00a0z twardą spacją\r\n"_qs));
+        picture + "@||@" + platform::cp1250::encode(u"Łódź\r\nnowa linia\u00a0z twardą spacją\r\n"_s));
 }
 
 namespace {
@@ -155,9 +156,9 @@ TEST_P(FitWindowTest, ThePictureWindowFitsThePictureToTheScreen)
 {
     const FitCase& fit = GetParam();
     platform::fakePrimaryScreenSize(QSize(200, 100));
-    writePicture(u"a.jpg"_qs, fit.picture);
+    writePicture(u"a.jpg"_s, fit.picture);
     const QSize before = FFotka->size();
-    showOnly(u"a.jpg"_qs);
+    showOnly(u"a.jpg"_s);
     ASSERT_TRUE(FFotka->isVisible());
     EXPECT_EQ(FFotka->size(), fit.expectedClient.isEmpty() ? before : fit.expectedClient);
     EXPECT_EQ(FFotka->autoSize(), fit.autoSize);
@@ -175,8 +176,8 @@ INSTANTIATE_TEST_SUITE_P(FiveCases, FitWindowTest,
 TEST_F(PictureDisplayTest, AfterASmallPictureTheOpenWindowFollowsEachLargerOne)
 {
     platform::fakePrimaryScreenSize(QSize(200, 100));
-    writePicture(u"a.jpg"_qs, QSize(20, 20));
-    writePicture(u"b.jpg"_qs, QSize(300, 150));
+    writePicture(u"a.jpg"_s, QSize(20, 20));
+    writePicture(u"b.jpg"_s, QSize(300, 150));
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     EXPECT_EQ(FFotka->size(), QSize(20, 20));
@@ -191,10 +192,10 @@ TEST_F(PictureDisplayTest, AfterASmallPictureTheOpenWindowFollowsEachLargerOne)
 
 TEST_F(PictureDisplayTest, ThePictureWindowReturnsWhereItWasClosed)
 {
-    writePicture(u"a.jpg"_qs);
-    state().lblLewaFotka->setText(u"33"_qs);
-    state().lblTopFotka->setText(u"44"_qs);
-    showOnly(u"a.jpg"_qs);
+    writePicture(u"a.jpg"_s);
+    state().lblLewaFotka->setText(u"33"_s);
+    state().lblTopFotka->setText(u"44"_s);
+    showOnly(u"a.jpg"_s);
     EXPECT_EQ(FFotka->pos(), QPoint(33, 44));
     FFotka->move(70, 80);
     FFotka->close();
@@ -206,27 +207,27 @@ TEST_F(PictureDisplayTest, ThePictureWindowReturnsWhereItWasClosed)
 
 TEST_F(PictureDisplayTest, ABadPositionIsReportedAndTheWindowShowsAnyway)
 {
-    writePicture(u"a.jpg"_qs);
-    state().lblTopFotka->setText(u"dwadzieścia"_qs);
-    showOnly(u"a.jpg"_qs);
-    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"'dwadzieścia' is not a valid integer value."_qs});
+    writePicture(u"a.jpg"_s);
+    state().lblTopFotka->setText(u"dwadzieścia"_s);
+    showOnly(u"a.jpg"_s);
+    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"'dwadzieścia' is not a valid integer value."_s});
     EXPECT_TRUE(FFotka->isVisible());
     EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
 }
 
 TEST_F(PictureDisplayTest, TheDescriptionWindowTakesItsGeometryFontAndColourFromTheState)
 {
-    writePicture(u"a.jpg"_qs, QSize(10, 10), Qt::red, u"opis"_qs);
-    state().lblLewa->setText(u"15"_qs);
-    state().lblTop->setText(u"25"_qs);
-    state().lblSzer->setText(u"300"_qs);
-    state().lblWys->setText(u"90"_qs);
-    QFont font(u"DejaVu Sans"_qs, 16);
+    writePicture(u"a.jpg"_s, QSize(10, 10), Qt::red, u"opis"_s);
+    state().lblLewa->setText(u"15"_s);
+    state().lblTop->setText(u"25"_s);
+    state().lblSzer->setText(u"300"_s);
+    state().lblWys->setText(u"90"_s);
+    QFont font(u"DejaVu Sans"_s, 16);
     state().pnlKolor->setFont(font);
     QPalette colours = state().pnlKolor->palette();
     colours.setColor(QPalette::Window, QColor(0, 0, 128));
     state().pnlKolor->setPalette(colours);
-    showOnly(u"a.jpg"_qs);
+    showOnly(u"a.jpg"_s);
     EXPECT_EQ(FPismo->geometry(), QRect(15, 25, 300, 90));
     EXPECT_EQ(FPismo->Memo1->font().pointSize(), 16);
     EXPECT_EQ(FPismo->Memo1->palette().color(QPalette::Base), QColor(0, 0, 128));
@@ -242,14 +243,14 @@ TEST_F(PictureDisplayTest, TheDescriptionWindowTakesItsGeometryFontAndColourFrom
 
 TEST_F(PictureDisplayTest, ADescriptionWindowAtANonPositiveEdgeKeepsItsPlaceAndLook)
 {
-    writePicture(u"a.jpg"_qs, QSize(10, 10), Qt::red, u"opis"_qs);
+    writePicture(u"a.jpg"_s, QSize(10, 10), Qt::red, u"opis"_s);
     FPismo->setGeometry(0, 30, 200, 80);
-    state().lblLewa->setText(u"0"_qs);
-    state().lblTop->setText(u"bad"_qs);
+    state().lblLewa->setText(u"0"_s);
+    state().lblTop->setText(u"bad"_s);
     QPalette colours = state().pnlKolor->palette();
     colours.setColor(QPalette::Window, QColor(0, 0, 128));
     state().pnlKolor->setPalette(colours);
-    showOnly(u"a.jpg"_qs);
+    showOnly(u"a.jpg"_s);
     EXPECT_EQ(FPismo->geometry(), QRect(0, 30, 200, 80));
     EXPECT_EQ(FPismo->Memo1->palette().color(QPalette::Base), QColor(Qt::black));
     // The top edge is not even read when the left one is not positive.
@@ -258,8 +259,8 @@ TEST_F(PictureDisplayTest, ADescriptionWindowAtANonPositiveEdgeKeepsItsPlaceAndL
 
 TEST_F(PictureDisplayTest, HidingTheDescriptionWindowStoresNothing)
 {
-    writePicture(u"a.jpg"_qs, QSize(10, 10), Qt::red, u"opis"_qs);
-    writePicture(u"b.jpg"_qs);
+    writePicture(u"a.jpg"_s, QSize(10, 10), Qt::red, u"opis"_s);
+    writePicture(u"b.jpg"_s);
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
     FPismo->move(77, 88);
