@@ -8,5 +8,8 @@ build="$root/build/test"
 if [ "${CI:-}" = "true" ]; then
     "$root/scripts/check-format.sh"
 fi
-cd "$build"
-ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+(cd "$build" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
+if [ "${CI:-}" = "true" ]; then
+    # clang-tidy over the sources changed lately (scripts/tidy.sh says which).
+    "$root/scripts/tidy.sh" "$build"
+fi

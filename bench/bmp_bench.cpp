@@ -30,7 +30,7 @@ void putLe(std::vector<char>& out, std::size_t at, std::uint32_t value, int byte
 const std::vector<char>& bigBmp()
 {
     static const std::vector<char> file = [] {
-        const std::size_t stride = (kWidth * 3 + 3) / 4 * 4;
+        const std::size_t stride = (std::size_t(kWidth) * 3 + 3) / 4 * 4;
         std::vector<char> out(kHeaderBytes + stride * kHeight, '\0');
         out[0] = 'B';
         out[1] = 'M';

@@ -44,7 +44,7 @@ const QString& pictureDirectory()
 
 void ourListing(benchmark::State& state, const QLocale& locale)
 {
-    const QString dir = pictureDirectory();
+    const QString& dir = pictureDirectory();
     const QString mask = viewer::kDefaultMask.toString();
     qsizetype count = 0;
     for (auto _ : state) {
@@ -87,7 +87,7 @@ void BM_BareReaddirSort(benchmark::State& state)
 // The same listing through QDirIterator, which we measured before choosing readdir.
 void BM_QDirIteratorListing(benchmark::State& state)
 {
-    const QString dir = pictureDirectory();
+    const QString& dir = pictureDirectory();
     const QStringList filters = viewer::kDefaultMask.toString().split(QLatin1Char(';'));
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);

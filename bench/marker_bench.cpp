@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t kSize = 100u * 1000u * 1000u;
+constexpr std::size_t kSize = std::size_t {100} * 1000 * 1000;
 
 /** Picture-like bytes (every value occurs, '@' and '|' included) that hold no marker. */
 const std::vector<std::uint8_t>& buffer()

@@ -39,13 +39,10 @@ std::optional<int> parseInt(const QString& text)
         ++i;
     }
     int base = 10;
-    if (i < n && text[i] == u'$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+    if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
         base = 16;
         i += 2;
-    } else if (i < n && (text[i] == u'x' || text[i] == u'X')) {
+    } else if (i < n && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
         base = 16;
         ++i;
     }

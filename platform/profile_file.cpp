@@ -386,7 +386,8 @@ QByteArray ProfileFile::bytes() const
     if (!m_wide)
         return QByteArray(m_narrow.data(), static_cast<qsizetype>(m_narrow.size()));
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(2 + 2 * m_wideText.size() + m_narrow.size()));
+    const std::size_t bytes = 2 + 2 * m_wideText.size() + m_narrow.size();
+    out.reserve(static_cast<qsizetype>(bytes));
     out.append('\xFF');
     out.append('\xFE');
     for (const char16_t unit : m_wideText) {

@@ -210,7 +210,7 @@ void indexedRow(const std::uint8_t* src, int count, int bitCount, const Palette&
 
 ZELKAVIO_ROW_CLONES void bgrRow(const std::uint8_t* __restrict src, int count, QRgb* __restrict dst)
 {
-    for (int x = 0; x < count; ++x)
+    for (std::ptrdiff_t x = 0; x < count; ++x)
         dst[x] = 0xFF000000u | (std::uint32_t(src[3 * x + 2]) << 16) | (std::uint32_t(src[3 * x + 1]) << 8)
             | std::uint32_t(src[3 * x]);
 }
@@ -219,7 +219,7 @@ ZELKAVIO_ROW_CLONES void bgraRow(const std::uint8_t* __restrict src, int count, 
 {
     const std::uint32_t forcedAlpha = keepAlpha ? 0 : 0xFF000000u;
     const std::uint32_t alphaByte = keepAlpha ? 0xFF : 0;
-    for (int x = 0; x < count; ++x)
+    for (std::ptrdiff_t x = 0; x < count; ++x)
         dst[x] = forcedAlpha | (std::uint32_t(src[4 * x + 3] & alphaByte) << 24) | (std::uint32_t(src[4 * x + 2]) << 16)
             | (std::uint32_t(src[4 * x + 1]) << 8) | std::uint32_t(src[4 * x]);
 }
@@ -227,10 +227,10 @@ ZELKAVIO_ROW_CLONES void bgraRow(const std::uint8_t* __restrict src, int count, 
 void bitFieldRow(const std::uint8_t* src, int count, int bitCount, const BitFieldPixels& pixels, QRgb* dst)
 {
     if (bitCount == 16) {
-        for (int x = 0; x < count; ++x)
+        for (std::ptrdiff_t x = 0; x < count; ++x)
             dst[x] = pixels(std::uint32_t(src[2 * x]) | (std::uint32_t(src[2 * x + 1]) << 8));
     } else {
-        for (int x = 0; x < count; ++x)
+        for (std::ptrdiff_t x = 0; x < count; ++x)
             dst[x] = pixels(std::uint32_t(src[4 * x]) | (std::uint32_t(src[4 * x + 1]) << 8)
                 | (std::uint32_t(src[4 * x + 2]) << 16) | (std::uint32_t(src[4 * x + 3]) << 24));
     }

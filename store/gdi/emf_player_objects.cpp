@@ -94,7 +94,7 @@ void Player::extCreatePen(const Record& r)
     if (brushStyle == gdi::BsNull)
         pen.style = (pen.style & ~std::uint32_t(gdi::PsStyleMask)) | gdi::PsNull;
     const std::uint32_t entries = r.u32(48);
-    if ((pen.style & gdi::PsStyleMask) == gdi::PsUserStyle && entries <= 64 && r.has(52, entries * 4)) {
+    if ((pen.style & gdi::PsStyleMask) == gdi::PsUserStyle && entries <= 64 && r.has(52, std::size_t(entries) * 4)) {
         for (std::uint32_t i = 0; i < entries; ++i)
             pen.dashes.push_back(r.u32(52 + i * 4));
     }

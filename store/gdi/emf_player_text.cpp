@@ -43,7 +43,7 @@ void Player::emrText(const Record& r, std::size_t at, bool wide, int graphicsMod
     if (wide) {
         t.text.reserve(chars);
         for (std::uint32_t i = 0; i < chars; ++i)
-            t.text.append(QChar(platform::readLe16(text, i * 2)));
+            t.text.append(QChar(platform::readLe16(text, std::size_t(i) * 2)));
     } else {
         t.text = gdi::decodeText(text, m_dc.currentFont().charSet);
     }
@@ -83,7 +83,7 @@ void Player::smallTextOut(const Record& r)
         t.text = gdi::decodeText(text, m_dc.currentFont().charSet);
     } else {
         for (std::uint32_t i = 0; i < chars; ++i)
-            t.text.append(QChar(platform::readLe16(text, i * 2)));
+            t.text.append(QChar(platform::readLe16(text, std::size_t(i) * 2)));
     }
     if (!(t.options & (gdi::EtoOpaque | gdi::EtoClipped)))
         t.rect.reset();

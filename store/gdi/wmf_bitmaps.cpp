@@ -118,9 +118,9 @@ QImage decodeBitmap16(platform::ByteView bytes, std::size_t bitsOffset)
         return {};
     const int step = bitCount / 8;
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = bits.data() + y * stride;
+        const std::uint8_t* row = bits.data() + std::ptrdiff_t(y) * stride;
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
+        for (std::ptrdiff_t x = 0; x < width; ++x)
             out[x] = qRgb(row[x * step + 2], row[x * step + 1], row[x * step]);
     }
     return image;

@@ -10,6 +10,7 @@
 #include "support/jpeg_builder.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/widget_application.h"
 #include "viewer/Fotka.h"
 #include "viewer/Pismo.h"
 #include "viewer/Pliki.h"
@@ -29,16 +30,7 @@ namespace testing_support {
 /** The six real windows, created as the program creates them, with scripted dialogs and a faked screen. */
 class WindowsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!qApp) {
-            static int argc = 1;
-            static char name[] = "zelkavio_tests";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
-        QApplication::setApplicationName(QStringLiteral("Zelkavio"));
-    }
+    static void SetUpTestSuite() { ensureWidgetApplication(); }
 
     void SetUp() override
     {

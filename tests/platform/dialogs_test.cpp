@@ -1,5 +1,6 @@
 #include "platform/dialogs.h"
 #include "support/scripted_dialogs.h"
+#include "support/widget_application.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -134,18 +135,7 @@ TEST(ScriptedDialogs, InstalledDoubleReplacesTheDialogsInUse)
 
 class QtDialogs : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!qApp) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "dialogs_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
-        QApplication::setApplicationName(QStringLiteral("Zelkavio"));
-    }
+    static void SetUpTestSuite() { testing_support::ensureWidgetApplication(); }
 
     /** Runs `act` on the first visible top-level widget of type T, as soon as one is open. */
     template <typename T> static void whenOpen(std::function<void(T*)> act)

@@ -4,6 +4,8 @@
 #include "store/gdi/dib.h"
 #include "store/layers.h"
 #include "support/bmp_builder.h"
+#include "support/colours.h"
+#include "support/error_of.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+using namespace testing_support::colours;
 
 using namespace store;
 using platform::asBytes;
@@ -22,21 +26,11 @@ using testing_support::packRows;
 
 namespace {
 
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr QRgb kRed = 0xFFFF0000;
-constexpr QRgb kGreen = 0xFF00FF00;
-constexpr QRgb kBlue = 0xFF0000FF;
 const std::vector<QRgb> kFour {kRed, kGreen, kBlue, kWhite};
 
 QString errorOf(const std::function<void()>& action)
 {
-    try {
-        action();
-    } catch (const platform::AppError& e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
+    return testing_support::errorOf(action, QStringLiteral("(no error)"));
 }
 
 QString loadError(const QByteArray& file)

@@ -2,10 +2,14 @@
 #include "platform/errors.h"
 #include "store/gdi/dib.h"
 #include "support/bmp_builder.h"
+#include "support/colours.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+
+using namespace testing_support::colours;
 
 using namespace store;
 using platform::asBytes;
@@ -15,12 +19,6 @@ using testing_support::packRows;
 
 namespace {
 
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr QRgb kRed = 0xFFFF0000;
-constexpr QRgb kGreen = 0xFF00FF00;
-constexpr QRgb kBlue = 0xFF0000FF;
-constexpr QRgb kGrey = 0xFF808080;
 const std::vector<QRgb> kFour {kRed, kGreen, kBlue, kWhite};
 
 /** Decodes a packed DIB the way a metafile bitmap record does: header, colour table, then the pixels. */
@@ -44,12 +42,7 @@ std::vector<QRgb> pixelsOf(const QImage& image)
 
 QString errorOf(const std::function<void()>& action)
 {
-    try {
-        action();
-    } catch (const platform::AppError& e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
+    return testing_support::errorOf(action, QStringLiteral("(no error)"));
 }
 
 BmpSpec plan(int width, int height, int bitCount, QByteArray pixels, std::uint32_t compression = dib::Rgb)

@@ -1,5 +1,6 @@
 // The enhanced-metafile picture layer: recognition, natural size, held bytes and refusals.
 #include "support/emf_builder.h"
+#include "support/error_of.h"
 #include "support/image_compare.h"
 
 #include "platform/errors.h"
@@ -31,12 +32,7 @@ QByteArray withFrame(int left, int top, int right, int bottom)
 
 QString loadError(const QByteArray& bytes)
 {
-    try {
-        (void)store::loadMetafile(bytes);
-    } catch (const platform::AppError& e) {
-        return e.message();
-    }
-    return {};
+    return testing_support::errorOf([&] { (void)store::loadMetafile(bytes); });
 }
 
 TEST(EmfLayer, naturalSizeComesFromTheFrameAt96PixelsPerInch)

@@ -1,5 +1,6 @@
 // Playing hand-built enhanced metafiles: each record kind lands on the pixels a user expects.
 #include "support/bmp_builder.h"
+#include "support/colours.h"
 #include "support/emf_builder.h"
 #include "support/image_compare.h"
 #include "support/wmf_builder.h"
@@ -13,14 +14,12 @@
 
 #include <array>
 
+using namespace testing_support::colours;
+
 namespace {
 
 using testing_support::EmfBuilder;
 
-constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kRed = 0xFFFF0000;
-constexpr QRgb kBlue = 0xFF0000FF;
 const std::uint32_t kRedRef = EmfBuilder::colorRef(255, 0, 0);
 const std::uint32_t kBlueRef = EmfBuilder::colorRef(0, 0, 255);
 constexpr std::uint32_t kNullPen = 0x80000008;
@@ -601,9 +600,6 @@ TEST(EmfFloodFill, aTallFillLaysTheBrushPatternWithoutSeams)
 // --- Monochrome pattern brushes ---------------------------------------------------------------------------------
 
 namespace {
-
-constexpr QRgb kGreen = 0xFF00FF00;
-constexpr QRgb kYellow = 0xFFFFFF00;
 
 /** A brush record's kind, colour usage and colour table, and the colours its 0 and 1 bits are painted in. */
 struct PatternCase {

@@ -1,5 +1,6 @@
 // One-pixel lines drawn straight into an image: the pixels they cover, and when they may be drawn that way.
 #include "store/gdi/gdi_lines.h"
+#include "support/colours.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,10 @@
 #include <cmath>
 #include <vector>
 
+using namespace testing_support::colours;
+
 namespace {
 
-constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kInk = 0xFF102030;
 
 QImage blank(int width = 20, int height = 20)

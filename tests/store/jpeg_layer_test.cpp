@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "store/jpeg_layer.h"
 #include "store/layers.h"
+#include "support/error_of.h"
 #include "support/jpeg_builder.h"
 
 #include <QDir>
@@ -18,14 +19,11 @@ namespace {
 /** The message loading or drawing `bytes` fails with, or "" when both succeed. */
 std::string failureOf(const QByteArray& bytes, bool draw)
 {
-    try {
+    return testing_support::errorOf([&] {
         const auto picture = loadJpeg(bytes);
         if (draw)
             (void)picture->image();
-        return {};
-    } catch (const platform::AppError& e) {
-        return e.what();
-    }
+    }).toStdString();
 }
 
 std::string jpegError(int code)

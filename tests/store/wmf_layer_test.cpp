@@ -1,6 +1,7 @@
 #include "store/wmf_layer.h"
 
 #include "platform/errors.h"
+#include "support/error_of.h"
 #include "support/shared_samples.h"
 #include "support/temp_dir.h"
 #include "support/wmf_builder.h"
@@ -19,12 +20,7 @@ QByteArray simpleFile(int left = 0, int top = 0, int right = 96, int bottom = 48
 
 QString loadError(const QByteArray& bytes)
 {
-    try {
-        (void)loadPlaceableWmf(bytes);
-    } catch (const platform::AppError& error) {
-        return error.message();
-    }
-    return {};
+    return testing_support::errorOf([&] { (void)loadPlaceableWmf(bytes); });
 }
 
 void putLe16(QByteArray& bytes, int at, int value)

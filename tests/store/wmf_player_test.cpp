@@ -1,4 +1,5 @@
 #include "store/wmf_layer.h"
+#include "support/colours.h"
 
 #include "platform/errors.h"
 #include "support/image_compare.h"
@@ -12,16 +13,13 @@
 
 #include <gtest/gtest.h>
 
+using namespace testing_support::colours;
+
 using testing_support::dib24;
 using testing_support::leWords;
 using testing_support::WmfBuilder;
 
 namespace {
-
-const QRgb kWhite = qRgb(255, 255, 255);
-const QRgb kRed = qRgb(255, 0, 0);
-const QRgb kGreen = qRgb(0, 255, 0);
-const QRgb kBlue = qRgb(0, 0, 255);
 
 constexpr int kNullPen = 5;
 constexpr std::uint16_t kSetBkMode = 0x0102;
