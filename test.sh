@@ -7,9 +7,8 @@ build="$root/build/test"
 "$root/scripts/build.sh" "$build" RelWithDebInfo
 if [ "${CI:-}" = "true" ]; then
     "$root/scripts/check-format.sh"
-fi
-(cd "$build" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
-if [ "${CI:-}" = "true" ]; then
     # clang-tidy over the sources changed lately (scripts/tidy.sh says which).
     "$root/scripts/tidy.sh" "$build"
 fi
+cd "$build"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 300
