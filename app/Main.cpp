@@ -12,6 +12,8 @@
 #include "viewer/Fotka.h"
 #include "viewer/Pismo.h"
 #include "viewer/Pliki.h"
+#include "viewer/description_commands.h"
+#include "viewer/description_field.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -264,6 +266,19 @@ void TFMain::connectHandlers()
     connect(pupStop, &QAction::triggered, this, guard([this] { BitStopClick(); }));
     connect(pupKoniec, &QAction::triggered, this, guard([this] { pupKoniecClick(); }));
 
+    connect(mnuZapis, &QAction::triggered, this, guard([this] { mnuZapisClick(); }));
+    connect(pupZapiszOpis, &QAction::triggered, this, guard([this] { pupZapiszOpisClick(); }));
+    connect(mnuKasuj, &QAction::triggered, this, guard([this] { mnuKasujClick(); }));
+    connect(pupKasujOpis, &QAction::triggered, this, guard([this] { pupKasujOpisClick(); }));
+    connect(pupUndo, &QAction::triggered, this, guard([this] { pupUndoClick(); }));
+    connect(pupCopy, &QAction::triggered, this, guard([this] { pupCopyClick(); }));
+    connect(pupCut, &QAction::triggered, this, guard([this] { pupCutClick(); }));
+    connect(pupPaste, &QAction::triggered, this, guard([this] { pupPasteClick(); }));
+    connect(mnuPokazOpis, &QAction::triggered, this, guard([this] { mnuPokazOpisClick(); }));
+    connect(pupPokazNapisy, &QAction::triggered, this, guard([this] { pupPokazNapisyClick(); }));
+    connect(mnuUkryjOapisy, &QAction::triggered, this, guard([this] { mnuUkryjOapisyClick(); }));
+    connect(pupUkryjNapisy, &QAction::triggered, this, guard([this] { pupUkryjNapisyClick(); }));
+
     connect(BitPoprzedni, &QPushButton::clicked, this, guard([this] { BitPoprzedniClick(); }));
     connect(BitKolejny, &QPushButton::clicked, this, guard([this] { BitKolejnyClick(); }));
     connect(BitAuto, &QPushButton::clicked, this, guard([this] { BitAutoClick(); }));
@@ -446,6 +461,46 @@ void TFMain::mnuNastepnyClick()
         return;
     list->selectIndex(selected + 1);
     FPliki->ShowCurrentPicture();
+}
+
+void TFMain::mnuZapisClick()
+{
+    viewer::saveDescription(*this);
+}
+
+void TFMain::mnuKasujClick()
+{
+    viewer::deleteDescription(*this);
+}
+
+void TFMain::pupUndoClick()
+{
+    FPismo->Memo1->undo();
+}
+
+void TFMain::pupCopyClick()
+{
+    FPismo->Memo1->copy();
+}
+
+void TFMain::pupCutClick()
+{
+    FPismo->Memo1->cut();
+}
+
+void TFMain::pupPasteClick()
+{
+    FPismo->Memo1->paste();
+}
+
+void TFMain::mnuPokazOpisClick()
+{
+    viewer::showWindow(FPismo);
+}
+
+void TFMain::mnuUkryjOapisyClick()
+{
+    FPismo->hide();
 }
 
 void TFMain::showEvent(QShowEvent* event)

@@ -121,6 +121,21 @@ public:
     void mnuPoprzedniClick();
     void mnuNastepnyClick();
 
+    // The description editing commands.
+    void mnuZapisClick();
+    void pupZapiszOpisClick() { mnuZapisClick(); }
+    void mnuKasujClick();
+    void pupKasujOpisClick() { mnuKasujClick(); }
+    void pupUndoClick();
+    void pupCopyClick();
+    void pupCutClick();
+    void pupPasteClick();
+    void mnuPokazOpisClick();
+    void pupPokazNapisyClick() { mnuPokazOpisClick(); }
+    /** Only hides: the window's close handling, which stores its geometry, does not run. */
+    void mnuUkryjOapisyClick();
+    void pupUkryjNapisyClick() { mnuUkryjOapisyClick(); }
+
     // What the viewer windows reach of the main window.
     viewer::ViewerState& state() override { return *GroupBox1; }
     [[nodiscard]] QRect mainFrame() const override { return frameGeometry(); }

@@ -4,6 +4,7 @@
 
 #include "errors.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -121,6 +122,23 @@ void File::truncate(qint64 length)
         fail();
 }
 
+void File::append(ByteView bytes)
+{
+    const qint64 at = size();
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, at + qint64(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail();
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(m_fd) != 0)
+        fail();
+}
+
 QByteArray readWholeFile(const QString& path)
 {
     return File(path, File::Mode::Read).readAll();
@@ -137,8 +155,34 @@ void checkWritable(const QString& path)
         throw IoError(EACCES, path);
 }
 
-void replaceFile(const QString& path, std::initializer_list<ByteView> parts)
+namespace {
+
+/** The file a write to `path` must replace: the target of a symbolic link, else the path itself. */
+QString replacedPath(const QString& path)
 {
+    const QFileInfo link(path);
+    if (!link.isSymLink())
+        return path;
+    const QString target = link.canonicalFilePath();
+    // A dangling link: its target is created where the link points.
+    return target.isEmpty() ? link.absoluteDir().absoluteFilePath(link.symLinkTarget()) : target;
+}
+
+} // namespace
+
+void checkReplaceable(const QString& linkOrFile)
+{
+    const QString path = replacedPath(linkOrFile);
+    checkWritable(path);
+    const QString directory = QFileInfo(path).absolutePath();
+    failIfInjected(FileOperation::CreateFile, directory);
+    if (::access(nativePath(directory).constData(), W_OK | X_OK) != 0)
+        throw IoError(errno, directory);
+}
+
+void replaceFile(const QString& linkOrFile, std::initializer_list<ByteView> parts)
+{
+    const QString path = replacedPath(linkOrFile);
     checkWritable(path);
 
     const QFileInfo info(path);

@@ -23,12 +23,20 @@ namespace platform {
  * Replaces the file's content with the concatenation of `parts`, atomically: the bytes go to a temporary file
  * in the same directory, which is flushed and renamed over the old file. A failure at any point (disk full,
  * file-size limit, I/O error) leaves the old file whole and removes the temporary. The old file's permission
- * bits (and, where allowed, its owner) are kept; a new file gets 0666 less the umask.
+ * bits (and, where allowed, its owner) are kept; a new file gets 0666 less the umask. A path that is a symbolic
+ * link is written into the link's target, and the link stays a link. A file with further hard links is replaced
+ * under this name only: its other names keep the old bytes, since the file is never written in place.
  */
 void replaceFile(const QString& path, std::initializer_list<ByteView> parts);
 
 /** Raises IoError(EACCES) when an existing file may not be written (see above). Missing files pass. */
 void checkWritable(const QString& path);
+
+/**
+ * Raises IoError unless replaceFile(path, …) can succeed as far as permissions tell: the file may be written and
+ * a new file may be created in its directory (the directory of a symbolic link's target).
+ */
+void checkReplaceable(const QString& path);
 
 /** An open file descriptor, closed on destruction. */
 class File {
@@ -45,6 +53,8 @@ public:
     /** Reads the file from offset 0 to its current end. */
     [[nodiscard]] QByteArray readAll() const;
     void truncate(qint64 length);
+    /** Writes `bytes` at the file's end and flushes them to the disk. */
+    void append(ByteView bytes);
 
 private:
     [[noreturn]] void fail() const;

@@ -26,11 +26,9 @@ DescribedPicture readDescribedFile(const QString& path)
     const QByteArray bytes = platform::readWholeFile(path);
     DescribedPicture result;
     result.picture = loadPicture(path, bytes);
-    const qint64 marker = findMarker(platform::asBytes(bytes));
-    if (marker >= 0) {
-        result.description = bytes.mid(marker + static_cast<qint64>(kMarker.size()));
-        result.blockLength = bytes.size() - marker;
-    }
+    result.blockLength = blockLengthOf(bytes);
+    if (result.blockLength > 0)
+        result.description = bytes.right(result.blockLength - static_cast<qint64>(kMarker.size()));
     return result;
 }
 
@@ -66,17 +64,20 @@ bool markerAt(const QByteArray& bytes, qint64 offset)
 
 } // namespace
 
-void stripDescriptionBlock(const QString& path, qint64 length)
+namespace {
+
+void cutBlock(platform::File& file, const QString& path, qint64 length, const QByteArray* known)
 {
-    platform::File file(path, platform::File::Mode::ReadWrite);
     const qint64 size = file.size();
     if (length < 0 || length > size)
         throw platform::IoError(EINVAL, path); // the cut would lie before the start of the file
     if (length == 0)
         return;
+    if (known && known->size() != size)
+        throw platform::IoError(EAGAIN, path); // changed since it was read
 
     const qint64 cut = size - length;
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = known ? *known : file.readAll();
     const qint64 pictureEnd = pictureEndOf(path, bytes);
     // A marker can occur inside the picture's own bytes; cutting there would destroy the picture.
     const bool safe = pictureEnd >= 0 ? cut >= pictureEnd : markerAt(bytes, cut);
@@ -86,6 +87,41 @@ void stripDescriptionBlock(const QString& path, qint64 length)
                 .arg(path));
     }
     file.truncate(cut);
+}
+
+} // namespace
+
+void stripDescriptionBlock(const QString& path, qint64 length)
+{
+    platform::File file(path, platform::File::Mode::ReadWrite);
+    cutBlock(file, path, length, nullptr);
+}
+
+void stripDescriptionBlock(const QString& path, qint64 length, const QByteArray& current)
+{
+    platform::File file(path, platform::File::Mode::ReadWrite);
+    cutBlock(file, path, length, &current);
+}
+
+qint64 blockLengthOf(const QByteArray& fileBytes)
+{
+    const qint64 marker = findMarker(platform::asBytes(fileBytes));
+    return marker < 0 ? 0 : fileBytes.size() - marker;
+}
+
+void restoreFile(const QString& path, const QByteArray& original)
+{
+    try {
+        platform::File file(path, platform::File::Mode::ReadWrite);
+        const qint64 size = file.size();
+        if (size <= original.size() && file.readAll() == original.left(size)) {
+            file.append(platform::asBytes(original).subspan(static_cast<std::size_t>(size)));
+            return;
+        }
+    } catch (const platform::IoError&) {
+        // Gone or unreadable: written anew below.
+    }
+    platform::replaceFile(path, {platform::asBytes(original)});
 }
 
 } // namespace store

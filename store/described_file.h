@@ -49,4 +49,20 @@ void writeDescribedFile(const QString& path, const Picture& picture, const QByte
  */
 void stripDescriptionBlock(const QString& path, qint64 length);
 
+/**
+ * The same cut, for a caller that has just read the whole file as `current`: the checks run on those bytes, so
+ * the file is not read again. A file whose size is no longer current's is refused, unchanged.
+ */
+void stripDescriptionBlock(const QString& path, qint64 length, const QByteArray& current);
+
+/** The description block length of a whole file's bytes: from the first marker to the end, 0 without one. */
+[[nodiscard]] qint64 blockLengthOf(const QByteArray& fileBytes);
+
+/**
+ * Puts a cut block back: when the file at `path` holds exactly the first bytes of `original` that a cut left,
+ * the rest of `original` is appended in place (needing no more room than the cut freed); otherwise the file is
+ * replaced by `original` whole. Raises IoError when neither is possible.
+ */
+void restoreFile(const QString& path, const QByteArray& original);
+
 } // namespace store

@@ -1,5 +1,7 @@
 #include "Fotka.h"
 
+#include "description_field.h"
+
 #include "fit_window.h"
 #include "viewer_state.h"
 
@@ -18,7 +20,6 @@
 namespace {
 // The most text the description field takes; a longer block (in practice a marker that lies inside a large
 // picture's own data) is refused rather than laid out for minutes.
-constexpr qsizetype kMaxDescriptionBytes = qsizetype {16} * 1024 * 1024;
 } // namespace
 
 TFFotka::TFFotka(viewer::MainLink& main)
@@ -60,29 +61,29 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture)
         resize(Image11->size());
 }
 
-qint64 TFFotka::ReadPictureFile(const QString& path, QPlainTextEdit& description)
+qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& description)
 {
     store::DescribedPicture read = store::readDescribedFile(path);
     showPicture(std::move(read.picture));
     if (read.description) {
-        if (read.description->size() > kMaxDescriptionBytes)
+        if (read.description->size() > viewer::kMaxDescriptionBytes)
             throw platform::AppError(
                 QStringLiteral("Opis jest za długi dla pola opisu (%1 bajtów)").arg(read.description->size()));
         const QByteArray normalised = store::normaliseDescription(platform::asBytes(*read.description));
         // The field keeps its text (and its undo history) when it already shows this description.
-        if (store::fieldTextToDescription(description.document()->toRawText()) != normalised)
-            description.setPlainText(store::descriptionToFieldText(platform::asBytes(normalised)));
+        if (store::fieldTextToDescription(description.text()) != normalised)
+            description.setProgramText(store::descriptionToFieldText(platform::asBytes(normalised)));
     }
     return read.blockLength;
 }
 
-bool TFFotka::WritePictureFile(const QString& path, const QPlainTextEdit& description)
+bool TFFotka::WritePictureFile(const QString& path, const viewer::DescriptionField& description)
 {
     if (!m_picture) {
         platform::dialogs().message(QStringLiteral("Trzeba załadowac grafikę..."));
         return false;
     }
-    store::writeDescribedFile(path, *m_picture, store::fieldTextToDescription(description.document()->toRawText()));
+    store::writeDescribedFile(path, *m_picture, store::fieldTextToDescription(description.text()));
     return true;
 }
 

@@ -11,7 +11,9 @@
 
 #include <memory>
 
-class QPlainTextEdit;
+namespace viewer {
+class DescriptionField;
+}
 class QScrollArea;
 
 /**
@@ -33,14 +35,14 @@ public:
      * field that already holds the text is not set again. A description longer than the field takes (16 MiB)
      * raises an error after the picture was replaced, leaving the field as it was.
      */
-    qint64 ReadPictureFile(const QString& path, QPlainTextEdit& description);
+    qint64 ReadPictureFile(const QString& path, viewer::DescriptionField& description);
 
     /**
      * Replaces the file at `path` with the held picture, the marker and the field's text; gives back whether
      * it wrote. Without a picture it shows "Trzeba załadowac grafikę..." and leaves the file alone. The
      * replacement is atomic: a failure raises IoError and leaves the old file whole.
      */
-    bool WritePictureFile(const QString& path, const QPlainTextEdit& description);
+    bool WritePictureFile(const QString& path, const viewer::DescriptionField& description);
 
     /** Sizes the window to the picture for the primary screen's size, then loads the picture again. */
     void FitWindowToPicture();

@@ -1,5 +1,6 @@
 #include "Pismo.h"
 
+#include "description_field.h"
 #include "viewer_state.h"
 
 #include "platform/errors.h"
@@ -19,7 +20,7 @@ constexpr int kFrameWidth = 4;
 
 TFPismo::TFPismo(viewer::MainLink& main)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
-    , Memo1(new QPlainTextEdit(this))
+    , Memo1(new viewer::DescriptionField(this))
     , m_main(main)
 {
     setObjectName(QStringLiteral("FPismo"));

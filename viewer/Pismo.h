@@ -1,10 +1,9 @@
 #pragma once
 
+#include "description_field.h"
 #include "viewer_state.h"
 
 #include <QWidget>
-
-class QPlainTextEdit;
 
 /**
  * The description window: no title bar, a sizing frame, and the description field `Memo1` filling it. It
@@ -16,7 +15,7 @@ public:
     explicit TFPismo(viewer::MainLink& main);
     ~TFPismo() override;
 
-    QPlainTextEdit* Memo1;
+    viewer::DescriptionField* Memo1;
 
     void FormShow();
     void FormClose();

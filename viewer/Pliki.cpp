@@ -2,6 +2,7 @@
 
 #include "Fotka.h"
 #include "Pismo.h"
+#include "description_field.h"
 #include "file_listing.h"
 #include "viewer_state.h"
 
@@ -69,11 +70,11 @@ TFPliki::TFPliki(viewer::MainLink& main)
 
 TFPliki::~TFPliki() = default;
 
-void TFPliki::ShowCurrentPicture()
+bool TFPliki::ShowCurrentPicture()
 {
     viewer::ViewerState& state = m_main.state();
     try {
-        FPismo->Memo1->clear();
+        FPismo->Memo1->clearText();
         const int index = FLBox1->selectedIndex();
         if (index < 0)
             throw platform::AppError(QStringLiteral("List index out of bounds (%1)").arg(index));
@@ -98,9 +99,11 @@ void TFPliki::ShowCurrentPicture()
             activateWindow();
             FLBox1->setFocus();
         }
+        return true;
     } catch (...) {
         platform::dialogs().error(
             QStringLiteral("Błąd! - Nie mogę załadowac pliku ") + CurrentName + QStringLiteral(" jako obrazu"));
+        return false;
     }
 }
 

@@ -44,8 +44,9 @@ public:
      * only for a description that is not empty, shows the picture window and gives the list the focus back.
      * Any failure ends the sequence with the error box naming the file; what was done stays done, and the
      * description block length then holds no number, so nothing is cut from a file whose read failed.
+     * Gives back whether the whole sequence succeeded.
      */
-    void ShowCurrentPicture();
+    bool ShowCurrentPicture();
     void FLBox1Click() { ShowCurrentPicture(); }
 
     /** Sets the show delay from the configured one and notes the name of the picture after the selected one. */

@@ -53,6 +53,9 @@ public:
      */
     void SetListPath(const QString& text);
 
+    /** Whether `directory` is the list's directory, however either was spelled (a link, "..", a trailing "/"). */
+    [[nodiscard]] bool isListDirectory(const QString& directory) const;
+
 signals:
     /** The user chose an entry in the list (FLBox1Click). */
     void chosen();
@@ -70,7 +73,6 @@ protected:
 private:
     /** Enters `directory` and lists it with `mask`; on failure raises IoError and changes nothing. */
     void readList(const QString& directory, const QString& mask);
-    [[nodiscard]] bool isListDirectory(const QString& directory) const;
     void selectName(const QString& name);
     void writeCompanion(const QString& text);
     void userSelectionDone(int before, bool always);

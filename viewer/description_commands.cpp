@@ -1,0 +1,135 @@
+#include "description_commands.h"
+
+#include "Fotka.h"
+#include "Pismo.h"
+#include "Pliki.h"
+#include "description_field.h"
+#include "viewer_state.h"
+
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/file_io.h"
+#include "store/described_file.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+
+namespace viewer {
+
+namespace {
+
+/**
+ * Makes the current picture the list's selected entry when the list still holds it: after the show's end or a
+ * directory change the selection may be another file, and a re-display would then show that one.
+ */
+void selectCurrentPicture()
+{
+    FileListBox& list = *FPliki->FLBox1;
+    const QString& path = FPliki->CurrentPath;
+    const int selected = list.selectedIndex();
+    if (selected >= 0 && QDir(list.directory()).filePath(list.entry(selected)) == path)
+        return;
+    const QFileInfo current(path);
+    const int index = int(list.entries().indexOf(current.fileName()));
+    if (path.isEmpty() || index < 0 || !list.isListDirectory(current.absolutePath())) {
+        throw platform::AppError(
+            QStringLiteral("Obraz %1 nie jest już na liście plików - pokaż go ponownie, a potem zmień opis.")
+                .arg(current.fileName()));
+    }
+    list.selectIndex(index);
+}
+
+/** The whole current file, once its block is known to be the one shown (lblKasuj). */
+QByteArray readUnchanged(const QString& path, qint64 shownBlockLength)
+{
+    QByteArray bytes = platform::readWholeFile(path);
+    if (store::blockLengthOf(bytes) != shownBlockLength) {
+        throw platform::AppError(QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.")
+                                     .arg(QFileInfo(path).fileName()));
+    }
+    return bytes;
+}
+
+/**
+ * Cuts the block off and shows the picture again. When the re-display fails (it reports its own error) or ends
+ * on another picture, the file gets its block back; gives back whether the command may go on.
+ */
+bool stripAndShowAgain(const QString& path, qint64 blockLength, const QByteArray& original)
+{
+    store::stripDescriptionBlock(path, blockLength, original);
+    const bool shown = FPliki->ShowCurrentPicture();
+    if (shown && FPliki->CurrentPath == path)
+        return true;
+    store::restoreFile(path, original);
+    if (shown) {
+        platform::dialogs().error(
+            QStringLiteral("Opis pliku %1 pozostał bez zmian: w międzyczasie pokazano inny obraz.")
+                .arg(QFileInfo(path).fileName()));
+    }
+    return false;
+}
+
+} // namespace
+
+void saveDescription(MainLink& main)
+{
+    DescriptionField& field = *FPismo->Memo1;
+    if (!field.modified()) {
+        platform::dialogs().message(QStringLiteral("Pole opisu nie było modyfikowane - nie mam co zapisywać!"));
+        return;
+    }
+    const QString text = field.text();
+    if (!text.isEmpty()) {
+        field.selectAll();
+        field.copy();
+    }
+    const int blockLength = platform::toInt(main.state().lblKasuj->text());
+
+    selectCurrentPicture();
+    const QString path = FPliki->CurrentPath;
+    const qsizetype bytes = store::descriptionByteLength(text);
+    if (bytes > kMaxDescriptionBytes)
+        throw platform::AppError(QStringLiteral("Opis jest za długi (%1 bajtów); pole opisu mieści najwyżej %2.")
+                                     .arg(bytes)
+                                     .arg(kMaxDescriptionBytes));
+    const QByteArray original = readUnchanged(path, blockLength);
+    platform::checkReplaceable(path);
+
+    if (!stripAndShowAgain(path, blockLength, original))
+        return;
+    field.insertPlainText(text);
+    field.viewport()->repaint();
+    bool written = false;
+    try {
+        written = FFotka->WritePictureFile(path, field);
+    } catch (...) {
+        store::restoreFile(path, original);
+        throw;
+    }
+    if (!written) {
+        store::restoreFile(path, original);
+        return;
+    }
+    main.state().lblKasuj->setText(QString::number(4 + bytes));
+    // The saved text stays in view, as the user left it.
+    if (!text.isEmpty())
+        showWindow(FPismo);
+    platform::dialogs().message(QStringLiteral("Zapisano do pliku   ") + FPliki->CurrentName);
+}
+
+void deleteDescription(MainLink& main)
+{
+    if (FPismo->Memo1->text().isEmpty()) {
+        platform::dialogs().message(QStringLiteral("Pole opisu puste - nie mam co kasować!"));
+        return;
+    }
+    const int blockLength = platform::toInt(main.state().lblKasuj->text());
+    selectCurrentPicture();
+    const QString path = FPliki->CurrentPath;
+    const QByteArray original = readUnchanged(path, blockLength);
+    platform::checkWritable(path);
+    stripAndShowAgain(path, blockLength, original);
+}
+
+} // namespace viewer
