@@ -15,6 +15,7 @@ struct Injection {
     FileOperation operation;
     QString path;
     int errorCode;
+    int passes;
 };
 
 std::vector<Injection>& injections()
@@ -30,9 +31,9 @@ bool covers(const QString& injected, const QString& path)
 
 } // namespace
 
-InjectedFailure::InjectedFailure(FileOperation operation, const QString& path, int errorCode)
+InjectedFailure::InjectedFailure(FileOperation operation, const QString& path, int errorCode, int passes)
 {
-    injections().push_back({operation, QDir::cleanPath(path), errorCode});
+    injections().push_back({operation, QDir::cleanPath(QDir(path).absolutePath()), errorCode, passes});
 }
 
 InjectedFailure::~InjectedFailure()
@@ -42,15 +43,20 @@ InjectedFailure::~InjectedFailure()
 
 void failIfInjected(FileOperation operation, const QString& path)
 {
-    const std::vector<Injection>& list = injections();
+    std::vector<Injection>& list = injections();
     if (list.empty())
         return;
     const QString cleaned = QDir::cleanPath(QDir(path).absolutePath());
     const auto hit = std::find_if(list.rbegin(), list.rend(), [&](const Injection& injection) {
         return injection.operation == operation && covers(injection.path, cleaned);
     });
-    if (hit != list.rend())
-        throw IoError(hit->errorCode, path);
+    if (hit == list.rend())
+        return;
+    if (hit->passes > 0) {
+        --hit->passes;
+        return;
+    }
+    throw IoError(hit->errorCode, path);
 }
 
 } // namespace platform

@@ -13,12 +13,19 @@ enum class FileOperation {
     ListDirectory,
     /** Creating a file (the temporary file of a replacement) in a directory. */
     CreateFile,
+    /** Opening a file to read it whole. */
+    ReadFile,
+    /** Writing a file in place or replacing it: what a read-only file refuses. */
+    WriteFile,
 };
 
-/** While it lives, `operation` on `path` (or below it) fails with `errorCode`. Injections nest. */
+/**
+ * While it lives, `operation` on `path` (or below it) fails with `errorCode`, after letting the first `passes`
+ * such operations through. Injections nest.
+ */
 class InjectedFailure {
 public:
-    InjectedFailure(FileOperation operation, const QString& path, int errorCode);
+    InjectedFailure(FileOperation operation, const QString& path, int errorCode, int passes = 0);
     ~InjectedFailure();
     InjectedFailure(const InjectedFailure&) = delete;
     InjectedFailure& operator=(const InjectedFailure&) = delete;

@@ -63,6 +63,7 @@ void readExactly(int fd, char* into, qint64 length, const QString& path)
 File::File(const QString& path, Mode mode)
     : m_path(path)
 {
+    failIfInjected(mode == Mode::Read ? FileOperation::ReadFile : FileOperation::WriteFile, path);
     const QByteArray native = nativePath(path);
     m_fd = ::open(native.constData(), (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (m_fd < 0)
@@ -146,6 +147,7 @@ QByteArray readWholeFile(const QString& path)
 
 void checkWritable(const QString& path)
 {
+    failIfInjected(FileOperation::WriteFile, path);
     struct stat st { };
     if (::stat(nativePath(path).constData(), &st) != 0)
         return;

@@ -11,8 +11,10 @@
 #include "platform/file_io.h"
 #include "store/described_file.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 
 namespace viewer {
@@ -81,8 +83,9 @@ void saveDescription(MainLink& main)
     }
     const QString text = field.text();
     if (!text.isEmpty()) {
+        // Selected and copied as the edit copies, but with the text exactly as typed (no-break spaces kept).
         field.selectAll();
-        field.copy();
+        QGuiApplication::clipboard()->setText(text);
     }
     const int blockLength = platform::toInt(main.state().lblKasuj->text());
 

@@ -1,0 +1,278 @@
+// The description editing commands driven as a user drives them: type into the field, save, delete.
+#include "windows_fixture.h"
+
+#include "platform/fault_injection.h"
+#include "store/described_file.h"
+#include "support/file_size_limit.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include <cerrno>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using testing_support::fileBytes;
+using Kind = testing_support::DialogRecord::Kind;
+
+namespace {
+
+class DescriptionEditingTest : public testing_support::WindowsTest {
+protected:
+    /** Writes `name` as a JPEG (its bytes in m_picture) followed by `tail`, and shows it as a click would. */
+    QString showPicture(const QString& name, const QByteArray& tail = {})
+    {
+        const QString path = writePicture(name);
+        m_picture = fileBytes(path);
+        m_pictures.write(name, m_picture + tail);
+        openDirectory(pictureDir());
+        FPliki->FLBox1->SetListPath(name);
+        EXPECT_TRUE(FPliki->ShowCurrentPicture());
+        m_dialogs->clear();
+        return path;
+    }
+
+    /** Replaces the field's text as a user does: select everything, then type (Polish letters too). */
+    static void type(const QString& text)
+    {
+        viewer::DescriptionField* field = FPismo->Memo1;
+        field->setFocus();
+        field->selectAll();
+        for (const QChar c : text) {
+            if (c == u'\n')
+                QTest::keyClick(field, Qt::Key_Return);
+            else
+                QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+
+    static QByteArray stored(const QString& text) { return store::fieldTextToDescription(text); }
+
+    QByteArray m_picture;
+};
+
+} // namespace
+
+TEST_F(DescriptionEditingTest, SaveWritesThePictureTheMarkerAndTheTextWhateverBlockWasThere)
+{
+    const QString text = u"Morskie Oko\nŻółw\u00a0nad wodą"_s;
+    for (const QByteArray& before : {QByteArray(), QByteArray("@||@a much longer old description, gone"),
+             QByteArray("@||@x"), QByteArray("@||@")}) {
+        SCOPED_TRACE(before.toStdString());
+        const QString path = showPicture(u"a.jpg"_s, before);
+        type(text);
+        ASSERT_TRUE(FPismo->Memo1->modified());
+        FMain->mnuZapis->trigger();
+        const QByteArray expected = m_picture + "@||@" + stored(text);
+        EXPECT_EQ(fileBytes(path), expected);
+        EXPECT_EQ(state().lblKasuj->text(), QString::number(4 + stored(text).size()));
+        EXPECT_EQ(store::blockLengthOf(expected), 4 + stored(text).size());
+        EXPECT_EQ(QApplication::clipboard()->text(), text);
+        EXPECT_EQ(dialogTexts(Kind::Message), QStringList {u"Zapisano do pliku   a.jpg"_s});
+        EXPECT_EQ(FPismo->Memo1->text(), text);
+        EXPECT_TRUE(FPismo->isVisible());
+        // Saving again without an edit runs the whole sequence again, to the same file.
+        EXPECT_TRUE(FPismo->Memo1->modified());
+        FMain->pupZapiszOpis->trigger();
+        EXPECT_EQ(fileBytes(path), expected);
+    }
+}
+
+TEST_F(DescriptionEditingTest, AnEmptiedFieldSavesTheMarkerAloneAndLeavesTheClipboard)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@opis");
+    QApplication::clipboard()->setText(u"schowek"_s);
+    FPismo->Memo1->selectAll();
+    QTest::keyClick(FPismo->Memo1, Qt::Key_Delete);
+    FMain->mnuZapis->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@");
+    EXPECT_EQ(state().lblKasuj->text(), u"4");
+    EXPECT_EQ(QApplication::clipboard()->text(), u"schowek");
+}
+
+TEST_F(DescriptionEditingTest, NothingToSaveOrDeleteOnlySaysSo)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@opis");
+    const QDateTime modifiedAt = QFileInfo(path).lastModified();
+    FMain->mnuZapis->trigger();
+    FPismo->Memo1->clearText();
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(dialogTexts(Kind::Message),
+        (QStringList {u"Pole opisu nie było modyfikowane - nie mam co zapisywać!"_s,
+            u"Pole opisu puste - nie mam co kasować!"_s}));
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@opis");
+    EXPECT_EQ(QFileInfo(path).lastModified(), modifiedAt);
+}
+
+TEST_F(DescriptionEditingTest, DeleteKeepsTheBytesBeforeTheFirstMarker)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@opis @||@ drugi znacznik");
+    FMain->pupKasujOpis->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture);
+    EXPECT_EQ(state().lblKasuj->text(), u"0");
+    EXPECT_FALSE(FPismo->isVisible());
+    EXPECT_TRUE(FPismo->Memo1->text().isEmpty());
+}
+
+namespace {
+
+struct Failure {
+    const char* name;
+    /** Prepares the failure once the picture is shown; the object it gives back lives until the command ends. */
+    std::function<std::shared_ptr<void>(const QString& path)> arrange;
+};
+
+void PrintTo(const Failure& failure, std::ostream* out)
+{
+    *out << failure.name;
+}
+
+class SaveFailure : public DescriptionEditingTest, public testing::WithParamInterface<Failure> { };
+
+template <typename T, typename... Args> std::shared_ptr<void> hold(Args&&... args)
+{
+    return std::make_shared<T>(std::forward<Args>(args)...);
+}
+
+const Failure kFailures[] = {
+    {"ReadOnlyFile",
+        [](const QString& path) {
+            return hold<platform::InjectedFailure>(platform::FileOperation::WriteFile, path, EACCES);
+        }},
+    {"ReadOnlyDirectory",
+        [](const QString& path) {
+            return hold<platform::InjectedFailure>(
+                platform::FileOperation::CreateFile, QFileInfo(path).absolutePath(), EACCES);
+        }},
+    {"ChangedOnDiskSinceShown",
+        [](const QString& path) {
+            QFile file(path);
+            EXPECT_TRUE(file.open(QIODevice::Append));
+            file.write(" appended by another program");
+            return std::shared_ptr<void>();
+        }},
+    {"RedisplayFails",
+        [](const QString& path) {
+            // The first read (the check before the cut) passes; the re-display's read fails.
+            return hold<platform::InjectedFailure>(platform::FileOperation::ReadFile, path, EIO, 1);
+        }},
+    {"WriteBeyondTheFileSizeLimit",
+        [](const QString& path) { return hold<testing_support::FileSizeLimit>(QFileInfo(path).size() + 8); }},
+    {"OtherDirectoryOpen",
+        [](const QString&) {
+            FPliki->FLBox1->SetListPath(QDir::tempPath());
+            return std::shared_ptr<void>();
+        }},
+};
+
+} // namespace
+
+TEST_P(SaveFailure, LeavesTheFileAsItWas)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@stary opis");
+    type(u"nowy, dłuższy opis obrazu"_s);
+    QByteArray before;
+    {
+        const std::shared_ptr<void> held = GetParam().arrange(path);
+        before = fileBytes(path);
+        FMain->mnuZapis->trigger();
+    }
+    EXPECT_EQ(fileBytes(path), before);
+    EXPECT_FALSE(dialogTexts(Kind::Report).isEmpty() && dialogTexts(Kind::Error).isEmpty());
+    EXPECT_TRUE(dialogTexts(Kind::Message).isEmpty());
+    // No temporary file is left beside the picture.
+    EXPECT_EQ(QDir(pictureDir()).entryList(QDir::Files | QDir::Hidden), QStringList {u"a.jpg"_s});
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SaveFailure, testing::ValuesIn(kFailures),
+    [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.name); });
+
+TEST_F(DescriptionEditingTest, TheSaveAndDeleteActOnTheShownPictureWhenTheSelectionMoved)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@opis a");
+    const QByteArray other = fileBytes(m_pictures.write(u"b.jpg"_s, m_picture + "@||@opis b"));
+    FPliki->FLBox1->readList();
+    FPliki->FLBox1->selectIndex(1); // the show's end, or a search, may leave another entry selected
+    type(u"nowy"_s);
+    FMain->mnuZapis->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@nowy");
+    EXPECT_EQ(fileBytes(pictureDir() + u"/b.jpg"_s), other);
+    EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
+}
+
+TEST_F(DescriptionEditingTest, APictureReachedThroughALinkIsSavedIntoItsTarget)
+{
+    const QString target = showPicture(u"a.jpg"_s, "@||@stary");
+    const QString link = pictureDir() + u"/link.jpg"_s;
+    ASSERT_TRUE(QFile::link(target, link));
+    FPliki->FLBox1->readList();
+    FPliki->FLBox1->SetListPath(u"link.jpg"_s);
+    ASSERT_TRUE(FPliki->ShowCurrentPicture());
+    type(u"przez dowiązanie"_s);
+    FMain->mnuZapis->trigger();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(fileBytes(target).mid(m_picture.size()).toStdString(), stored(u"@||@przez dowiązanie"_s).toStdString());
+    EXPECT_EQ(fileBytes(target).left(m_picture.size()), m_picture);
+}
+
+TEST_F(DescriptionEditingTest, TextCommandsWorkWhileTheWindowIsHiddenAndSetTheModifiedFlag)
+{
+    showPicture(u"a.jpg"_s, "@||@opis");
+    viewer::DescriptionField* field = FPismo->Memo1;
+    FMain->mnuUkryjOapisy->trigger();
+    EXPECT_FALSE(FPismo->isVisible());
+    EXPECT_FALSE(field->modified());
+
+    field->selectAll();
+    FMain->pupCopy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), u"opis");
+    EXPECT_FALSE(field->modified());
+    FMain->pupCut->trigger();
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(field->modified());
+    FMain->pupPaste->trigger();
+    FMain->pupPaste->trigger();
+    EXPECT_EQ(field->text(), u"opisopis");
+
+    // Undo back to the text as loaded still counts as a change.
+    field->setProgramText(u"opis"_s);
+    QTest::keyClick(field, Qt::Key_X);
+    FMain->pupUndo->trigger();
+    EXPECT_EQ(field->text(), u"opis");
+    EXPECT_TRUE(field->modified());
+
+    FMain->pupPokazNapisy->trigger();
+    EXPECT_TRUE(FPismo->isVisible());
+}
+
+TEST_F(DescriptionEditingTest, TheFieldsOwnMenuShowsNoShortcutsAndItsChangesCount)
+{
+    showPicture(u"a.jpg"_s, "@||@opis");
+    viewer::DescriptionField* field = FPismo->Memo1;
+    QMenu* menu = nullptr;
+    QTimer::singleShot(0, [&] {
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* action : menu->actions()) {
+            EXPECT_FALSE(action->text().contains(u'\t')) << action->text().toStdString();
+            EXPECT_TRUE(action->shortcut().isEmpty());
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() == u"edit-delete")
+                action->trigger();
+        }
+        menu->close();
+    });
+    field->selectAll();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(field->viewport(), &event);
+    QTRY_VERIFY(menu != nullptr);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(field->modified());
+}
