@@ -84,7 +84,13 @@ BmpPicture::BmpPicture(const QByteArray& fileBytes)
     m_header = dib::parseHeader(slice(m_bytes, kFileHeaderSize, offset));
 
     m_pixelOffset = offset;
-    m_pixelLength = static_cast<qint64>(dib::pixelDataLength(m_header, static_cast<std::size_t>(size - offset)));
+    const platform::ByteView pixels = slice(m_bytes, offset, size);
+    const bool runLength = m_header.compression == dib::Rle8 || m_header.compression == dib::Rle4;
+    // Run-length data without a usable size ends at its end-of-bitmap escape, never in what follows the picture.
+    if (runLength && (m_header.sizeImage == 0 || m_header.sizeImage > pixels.size()))
+        m_pixelLength = static_cast<qint64>(dib::runLengthDataLength(m_header, pixels));
+    else
+        m_pixelLength = static_cast<qint64>(dib::pixelDataLength(m_header, pixels.size()));
 }
 
 const QImage& BmpPicture::image() const

@@ -50,7 +50,16 @@ const QImage& WmfPicture::image() const
 
 QByteArray WmfPicture::encoded() const
 {
-    return wmf::encodePlaceableHeader(m_header) + m_metafile;
+    // Written with sane values: an inch of 0 units is the 96 it is drawn as, and the metafile claims the size
+    // it holds, so that the file reads back to the same end.
+    wmf::PlaceableHeader header = m_header;
+    if (header.unitsPerInch == 0)
+        header.unitsPerInch = 96;
+    QByteArray metafile = m_metafile;
+    const auto words = static_cast<std::uint32_t>(metafile.size() / 2);
+    for (int i = 0; i < 4; ++i)
+        metafile[6 + i] = char((words >> (8 * i)) & 0xFF);
+    return wmf::encodePlaceableHeader(header) + metafile;
 }
 
 std::unique_ptr<Picture> loadPlaceableWmf(const QByteArray& fileBytes)

@@ -412,6 +412,28 @@ std::size_t pixelDataLength(const Header& header, std::size_t available)
     return std::min(declared, available);
 }
 
+std::size_t runLengthDataLength(const Header& header, ByteView bits)
+{
+    std::size_t at = 0;
+    while (at + 2 <= bits.size()) {
+        const std::uint8_t count = bits[at];
+        const std::uint8_t value = bits[at + 1];
+        at += 2;
+        if (count != 0)
+            continue; // an encoded run
+        if (value == 1)
+            return at; // end of bitmap
+        if (value == 2) {
+            at += 2; // delta
+        } else if (value > 2) {
+            // An absolute run of `value` pixels, padded to a whole word.
+            const std::size_t bytes = header.compression == Rle4 ? (std::size_t(value) + 1) / 2 : value;
+            at += (bytes + 1) & ~std::size_t {1};
+        }
+    }
+    return bits.size();
+}
+
 QImage decodePixels(const Header& header, ByteView bits, DecodeOptions options)
 {
     checkShape(header.width, header.height, header.bitCount, header.compression);

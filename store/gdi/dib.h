@@ -69,6 +69,13 @@ void usePaletteIndices(Header& header, ByteView info, std::span<const QRgb> logi
  */
 [[nodiscard]] std::size_t pixelDataLength(const Header& header, std::size_t available);
 
+/**
+ * The length of run-length pixel data in `bits`: up to and including its end-of-bitmap escape, or all of `bits`
+ * when the stream has none. Tells where the pixels end when the header does not say (an image size of 0, or
+ * one larger than the data).
+ */
+[[nodiscard]] std::size_t runLengthDataLength(const Header& header, ByteView bits);
+
 /** Bytes in one stored row of uncompressed pixels, padded to 4 bytes. */
 [[nodiscard]] std::size_t rowStride(const Header& header);
 

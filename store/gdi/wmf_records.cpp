@@ -76,13 +76,11 @@ MetaHeader parseMetaHeader(ByteView metafile)
     return header;
 }
 
-std::size_t heldLength(ByteView metafile, const MetaHeader& header)
+namespace {
+
+/** Where the end-of-file record ends, walking the records from the header; 0 when none is found. */
+std::size_t endOfFileRecordEnd(ByteView metafile)
 {
-    const std::uint64_t claimed = std::uint64_t(header.sizeWords) * 2;
-    if (claimed <= metafile.size())
-        return std::size_t(claimed);
-    // Held up to the end-of-file record, never into what follows the metafile (a description block): a partial
-    // metafile written back would claim bytes it does not have.
     std::size_t offset = kMetaHeaderBytes;
     while (offset + 6 <= metafile.size()) {
         const std::uint32_t words = platform::readLe32(metafile, offset);
@@ -92,6 +90,21 @@ std::size_t heldLength(ByteView metafile, const MetaHeader& header)
             break;
         offset += std::size_t(words) * 2;
     }
+    return 0;
+}
+
+} // namespace
+
+std::size_t heldLength(ByteView metafile, const MetaHeader& header)
+{
+    const std::uint64_t claimed = std::uint64_t(header.sizeWords) * 2;
+    // Held up to the end-of-file record when the claimed size runs past it (some writers count the placeable
+    // header too) or past the file: never into what follows the metafile, a description block included.
+    const std::size_t recordsEnd = endOfFileRecordEnd(metafile);
+    if (recordsEnd != 0 && claimed > recordsEnd)
+        return recordsEnd;
+    if (claimed <= metafile.size())
+        return std::size_t(claimed);
     throw platform::AppError(QStringLiteral("Invalid metafile: the file is truncated (%1 of %2 metafile bytes)")
                                  .arg(metafile.size())
                                  .arg(claimed));

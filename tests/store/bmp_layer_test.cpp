@@ -116,6 +116,14 @@ std::vector<EndCase> endCases()
         dib::Rle8));
     BmpSpec gap = computed;
     gap.pixelOffset = 80;
+    // An absolute run, an encoded run, an end of line, a delta and the end of the bitmap: 16 bytes.
+    BmpSpec rleWithoutSize = paletted(plan(4, 2, 8,
+        QByteArray::fromHex("0003010203000107000000020100"
+                            "0001"),
+        dib::Rle8));
+    rleWithoutSize.sizeImage = 0;
+    BmpSpec rleSizePastTheData = rleWithoutSize;
+    rleSizePastTheData.sizeImage = 1000;
     return {
         {"FromTheImageSize", declared, 0, 54 + 20},
         {"ComputedWithPaddedRows", computed, 0, 54 + 24},
@@ -123,6 +131,8 @@ std::vector<EndCase> endCases()
         {"NeverPastTheEndOfTheFile", cut, 0, 54 + 13},
         {"RunLengthImageSize", rle, 30, 54 + 16 + 4},
         {"BehindAGap", gap, 10, 80 + 24},
+        {"RunLengthWithoutImageSizeEndsAtTheEndOfBitmap", rleWithoutSize, 40, 54 + 16 + 16},
+        {"RunLengthImageSizePastTheDataEndsAtTheEndOfBitmap", rleSizePastTheData, 40, 54 + 16 + 16},
     };
 }
 

@@ -123,16 +123,30 @@ TEST(WmfLayer, RefusesAMetafileCutShort)
 
 TEST(WmfLayer, SizeFieldThatCountsThePlaceableHeaderEndsAtTheEndOfFileRecord)
 {
-    // Some writers store the whole file's size in the metafile header; the description behind it stays out.
-    QByteArray file = simpleFile();
+    // Some writers store the whole file's size in the metafile header; the description behind it stays out,
+    // however long it is, and the metafile is written back claiming the size it holds.
+    const QByteArray plain = simpleFile();
+    QByteArray file = plain;
     putLe16(file, 22 + 6, int(file.size() / 2));
-    const QByteArray described = file + "@||@some words";
-    const auto picture = loadPlaceableWmf(described);
-    EXPECT_EQ(picture->pictureEnd(), file.size());
-    EXPECT_EQ(picture->encoded(), file);
+    for (const QByteArray& description : {QByteArray("@||@some words"), QByteArray("@||@") + QByteArray(18, 'x'),
+             QByteArray("@||@") + QByteArray(400, 'y')}) {
+        const auto picture = loadPlaceableWmf(file + description);
+        EXPECT_EQ(picture->pictureEnd(), file.size()) << description.size();
+        EXPECT_EQ(picture->encoded(), plain) << description.size();
+    }
 
     // Without its end-of-file record such a metafile is simply cut short.
     EXPECT_FALSE(loadError(file.left(file.size() - 6)).isEmpty());
+}
+
+TEST(WmfLayer, AnInchOfNoUnitsIsWrittenAsNinetySix)
+{
+    QByteArray file = simpleFile();
+    putLe16(file, 14, 0);
+    fixChecksum(file);
+    const QByteArray written = loadPlaceableWmf(file)->encoded();
+    EXPECT_EQ(std::uint8_t(written[14]) | (std::uint8_t(written[15]) << 8), 96);
+    EXPECT_EQ(loadPlaceableWmf(written)->size(), loadPlaceableWmf(file)->size());
 }
 
 TEST(WmfLayer, WritesAFreshPlaceableHeaderWithAValidChecksum)
