@@ -133,7 +133,7 @@ void cmykToBgrx(const JSAMPLE* in, unsigned char* out, JDIMENSION width, bool ad
 }
 
 /** Decodes the whole image into `target`. Gives false and libjpeg's message code on failure. */
-bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, int* errorCode)
+bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, int* errorCode, JDIMENSION* rowsDone)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -141,7 +141,9 @@ bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, in
     prepare(&cinfo, &err);
     std::memset(&progress, 0, sizeof progress);
     progress.progress_monitor = limitScans;
+    *rowsDone = 0;
     if (setjmp(err.jump)) {
+        *rowsDone = cinfo.output_scanline;
         jpeg_destroy_decompress(&cinfo);
         *errorCode = err.code;
         return false;
@@ -241,6 +243,8 @@ const QImage& JpegPicture::image() const
 {
     if (!m_image.isNull())
         return m_image;
+    if (!m_failure.isEmpty())
+        throw platform::AppError(m_failure);
     QImage image(m_size, QImage::Format_RGB32);
     if (image.isNull()) {
         throw platform::AppError(
@@ -249,10 +253,32 @@ const QImage& JpegPicture::image() const
     const Target target {image.bits(), static_cast<std::size_t>(image.bytesPerLine()),
         static_cast<JDIMENSION>(m_size.width()), static_cast<JDIMENSION>(m_size.height())};
     int code = 0;
-    if (!decodeInto(dataOf(m_bytes), static_cast<unsigned long>(m_bytes.size()), &target, &code))
-        throw jpegError(code);
+    JDIMENSION rows = 0;
+    if (!decodeInto(dataOf(m_bytes), static_cast<unsigned long>(m_bytes.size()), &target, &code, &rows)) {
+        m_failure = jpegError(code).message();
+        // What decoded is kept for drawableImage(); the rows below it were never written.
+        m_partial = QImage(m_size, QImage::Format_ARGB32_Premultiplied);
+        if (!m_partial.isNull()) {
+            m_partial.fill(Qt::transparent);
+            for (JDIMENSION y = 0; y < rows && int(y) < m_size.height(); ++y)
+                std::memcpy(m_partial.scanLine(int(y)), image.constScanLine(int(y)), std::size_t(image.bytesPerLine()));
+        }
+        throw platform::AppError(m_failure);
+    }
     m_image = std::move(image);
     return m_image;
+}
+
+const QImage& JpegPicture::drawableImage(QString& error) const
+{
+    try {
+        return image();
+    } catch (const platform::AppError& e) {
+        error = e.message();
+        if (!m_partial.isNull())
+            return m_partial;
+    }
+    return Picture::drawableImage(error);
 }
 
 qint64 jpegDataEnd(platform::ByteView bytes)

@@ -34,6 +34,8 @@ public:
      * below; a decoder error raises "JPEG error #N".
      */
     [[nodiscard]] const QImage& image() const override;
+    /** The rows decoded before a decoder error, the rest transparent. */
+    [[nodiscard]] const QImage& drawableImage(QString& error) const override;
     [[nodiscard]] QByteArray encoded() const override { return m_bytes; }
 
     [[nodiscard]] bool isGrey() const { return m_grey; }
@@ -45,6 +47,9 @@ private:
     bool m_grey = false;
     bool m_progressive = false;
     mutable QImage m_image;
+    /** After a decoder error: its message, and the rows decoded before it. */
+    mutable QString m_failure;
+    mutable QImage m_partial;
     mutable std::optional<qint64> m_end;
 };
 

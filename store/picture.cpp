@@ -35,4 +35,18 @@ PictureFormat formatForFileName(const QString& fileName)
     throw platform::AppError(QStringLiteral("Unknown picture file extension \"%1\"").arg(extension));
 }
 
+const QImage& Picture::drawableImage(QString& error) const
+{
+    try {
+        return image();
+    } catch (const platform::AppError& e) {
+        error = e.message();
+    }
+    if (m_undecodable.isNull()) {
+        m_undecodable = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        m_undecodable.fill(Qt::transparent);
+    }
+    return m_undecodable;
+}
+
 } // namespace store

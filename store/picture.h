@@ -54,8 +54,17 @@ public:
      */
     [[nodiscard]] virtual const QImage& image() const = 0;
 
+    /**
+     * Like image(), for a window that shows whatever it can: a picture whose data fails to decode gives what could
+     * be decoded, the rest transparent (all of it when nothing decodes), and the error's message in `error`.
+     */
+    [[nodiscard]] virtual const QImage& drawableImage(QString& error) const;
+
     /** The bytes this layer writes for the picture into a described file, in front of the marker. */
     [[nodiscard]] virtual QByteArray encoded() const = 0;
+
+private:
+    mutable QImage m_undecodable;
 };
 
 /**

@@ -51,14 +51,18 @@ TFFotka::TFFotka(viewer::MainLink& main)
 
 TFFotka::~TFFotka() = default;
 
-void TFFotka::showPicture(std::unique_ptr<store::Picture> picture)
+void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportErrors)
 {
-    // Decode before anything changes, so a picture that cannot be drawn leaves the previous one in place.
-    const QImage& image = picture->image();
+    // Data that fails to decode still shows what decoded (or the backdrop), and the error is reported once;
+    // the picture is held all the same, so its description can be shown, edited and saved.
+    QString error;
+    const QImage& image = picture->drawableImage(error);
     Image11->setImage(image);
     m_picture = std::move(picture);
     if (m_autoSize && isVisible())
         resize(Image11->size());
+    if (!error.isEmpty() && reportErrors)
+        platform::dialogs().report(error);
 }
 
 qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& description)
@@ -107,7 +111,7 @@ void TFFotka::FitWindowToPicture()
         repaint();
     }
     // The picture is loaded once more from the current file, as after every fit.
-    showPicture(store::readDescribedFile(m_main.state().lblPlik->text()).picture);
+    showPicture(store::readDescribedFile(m_main.state().lblPlik->text()).picture, false);
 }
 
 void TFFotka::FormShow()

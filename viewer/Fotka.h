@@ -58,7 +58,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void showPicture(std::unique_ptr<store::Picture> picture);
+    /** Shows the picture; a decoding error is reported unless `reportErrors` is false (a second load). */
+    void showPicture(std::unique_ptr<store::Picture> picture, bool reportErrors = true);
     void setAutoSize(bool on);
 
     QScrollArea* m_scrollArea;

@@ -26,6 +26,9 @@ void PictureView::paintEvent(QPaintEvent* event)
         return;
     QPainter painter(this);
     const QRect area = event->rect() & m_image.rect();
+    // What could not be decoded is transparent and shows the backdrop.
+    if (m_image.hasAlphaChannel())
+        painter.fillRect(area, palette().window());
     painter.drawImage(area.topLeft(), m_image, area);
 }
 

@@ -276,3 +276,30 @@ TEST_F(DescriptionEditingTest, TheFieldsOwnMenuShowsNoShortcutsAndItsChangesCoun
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_TRUE(field->modified());
 }
+
+TEST_F(DescriptionEditingTest, APictureWhoseDataFailsToDecodeStillShowsItsDescriptionForEditing)
+{
+    QByteArray jpeg = testing_support::encodeJpeg(QImage(32, 16, QImage::Format_RGB32));
+    // Without its quantisation tables the header reads but no pixel decodes.
+    for (qsizetype dqt = jpeg.indexOf("\xFF\xDB"); dqt > 0; dqt = jpeg.indexOf("\xFF\xDB")) {
+        const int length = (static_cast<std::uint8_t>(jpeg[dqt + 2]) << 8) | static_cast<std::uint8_t>(jpeg[dqt + 3]);
+        jpeg.remove(dqt, 2 + length);
+    }
+    const QString path = m_pictures.write(u"zepsuty.jpg"_s, jpeg + "@||@opis");
+    openDirectory(pictureDir());
+    FPliki->FLBox1->SetListPath(u"zepsuty.jpg"_s);
+    EXPECT_TRUE(FPliki->ShowCurrentPicture());
+    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"JPEG error #52."_s});
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
+    EXPECT_EQ(FPismo->Memo1->text(), u"opis");
+    EXPECT_EQ(state().lblKasuj->text(), u"8");
+    EXPECT_EQ(FFotka->Image11->size(), QSize(32, 16));
+    FFotka->Image11->repaint();
+    EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);
+
+    type(u"nowy opis"_s);
+    FMain->mnuZapis->trigger();
+    EXPECT_EQ(fileBytes(path), jpeg + "@||@nowy opis");
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(fileBytes(path), jpeg);
+}

@@ -130,6 +130,36 @@ TEST(JpegErrors, DamageInLaterScansIsReportedWhenDrawn)
     EXPECT_EQ(failureOf(damaged, true), jpegError(JERR_UNKNOWN_MARKER));
 }
 
+/** `jpeg` without its quantisation tables: the header reads, no pixel decodes ("JPEG error #52"). */
+QByteArray withoutQuantisationTables(QByteArray jpeg)
+{
+    for (qsizetype dqt = findJpegMarker(jpeg, 0xDB); dqt > 0; dqt = findJpegMarker(jpeg, 0xDB)) {
+        const int length = (static_cast<std::uint8_t>(jpeg[dqt + 2]) << 8) | static_cast<std::uint8_t>(jpeg[dqt + 3]);
+        jpeg.remove(dqt, 2 + length);
+    }
+    return jpeg;
+}
+
+TEST(JpegErrors, AWindowGetsWhatDecodedAndTheErrorOnce)
+{
+    const QByteArray broken = withoutQuantisationTables(encodeJpeg(quadrantImage(16, 8)));
+    const auto picture = loadJpeg(broken);
+    EXPECT_EQ(picture->size(), QSize(16, 8));
+    QString error;
+    const QImage& drawable = picture->drawableImage(error);
+    EXPECT_EQ(error.toStdString(), jpegError(JERR_NO_QUANT_TABLE));
+    ASSERT_EQ(drawable.size(), QSize(16, 8));
+    EXPECT_TRUE(drawable.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(drawable.pixel(0, 0)), 0);
+    EXPECT_EQ(failureOf(broken, true), jpegError(JERR_NO_QUANT_TABLE));
+
+    // A picture that decodes gives its pixels and no error.
+    error.clear();
+    const auto good = loadJpeg(encodeJpeg(quadrantImage(16, 8)));
+    EXPECT_EQ(&good->drawableImage(error), &good->image());
+    EXPECT_TRUE(error.isEmpty());
+}
+
 TEST(JpegErrors, EndlesslyRepeatedScansAreRefusedWhenDrawn)
 {
     // The last scan of a progressive file repeated over and over: each repeat is one more pass over the picture.
