@@ -13,6 +13,8 @@ enum class FileOperation {
     ListDirectory,
     /** Creating a file (the temporary file of a replacement) in a directory. */
     CreateFile,
+    /** Reading an open file's content. */
+    ReadFile,
 };
 
 /** While it lives, `operation` on `path` (or below it) fails with `errorCode`. Injections nest. */

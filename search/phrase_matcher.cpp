@@ -1,0 +1,232 @@
+#include "phrase_matcher.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace search {
+
+namespace {
+
+/**
+ * How common a byte is in what the search reads: compressed picture data, where every byte is about as likely
+ * as any other but 0x00 and 0xFF are more so, and Polish or English description text. Higher is more common.
+ */
+constexpr std::array<std::uint8_t, 256> makeByteRanks()
+{
+    std::array<std::uint8_t, 256> ranks {};
+    for (std::size_t b = 0; b < 256; ++b)
+        ranks[b] = 40;
+    for (std::size_t b = 'A'; b <= 'Z'; ++b)
+        ranks[b] = 90;
+    for (std::size_t b = '0'; b <= '9'; ++b)
+        ranks[b] = 100;
+    for (std::size_t b = 'a'; b <= 'z'; ++b)
+        ranks[b] = 150;
+    for (const char c : "eaioznrwstcykdpmlu")
+        ranks[static_cast<std::uint8_t>(c)] = 200;
+    for (const char c : ",.-\r\n")
+        ranks[static_cast<std::uint8_t>(c)] = 130;
+    ranks[' '] = 240;
+    ranks[0x00] = 250;
+    ranks[0xFF] = 250;
+    return ranks;
+}
+
+constexpr std::array<std::uint8_t, 256> kByteRanks = makeByteRanks();
+
+constexpr std::uint8_t otherCaseOf(std::uint8_t c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<std::uint8_t>(c + ('a' - 'A'));
+    if (c >= 'a' && c <= 'z')
+        return static_cast<std::uint8_t>(c - ('a' - 'A'));
+    return c;
+}
+
+/** A letter compared without regard to case stands for both of its cases: it is as common as the two together. */
+int rankOf(std::uint8_t c, bool matchCase)
+{
+    if (matchCase || otherCaseOf(c) == c)
+        return kByteRanks[c];
+    return kByteRanks[c] + kByteRanks[otherCaseOf(c)];
+}
+
+using Kernel = bool (*)(const PhraseMatcher&, const std::uint8_t*, std::size_t);
+
+/** Tries every start in [from, last] one by one; for the few positions the vector loops leave over. */
+bool scanScalar(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t from, std::size_t last)
+{
+    const PhraseMatcher::Probe& a = matcher.first();
+    const PhraseMatcher::Probe& b = matcher.second();
+    for (std::size_t i = from; i <= last; ++i) {
+        const std::uint8_t x = data[i + a.offset];
+        const std::uint8_t y = data[i + b.offset];
+        if ((x == a.byte || x == a.otherCase) && (y == b.byte || y == b.otherCase) && matcher.matchesAt(data + i))
+            return true;
+    }
+    return false;
+}
+
+/** Checks each start whose bit is set in `mask` (bit k: start at `base` + k). */
+bool verifyCandidates(const PhraseMatcher& matcher, const std::uint8_t* base, std::uint32_t mask)
+{
+    while (mask != 0) {
+        if (matcher.matchesAt(base + std::countr_zero(mask)))
+            return true;
+        mask &= mask - 1;
+    }
+    return false;
+}
+
+#if defined(__x86_64__)
+
+bool scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+{
+    const PhraseMatcher::Probe& a = matcher.first();
+    const PhraseMatcher::Probe& b = matcher.second();
+    const std::size_t last = size - matcher.length(); // the last possible start
+    const __m128i a1 = _mm_set1_epi8(static_cast<char>(a.byte));
+    const __m128i a2 = _mm_set1_epi8(static_cast<char>(a.otherCase));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(b.byte));
+    const __m128i b2 = _mm_set1_epi8(static_cast<char>(b.otherCase));
+    std::size_t i = 0;
+    for (; i + 16 <= last + 1; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + a.offset));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + b.offset));
+        const __m128i hitA = _mm_or_si128(_mm_cmpeq_epi8(x, a1), _mm_cmpeq_epi8(x, a2));
+        const __m128i hitB = _mm_or_si128(_mm_cmpeq_epi8(y, b1), _mm_cmpeq_epi8(y, b2));
+        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(hitA, hitB)));
+        if (mask != 0 && verifyCandidates(matcher, data + i, mask))
+            return true;
+    }
+    return scanScalar(matcher, data, i, last);
+}
+
+/** The starts among the 32 from `at` where both probes stand (a byte of all ones each). */
+__attribute__((target("avx2"), always_inline)) inline __m256i pairHits(const std::uint8_t* at,
+    const PhraseMatcher::Probe& a, const PhraseMatcher::Probe& b, __m256i a1, __m256i a2, __m256i b1, __m256i b2)
+{
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + a.offset));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + b.offset));
+    const __m256i hitA = _mm256_or_si256(_mm256_cmpeq_epi8(x, a1), _mm256_cmpeq_epi8(x, a2));
+    const __m256i hitB = _mm256_or_si256(_mm256_cmpeq_epi8(y, b1), _mm256_cmpeq_epi8(y, b2));
+    return _mm256_and_si256(hitA, hitB);
+}
+
+/** Sixty-four starts per round: two vectors of 32, tested together, so a round without a candidate costs one branch. */
+__attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+{
+    const PhraseMatcher::Probe& a = matcher.first();
+    const PhraseMatcher::Probe& b = matcher.second();
+    const std::size_t last = size - matcher.length();
+    const __m256i a1 = _mm256_set1_epi8(static_cast<char>(a.byte));
+    const __m256i a2 = _mm256_set1_epi8(static_cast<char>(a.otherCase));
+    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(b.byte));
+    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(b.otherCase));
+    std::size_t i = 0;
+    for (; i + 64 <= last + 1; i += 64) {
+        const __m256i low = pairHits(data + i, a, b, a1, a2, b1, b2);
+        const __m256i high = pairHits(data + i + 32, a, b, a1, a2, b1, b2);
+        if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)))
+            continue;
+        if (verifyCandidates(matcher, data + i, static_cast<std::uint32_t>(_mm256_movemask_epi8(low))))
+            return true;
+        if (verifyCandidates(matcher, data + i + 32, static_cast<std::uint32_t>(_mm256_movemask_epi8(high))))
+            return true;
+    }
+    for (; i + 32 <= last + 1; i += 32) {
+        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(pairHits(data + i, a, b, a1, a2, b1, b2)));
+        if (mask != 0 && verifyCandidates(matcher, data + i, mask))
+            return true;
+    }
+    return scanScalar(matcher, data, i, last);
+}
+
+Kernel chooseKernel()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? scanAvx2 : scanSse2;
+}
+
+#else
+
+Kernel chooseKernel()
+{
+    return [](const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size) {
+        return scanScalar(matcher, data, 0, size - matcher.length());
+    };
+}
+
+#endif
+
+} // namespace
+
+PhraseMatcher::PhraseMatcher(QByteArray phrase, bool matchCase)
+    : m_phrase(std::move(phrase))
+    , m_matchCase(matchCase)
+{
+    if (!m_matchCase) {
+        for (char& c : m_phrase)
+            c = static_cast<char>(foldAsciiLetter(static_cast<std::uint8_t>(c)));
+    }
+    choosePair();
+}
+
+void PhraseMatcher::choosePair()
+{
+    const std::size_t n = length();
+    if (n == 0)
+        return;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_phrase.constData());
+    const auto probeAt = [&](std::size_t at) {
+        const std::uint8_t c = bytes[at];
+        return Probe {at, c, m_matchCase ? c : otherCaseOf(c)};
+    };
+    // The rarest byte first; then the rarest of the other bytes, so the two rarely stand together by chance.
+    std::size_t rarest = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (rankOf(bytes[i], m_matchCase) < rankOf(bytes[rarest], m_matchCase))
+            rarest = i;
+    }
+    std::size_t partner = rarest;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i == rarest)
+            continue;
+        const bool differs = bytes[i] != bytes[rarest];
+        const bool partnerDiffers = partner != rarest && bytes[partner] != bytes[rarest];
+        if (partner == rarest || (differs && !partnerDiffers)
+            || (differs == partnerDiffers && rankOf(bytes[i], m_matchCase) < rankOf(bytes[partner], m_matchCase)))
+            partner = i;
+    }
+    m_first = probeAt(rarest);
+    m_second = probeAt(partner);
+}
+
+bool PhraseMatcher::matchesAt(const std::uint8_t* at) const
+{
+    const auto* phrase = reinterpret_cast<const std::uint8_t*>(m_phrase.constData());
+    const std::size_t n = length();
+    if (m_matchCase)
+        return std::memcmp(at, phrase, n) == 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (foldAsciiLetter(at[i]) != phrase[i])
+            return false;
+    }
+    return true;
+}
+
+bool PhraseMatcher::foundIn(platform::ByteView bytes) const
+{
+    if (m_phrase.isEmpty() || bytes.size() < length())
+        return false;
+    // The scanner for this processor, chosen on first use (never during another file's static set-up).
+    static const Kernel kernel = chooseKernel();
+    return kernel(*this, bytes.data(), bytes.size());
+}
+
+} // namespace search
