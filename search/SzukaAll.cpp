@@ -268,8 +268,9 @@ void TFSzukaAll::BitUruchomClick()
     viewer::FileListBox* list = FPliki->FLBox1;
     const QString path = QDir(list->directory()).filePath(name);
     try {
-        // Only a file of that name will do: a directory of that name must not become the list's directory.
-        if (!QFileInfo(path).isFile())
+        // A directory of that name must not become the list's directory; the list finds files without regard to
+        // case, as it does everywhere.
+        if (QFileInfo(path).isDir())
             throw platform::IoError(ENOENT, path);
         list->SetListPath(path);
     } catch (const platform::IoError&) {
