@@ -58,6 +58,12 @@ int rankOf(std::uint8_t c, bool matchCase)
 
 using Kernel = bool (*)(const PhraseMatcher&, const std::uint8_t*, std::size_t);
 
+/** The scanners for this processor: one comparing each probe with one byte, one with both cases of a letter. */
+struct Kernels {
+    Kernel oneCase;
+    Kernel twoCases;
+};
+
 /** Tries every start in [from, last] one by one; for the few positions the vector loops leave over. */
 bool scanScalar(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t from, std::size_t last)
 {
@@ -85,7 +91,14 @@ bool verifyCandidates(const PhraseMatcher& matcher, const std::uint8_t* base, st
 
 #if defined(__x86_64__)
 
-bool scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+/** Where a vector of bytes equals the probe's byte or, with `TwoCases`, its other case. */
+template <bool TwoCases> __m128i probeHits(__m128i bytes, __m128i byte, __m128i otherCase)
+{
+    const __m128i hits = _mm_cmpeq_epi8(bytes, byte);
+    return TwoCases ? _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, otherCase)) : hits;
+}
+
+template <bool TwoCases> bool scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
 {
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
@@ -98,9 +111,8 @@ bool scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_
     for (; i + 16 <= last + 1; i += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + a.offset));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + b.offset));
-        const __m128i hitA = _mm_or_si128(_mm_cmpeq_epi8(x, a1), _mm_cmpeq_epi8(x, a2));
-        const __m128i hitB = _mm_or_si128(_mm_cmpeq_epi8(y, b1), _mm_cmpeq_epi8(y, b2));
-        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(hitA, hitB)));
+        const __m128i both = _mm_and_si128(probeHits<TwoCases>(x, a1, a2), probeHits<TwoCases>(y, b1, b2));
+        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(both));
         if (mask != 0 && verifyCandidates(matcher, data + i, mask))
             return true;
     }
@@ -108,17 +120,23 @@ bool scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_
 }
 
 /** The starts among the 32 from `at` where both probes stand (a byte of all ones each). */
+template <bool TwoCases>
 __attribute__((target("avx2"), always_inline)) inline __m256i pairHits(const std::uint8_t* at,
     const PhraseMatcher::Probe& a, const PhraseMatcher::Probe& b, __m256i a1, __m256i a2, __m256i b1, __m256i b2)
 {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + a.offset));
     const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + b.offset));
-    const __m256i hitA = _mm256_or_si256(_mm256_cmpeq_epi8(x, a1), _mm256_cmpeq_epi8(x, a2));
-    const __m256i hitB = _mm256_or_si256(_mm256_cmpeq_epi8(y, b1), _mm256_cmpeq_epi8(y, b2));
+    __m256i hitA = _mm256_cmpeq_epi8(x, a1);
+    __m256i hitB = _mm256_cmpeq_epi8(y, b1);
+    if constexpr (TwoCases) {
+        hitA = _mm256_or_si256(hitA, _mm256_cmpeq_epi8(x, a2));
+        hitB = _mm256_or_si256(hitB, _mm256_cmpeq_epi8(y, b2));
+    }
     return _mm256_and_si256(hitA, hitB);
 }
 
 /** Sixty-four starts per round: two vectors of 32, tested together, so a round without a candidate costs one branch. */
+template <bool TwoCases>
 __attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
 {
     const PhraseMatcher::Probe& a = matcher.first();
@@ -130,9 +148,10 @@ __attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, cons
     const __m256i b2 = _mm256_set1_epi8(static_cast<char>(b.otherCase));
     std::size_t i = 0;
     for (; i + 64 <= last + 1; i += 64) {
-        const __m256i low = pairHits(data + i, a, b, a1, a2, b1, b2);
-        const __m256i high = pairHits(data + i + 32, a, b, a1, a2, b1, b2);
-        if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)))
+        const __m256i low = pairHits<TwoCases>(data + i, a, b, a1, a2, b1, b2);
+        const __m256i high = pairHits<TwoCases>(data + i + 32, a, b, a1, a2, b1, b2);
+        const __m256i any = _mm256_or_si256(low, high);
+        if (_mm256_testz_si256(any, any))
             continue;
         if (verifyCandidates(matcher, data + i, static_cast<std::uint32_t>(_mm256_movemask_epi8(low))))
             return true;
@@ -140,26 +159,30 @@ __attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, cons
             return true;
     }
     for (; i + 32 <= last + 1; i += 32) {
-        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(pairHits(data + i, a, b, a1, a2, b1, b2)));
+        const __m256i both = pairHits<TwoCases>(data + i, a, b, a1, a2, b1, b2);
+        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(both));
         if (mask != 0 && verifyCandidates(matcher, data + i, mask))
             return true;
     }
     return scanScalar(matcher, data, i, last);
 }
 
-Kernel chooseKernel()
+Kernels chooseKernels()
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") ? scanAvx2 : scanSse2;
+    if (__builtin_cpu_supports("avx2"))
+        return {scanAvx2<false>, scanAvx2<true>};
+    return {scanSse2<false>, scanSse2<true>};
 }
 
 #else
 
-Kernel chooseKernel()
+Kernels chooseKernels()
 {
-    return [](const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size) {
+    const Kernel scalar = [](const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size) {
         return scanScalar(matcher, data, 0, size - matcher.length());
     };
+    return {scalar, scalar};
 }
 
 #endif
@@ -224,9 +247,10 @@ bool PhraseMatcher::foundIn(platform::ByteView bytes) const
 {
     if (m_phrase.isEmpty() || bytes.size() < length())
         return false;
-    // The scanner for this processor, chosen on first use (never during another file's static set-up).
-    static const Kernel kernel = chooseKernel();
-    return kernel(*this, bytes.data(), bytes.size());
+    // The scanners for this processor, chosen on first use (never during another file's static set-up).
+    static const Kernels kernels = chooseKernels();
+    const bool twoCases = m_first.byte != m_first.otherCase || m_second.byte != m_second.otherCase;
+    return (twoCases ? kernels.twoCases : kernels.oneCase)(*this, bytes.data(), bytes.size());
 }
 
 } // namespace search
