@@ -13,6 +13,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -278,4 +279,24 @@ TEST_F(SearchDirectory, AVanishedDirectoryHoldsNoFilesAndAnEmptyListNothing)
     EXPECT_FALSE(result.failure);
     EXPECT_TRUE(result.hits.empty());
     EXPECT_TRUE(hits({}, u"G"_s).empty());
+}
+
+TEST_F(SearchDirectory, AHugeFileIsStreamedInConstantMemory)
+{
+    // A sparse file of 256 MB that ends with the phrase: found, without the file ever being held in memory (a
+    // larger file only takes longer: the buffers do not grow with it).
+    const QString path = m_dir.path(u"huge.jpg"_s);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const off_t at = off_t {256} * 1024 * 1024;
+    ASSERT_EQ(::pwrite(fd, "Giewont", 7, at), 7);
+    ::close(fd);
+    const auto peakKiB = [] {
+        rusage usage {};
+        ::getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss;
+    };
+    const long before = peakKiB();
+    EXPECT_EQ(hits({u"huge.jpg"_s}, u"GIEWONT"_s), std::vector<int> {0});
+    EXPECT_LT(peakKiB() - before, 16 * 1024);
 }
