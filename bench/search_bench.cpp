@@ -1,8 +1,18 @@
 // The phrase scanner over a 100 MB buffer of picture-like bytes that do not hold the phrase, against glibc's
 // memmem (case-sensitive) and against folding a copy of the bytes and then memmem (without regard to case).
+#include "platform/repaint_wait.h"
 #include "search/phrase_matcher.h"
+#include "search/phrase_search.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 #include <cstdint>
 #include <cstring>
@@ -91,6 +101,70 @@ void BM_FoldCopyThenMemmem(benchmark::State& state)
     setBytes(state);
 }
 BENCHMARK(BM_FoldCopyThenMemmem)->Unit(benchmark::kMillisecond)->MinTime(0.3);
+
+/** A window that notes the longest time between two of its paints. */
+class PaintClock : public QWidget {
+public:
+    qint64 longestGapMs = 0;
+    void restart()
+    {
+        longestGapMs = 0;
+        m_clock.start();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (m_clock.isValid())
+            longestGapMs = std::max(longestGapMs, m_clock.restart());
+    }
+
+private:
+    QElapsedTimer m_clock;
+};
+
+// A search of 48 files of 2 MB on worker threads while the window thread waits: how long the window goes without
+// a paint at most (the window asks for one at every turn, as the search window's counter does).
+void BM_WindowPaintsDuringASearch(benchmark::State& state)
+{
+    if (!qApp) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "search_bench";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+    QTemporaryDir dir;
+    QStringList names;
+    QByteArray filler;
+    for (int i = 0; i < 1024 * 1024; ++i)
+        filler += "xy"; // a candidate at every other byte, so the scan takes a while
+    for (int i = 0; i < 48; ++i) {
+        names << QStringLiteral("p%1.jpg").arg(i);
+        QFile file(dir.filePath(names.back()));
+        if (!file.open(QIODevice::WriteOnly) || file.write(filler) != filler.size())
+            state.SkipWithError("cannot write the files");
+    }
+    PaintClock window;
+    window.resize(200, 200);
+    window.show();
+    QApplication::processEvents();
+    qint64 longest = 0;
+    for (auto _ : state) {
+        window.restart();
+        search::DirectorySearch run(dir.path(), names, QByteArray("xyxz"), true);
+        platform::waitRepaintingOnly([&](std::chrono::milliseconds timeout) {
+            window.update();
+            return run.waitFor(timeout);
+        });
+        benchmark::DoNotOptimize(run.result());
+        longest = std::max(longest, window.longestGapMs);
+    }
+    state.counters["longest_paint_gap_ms"] = static_cast<double>(longest);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 48 * filler.size());
+}
+BENCHMARK(BM_WindowPaintsDuringASearch)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 } // namespace
 
