@@ -91,11 +91,24 @@ bool verifyCandidates(const PhraseMatcher& matcher, const std::uint8_t* base, st
 
 #if defined(__x86_64__)
 
-/** Where a vector of bytes equals the probe's byte or, with `TwoCases`, its other case. */
-template <bool TwoCases> __m128i probeHits(__m128i bytes, __m128i byte, __m128i otherCase)
+/**
+ * The vector scanners compare a letter with both of its cases at once: a byte with bit 0x20 set equals a lower-case
+ * letter exactly when the byte is that letter in either case. Other bytes are compared as they are.
+ */
+constexpr std::uint8_t caseBit(const PhraseMatcher::Probe& probe)
 {
-    const __m128i hits = _mm_cmpeq_epi8(bytes, byte);
-    return TwoCases ? _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, otherCase)) : hits;
+    return probe.byte != probe.otherCase ? 0x20 : 0;
+}
+
+constexpr std::uint8_t probeTarget(const PhraseMatcher::Probe& probe)
+{
+    return static_cast<std::uint8_t>(probe.byte | caseBit(probe));
+}
+
+/** Where a vector of bytes equals the probe's target, with `TwoCases` after setting the probe's case bit. */
+template <bool TwoCases> __m128i probeHits(__m128i bytes, __m128i target, __m128i bit)
+{
+    return _mm_cmpeq_epi8(TwoCases ? _mm_or_si128(bytes, bit) : bytes, target);
 }
 
 template <bool TwoCases> bool scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
@@ -103,10 +116,10 @@ template <bool TwoCases> bool scanSse2(const PhraseMatcher& matcher, const std::
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
     const std::size_t last = size - matcher.length(); // the last possible start
-    const __m128i a1 = _mm_set1_epi8(static_cast<char>(a.byte));
-    const __m128i a2 = _mm_set1_epi8(static_cast<char>(a.otherCase));
-    const __m128i b1 = _mm_set1_epi8(static_cast<char>(b.byte));
-    const __m128i b2 = _mm_set1_epi8(static_cast<char>(b.otherCase));
+    const __m128i a1 = _mm_set1_epi8(static_cast<char>(probeTarget(a)));
+    const __m128i a2 = _mm_set1_epi8(static_cast<char>(caseBit(a)));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(probeTarget(b)));
+    const __m128i b2 = _mm_set1_epi8(static_cast<char>(caseBit(b)));
     std::size_t i = 0;
     for (; i + 16 <= last + 1; i += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + a.offset));
@@ -126,37 +139,38 @@ __attribute__((target("avx2"), always_inline)) inline __m256i pairHits(const std
 {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + a.offset));
     const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + b.offset));
-    __m256i hitA = _mm256_cmpeq_epi8(x, a1);
-    __m256i hitB = _mm256_cmpeq_epi8(y, b1);
-    if constexpr (TwoCases) {
-        hitA = _mm256_or_si256(hitA, _mm256_cmpeq_epi8(x, a2));
-        hitB = _mm256_or_si256(hitB, _mm256_cmpeq_epi8(y, b2));
-    }
-    return _mm256_and_si256(hitA, hitB);
+    if constexpr (TwoCases)
+        return _mm256_and_si256(
+            _mm256_cmpeq_epi8(_mm256_or_si256(x, a2), a1), _mm256_cmpeq_epi8(_mm256_or_si256(y, b2), b1));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(x, a1), _mm256_cmpeq_epi8(y, b1));
 }
 
-/** Sixty-four starts per round: two vectors of 32, tested together, so a round without a candidate costs one branch. */
+/** 128 starts per round: four vectors of 32, tested together, so a round without a candidate costs one branch. */
 template <bool TwoCases>
 __attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
 {
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
     const std::size_t last = size - matcher.length();
-    const __m256i a1 = _mm256_set1_epi8(static_cast<char>(a.byte));
-    const __m256i a2 = _mm256_set1_epi8(static_cast<char>(a.otherCase));
-    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(b.byte));
-    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(b.otherCase));
+    const __m256i a1 = _mm256_set1_epi8(static_cast<char>(probeTarget(a)));
+    const __m256i a2 = _mm256_set1_epi8(static_cast<char>(caseBit(a)));
+    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(probeTarget(b)));
+    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(caseBit(b)));
     std::size_t i = 0;
-    for (; i + 64 <= last + 1; i += 64) {
-        const __m256i low = pairHits<TwoCases>(data + i, a, b, a1, a2, b1, b2);
-        const __m256i high = pairHits<TwoCases>(data + i + 32, a, b, a1, a2, b1, b2);
-        const __m256i any = _mm256_or_si256(low, high);
+    for (; i + 128 <= last + 1; i += 128) {
+        const __m256i h0 = pairHits<TwoCases>(data + i, a, b, a1, a2, b1, b2);
+        const __m256i h1 = pairHits<TwoCases>(data + i + 32, a, b, a1, a2, b1, b2);
+        const __m256i h2 = pairHits<TwoCases>(data + i + 64, a, b, a1, a2, b1, b2);
+        const __m256i h3 = pairHits<TwoCases>(data + i + 96, a, b, a1, a2, b1, b2);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(h0, h1), _mm256_or_si256(h2, h3));
         if (_mm256_testz_si256(any, any))
             continue;
-        if (verifyCandidates(matcher, data + i, static_cast<std::uint32_t>(_mm256_movemask_epi8(low))))
-            return true;
-        if (verifyCandidates(matcher, data + i + 32, static_cast<std::uint32_t>(_mm256_movemask_epi8(high))))
-            return true;
+        std::size_t at = i;
+        for (const __m256i hits : {h0, h1, h2, h3}) {
+            if (verifyCandidates(matcher, data + at, static_cast<std::uint32_t>(_mm256_movemask_epi8(hits))))
+                return true;
+            at += 32;
+        }
     }
     for (; i + 32 <= last + 1; i += 32) {
         const __m256i both = pairHits<TwoCases>(data + i, a, b, a1, a2, b1, b2);
@@ -167,25 +181,51 @@ __attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, cons
     return scanScalar(matcher, data, i, last);
 }
 
-Kernels chooseKernels()
+bool hasAvx2()
 {
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
-        return {scanAvx2<false>, scanAvx2<true>};
-    return {scanSse2<false>, scanSse2<true>};
-}
-
-#else
-
-Kernels chooseKernels()
-{
-    const Kernel scalar = [](const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size) {
-        return scanScalar(matcher, data, 0, size - matcher.length());
-    };
-    return {scalar, scalar};
+    return __builtin_cpu_supports("avx2");
 }
 
 #endif
+
+bool scanPortable(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+{
+    return scanScalar(matcher, data, 0, size - matcher.length());
+}
+
+Kernels kernelsOf(Scanner scanner)
+{
+    switch (scanner) {
+#if defined(__x86_64__)
+    case Scanner::Avx2:
+        return {scanAvx2<false>, scanAvx2<true>};
+    case Scanner::Sse2:
+        return {scanSse2<false>, scanSse2<true>};
+#endif
+    default:
+        return {scanPortable, scanPortable};
+    }
+}
+
+Scanner fastestScanner()
+{
+#if defined(__x86_64__)
+    return hasAvx2() ? Scanner::Avx2 : Scanner::Sse2;
+#else
+    return Scanner::Portable;
+#endif
+}
+
+bool scan(const Kernels& kernels, const PhraseMatcher& matcher, platform::ByteView bytes)
+{
+    if (matcher.empty() || bytes.size() < matcher.length())
+        return false;
+    const PhraseMatcher::Probe& a = matcher.first();
+    const PhraseMatcher::Probe& b = matcher.second();
+    const bool twoCases = a.byte != a.otherCase || b.byte != b.otherCase;
+    return (twoCases ? kernels.twoCases : kernels.oneCase)(matcher, bytes.data(), bytes.size());
+}
 
 } // namespace
 
@@ -245,12 +285,23 @@ bool PhraseMatcher::matchesAt(const std::uint8_t* at) const
 
 bool PhraseMatcher::foundIn(platform::ByteView bytes) const
 {
-    if (m_phrase.isEmpty() || bytes.size() < length())
-        return false;
     // The scanners for this processor, chosen on first use (never during another file's static set-up).
-    static const Kernels kernels = chooseKernels();
-    const bool twoCases = m_first.byte != m_first.otherCase || m_second.byte != m_second.otherCase;
-    return (twoCases ? kernels.twoCases : kernels.oneCase)(*this, bytes.data(), bytes.size());
+    static const Kernels kernels = kernelsOf(fastestScanner());
+    return scan(kernels, *this, bytes);
+}
+
+bool scannerAvailable(Scanner scanner)
+{
+#if defined(__x86_64__)
+    return scanner != Scanner::Avx2 || hasAvx2();
+#else
+    return scanner == Scanner::Portable;
+#endif
+}
+
+bool foundInWith(const PhraseMatcher& matcher, platform::ByteView bytes, Scanner scanner)
+{
+    return scan(kernelsOf(scanner), matcher, bytes);
 }
 
 } // namespace search

@@ -54,6 +54,15 @@ private:
     Probe m_second;
 };
 
+/** The scanners a processor may have; foundIn() uses the fastest this one has. */
+enum class Scanner { Portable, Sse2, Avx2 };
+
+/** Whether this processor can run `scanner`. */
+[[nodiscard]] bool scannerAvailable(Scanner scanner);
+
+/** PhraseMatcher::foundIn() with a given scanner (which must be available), so that each can be checked. */
+[[nodiscard]] bool foundInWith(const PhraseMatcher& matcher, platform::ByteView bytes, Scanner scanner);
+
 /** Folds "a" to "z" onto "A" to "Z" and leaves every other byte alone. */
 [[nodiscard]] constexpr std::uint8_t foldAsciiLetter(std::uint8_t c)
 {

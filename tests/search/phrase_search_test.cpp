@@ -96,7 +96,7 @@ TEST(PhraseMatcher, AgreesWithThePlainDefinitionAtEveryPositionAndLength)
     int found = 0;
     for (int round = 0; round < 3000; ++round) {
         const QByteArray phrase = text(1 + static_cast<int>(random() % 5));
-        QByteArray data = text(static_cast<int>(random() % 200));
+        QByteArray data = text(static_cast<int>(random() % 400));
         if (round % 3 == 0 && data.size() >= phrase.size()) {
             const qsizetype at = static_cast<qsizetype>(random() % (data.size() - phrase.size() + 1));
             data.replace(at, phrase.size(), phrase);
@@ -104,8 +104,15 @@ TEST(PhraseMatcher, AgreesWithThePlainDefinitionAtEveryPositionAndLength)
         for (const bool matchCase : {true, false}) {
             const bool expected = naiveFind(phrase, data, matchCase);
             found += expected ? 1 : 0;
-            ASSERT_EQ(PhraseMatcher(phrase, matchCase).foundIn(asBytes(data)), expected)
+            const PhraseMatcher matcher(phrase, matchCase);
+            ASSERT_EQ(matcher.foundIn(asBytes(data)), expected)
                 << phrase.toHex().toStdString() << " in " << data.toHex().toStdString() << " matchCase " << matchCase;
+            for (const search::Scanner scanner :
+                {search::Scanner::Portable, search::Scanner::Sse2, search::Scanner::Avx2}) {
+                if (search::scannerAvailable(scanner)) {
+                    ASSERT_EQ(search::foundInWith(matcher, asBytes(data), scanner), expected) << int(scanner);
+                }
+            }
         }
     }
     EXPECT_GT(found, 1000); // both outcomes were really exercised
