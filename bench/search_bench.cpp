@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr std::size_t kSize = 100u * 1000u * 1000u;
+constexpr std::size_t kSize = std::size_t {100} * 1000 * 1000;
 const QByteArray kPhrase("Morskie Oko");
 const QByteArray kFoldedPhrase("MORSKIE OKO");
 
@@ -70,7 +70,7 @@ BENCHMARK(BM_GlibcMemmem)->Unit(benchmark::kMillisecond)->MinTime(0.3);
 void BM_ScannerOnePiece(benchmark::State& state)
 {
     const auto& b = buffer();
-    const std::size_t piece = 256 * 1024;
+    const std::size_t piece = std::size_t {256} * 1024;
     const search::PhraseMatcher matcher(kPhrase, state.range(0) != 0);
     for (auto _ : state)
         benchmark::DoNotOptimize(matcher.foundIn({b.data(), piece}));
@@ -81,7 +81,7 @@ BENCHMARK(BM_ScannerOnePiece)->Arg(1)->Arg(0)->ArgName("matchCase")->MinTime(0.2
 void BM_GlibcMemmemOnePiece(benchmark::State& state)
 {
     const auto& b = buffer();
-    const std::size_t piece = 256 * 1024;
+    const std::size_t piece = std::size_t {256} * 1024;
     for (auto _ : state)
         benchmark::DoNotOptimize(::memmem(b.data(), piece, kPhrase.constData(), std::size_t(kPhrase.size())));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(piece));

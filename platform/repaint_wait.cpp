@@ -50,10 +50,14 @@ public:
         QCoreApplication::instance()->installEventFilter(this);
     }
 
-    ~HoldBack() override
+    ~HoldBack() override { QCoreApplication::instance()->removeEventFilter(this); }
+    HoldBack(const HoldBack&) = delete;
+    HoldBack& operator=(const HoldBack&) = delete;
+
+    /** What was held back happens now, as it would have after a command that kept the thread. */
+    void release()
     {
         QCoreApplication::instance()->removeEventFilter(this);
-        // What was held back happens now, as it would have after a command that kept the thread.
         for (const auto& [receiver, timerId] : m_dueTimers) {
             if (receiver)
                 QCoreApplication::postEvent(receiver, new QTimerEvent(timerId));
@@ -65,8 +69,6 @@ public:
                 widget->close();
         }
     }
-    HoldBack(const HoldBack&) = delete;
-    HoldBack& operator=(const HoldBack&) = delete;
 
     void run()
     {
@@ -130,6 +132,7 @@ void waitRepaintingOnly(const std::function<bool(std::chrono::milliseconds)>& fi
     }
     HoldBack holdBack(finished);
     holdBack.run();
+    holdBack.release();
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "windows_fixture.h"
 
 #include "platform/fault_injection.h"
+#include "platform/key_router.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -144,7 +145,10 @@ TEST_F(SearchWindowTest, OpensBesideTheFileListAndResetsOnlyWhenItWasHidden)
     search(u"ZAMEK"_s, true);
     search(u"zamek"_s, true);
     selectHit(0);
-    FMain->mnuSzuka->trigger(); // open already: everything stays
+    // Ctrl+F typed in the search window reaches the main menu's command; the window is open already, so
+    // everything stays.
+    EXPECT_EQ(platform::KeyRouter::instance().route(FSzukaAll->edFraza, QKeySequence(u"Ctrl+F"_s)), FMain->mnuSzuka);
+    FMain->mnuSzuka->trigger();
     EXPECT_EQ(FSzukaAll->edFraza->text(), u"zamek");
     EXPECT_TRUE(FSzukaAll->CheckBox1->isChecked());
     EXPECT_EQ(hits(), QStringList {u"a.jpg"_s});
