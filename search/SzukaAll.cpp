@@ -200,7 +200,7 @@ void TFSzukaAll::FormShow()
     CheckBox1->setChecked(false);
     lblIndex->setText(QStringLiteral("0"));
     lblIndex->hide();
-    ListBoxResult->clear();
+    clearHits();
     for (QPushButton* button : {BitUruchom, BitUsuwa, BitZapisz})
         button->setEnabled(false);
 }
@@ -209,7 +209,7 @@ void TFSzukaAll::BitWyszukajClick()
 {
     const platform::BusyCursor busy;
     const bool matchCase = CheckBox1->isChecked();
-    ListBoxResult->clear();
+    clearHits();
     const viewer::FileListBox* list = FPliki->FLBox1;
     if (list->entryCount() == 0)
         return;
@@ -291,6 +291,14 @@ void TFSzukaAll::BitUsuwaClick()
     const QSignalBlocker quiet(ListBoxResult);
     delete ListBoxResult->takeItem(row);
     selectHit(std::min(row, ListBoxResult->count() - 1));
+}
+
+void TFSzukaAll::clearHits()
+{
+    // Emptying the list drops its selection, which is no click.
+    m_selectingByProgram = true;
+    ListBoxResult->clear();
+    m_selectingByProgram = false;
 }
 
 void TFSzukaAll::selectHit(int row)

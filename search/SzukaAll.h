@@ -68,6 +68,7 @@ private:
     void createControls();
     void connectHandlers();
     void selectHit(int row);
+    void clearHits();
 
     viewer::MainLink& m_main;
     /** The save dialog's name from its previous use. */

@@ -191,7 +191,14 @@ TEST_F(SearchWindowTest, SearchListsTheHitsInListOrderAndSumsUp)
         EXPECT_EQ(dialogTexts(Kind::Message), QStringList {summary(row.phrase, int(row.found.size()))});
         EXPECT_EQ(FSzukaAll->lblIndex->text(), u"0");
     }
-    // The search enables only the save button, and only when it finds something.
+    // The search enables only the save button, and only when it finds something; a selected hit that a new search
+    // clears away enables nothing either.
+    EXPECT_EQ(buttonsEnabled(), (std::vector<bool> {false, false, true}));
+    search(u"zamek"_s);
+    FSzukaAll->ListBoxResult->item(0)->setSelected(true);
+    FSzukaAll->BitUruchom->setEnabled(false);
+    FSzukaAll->BitUsuwa->setEnabled(false);
+    search(u"zamek"_s);
     EXPECT_EQ(buttonsEnabled(), (std::vector<bool> {false, false, true}));
 }
 
