@@ -3,11 +3,13 @@
 #include "glyphs.h"
 #include "windows.h"
 
+#include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/key_router.h"
 #include "platform/sizing_frame.h"
+#include "search/SzukaAll.h"
 #include "settings/settings_file.h"
 #include "viewer/Fotka.h"
 #include "viewer/Pismo.h"
@@ -256,6 +258,7 @@ void TFMain::connectHandlers()
     connect(mnuNastepny, &QAction::triggered, this, guard([this] { mnuNastepnyClick(); }));
     connect(mnuPodkatalog, &QAction::triggered, this, guard([this] { mnuPodkatalogClick(); }));
     connect(mnuAutor, &QAction::triggered, this, guard([this] { mnuAutorClick(); }));
+    connect(mnuSzuka, &QAction::triggered, this, guard([this] { mnuSzukaClick(); }));
     connect(mnuKoniec, &QAction::triggered, this, guard([this] { mnuKoniecClick(); }));
 
     connect(pupKatalog, &QAction::triggered, this, guard([this] { pupKatalogClick(); }));
@@ -402,6 +405,16 @@ void TFMain::mnuAutorClick()
     platform::dialogs().message(QStringLiteral("Program Zelkavio wer. 3.0 napisał zespół Zelkavio.\n"
                                                "Strona internetowa programu: ")
         + QStringLiteral(ZELKAVIO_HOMEPAGE));
+}
+
+void TFMain::mnuSzukaClick()
+{
+    if (FPliki->FLBox1->entryCount() == 0) {
+        platform::dialogs().message(QStringLiteral("Nie widzę plików w wybranym katalogu"));
+        return;
+    }
+    const platform::BusyCursor busy;
+    viewer::showWindow(FSzukaAll);
 }
 
 void TFMain::BitAutoClick()

@@ -114,6 +114,8 @@ public:
     void mnuKoniecClick();
     void pupKoniecClick() { mnuKoniecClick(); }
     void mnuAutorClick();
+    /** Opens the search window, keeping its phrase and hits when it is open already. */
+    void mnuSzukaClick();
     void BitPoprzedniClick() { mnuPoprzedniClick(); }
     void BitKolejnyClick() { mnuNastepnyClick(); }
     void BitAutoClick();

@@ -16,7 +16,7 @@ void createWindows()
     FFotka = new TFFotka(*FMain);
     FPismo = new TFPismo(*FMain);
     FPliki = new TFPliki(*FMain);
-    FSzukaAll = new TFSzukaAll;
+    FSzukaAll = new TFSzukaAll(*FMain);
     Fhelp = new TFhelp;
 }
 

@@ -3,9 +3,16 @@
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
+#include "search/phrase_search.h"
 #include "store/described_file.h"
+#include "viewer/file_listing.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
+
+#include <cerrno>
 
 #include <map>
 #include <optional>
@@ -28,9 +35,14 @@ Commands:
   write FILE --raw-file PATH   replace the description with the bytes of a file, exactly as they are
   strip FILE                 delete the description block (the picture's bytes are kept as they are)
   render FILE OUT.png        draw the picture at its natural size into a PNG file
+  search [--match-case] [--threads N] PHRASE DIR
+                             print the names of the pictures in DIR, listed as the viewer lists them, whose bytes
+                             (picture and description) hold PHRASE, one a line in list order; without --match-case
+                             only the letters a-z match A-Z; N threads read the files (default: one per processor)
   --help                     this text
 
 Exit status: 0 success, 1 failure, 2 wrong usage.
+For search, as grep: 0 when a picture holds the phrase, 1 when none does, 2 on wrong usage or a failure.
 )";
 
 /** A wrong command line: reported with a hint to --help and exit status 2. */
@@ -46,7 +58,12 @@ struct CommandLine {
 
 bool takesValue(const QString& option)
 {
-    return option == u"--text" || option == u"--text-file" || option == u"--raw-file";
+    return option == u"--text" || option == u"--text-file" || option == u"--raw-file" || option == u"--threads";
+}
+
+bool isFlag(const QString& option)
+{
+    return option == u"--raw" || option == u"--match-case";
 }
 
 CommandLine parse(const QStringList& args)
@@ -60,7 +77,7 @@ CommandLine parse(const QStringList& args)
             line.positional << arg;
         } else if (arg == u"--") {
             onlyPositional = true;
-        } else if (arg == u"--raw" || takesValue(arg)) {
+        } else if (isFlag(arg) || takesValue(arg)) {
             if (line.options.count(arg) != 0)
                 throw UsageError {QStringLiteral("option %1 given twice").arg(arg)};
             if (!takesValue(arg)) {
@@ -122,10 +139,15 @@ int show(const CommandLine& line, std::ostream& out)
     const store::DescribedPicture read = store::readDescribedFile(line.positional[0]);
     if (!read.description)
         return Success; // no marker, nothing to show; `length` tells this from an empty description
-    if (line.options.count(QStringLiteral("--raw")) != 0)
+    if (line.options.count(QStringLiteral("--raw")) != 0) {
         print(out, *read.description);
-    else
-        print(out, platform::cp1250::decode(*read.description).toUtf8());
+        return Success;
+    }
+    QByteArray text = platform::cp1250::decode(*read.description).toUtf8();
+    // Text ends with a line break, so that what follows (a shell prompt) starts on a line of its own.
+    if (!text.isEmpty() && !text.endsWith('\n') && !text.endsWith('\r'))
+        text += '\n';
+    print(out, text);
     return Success;
 }
 
@@ -187,6 +209,33 @@ int render(const CommandLine& line)
     return Success;
 }
 
+int searchPictures(const CommandLine& line, std::ostream& out)
+{
+    if (line.positional.size() < 2)
+        throw UsageError {QStringLiteral("search needs a phrase and a directory")};
+    expect(line, 2, {"--match-case", "--threads"});
+    search::SearchOptions options;
+    if (const auto threads = line.options.find(QStringLiteral("--threads")); threads != line.options.end()) {
+        bool ok = false;
+        options.threads = threads->second->toInt(&ok);
+        if (!ok || options.threads < 1 || options.threads > 256)
+            throw UsageError {QStringLiteral("--threads needs a number from 1 to 256")};
+    }
+    const bool matchCase = line.options.count(QStringLiteral("--match-case")) != 0;
+    const QString directory = QDir(line.positional[1]).absolutePath();
+    if (!QFileInfo(directory).isDir())
+        throw platform::IoError(ENOTDIR, directory);
+    // The names the viewer's file list shows, in its order.
+    const QStringList names = viewer::listPictureFiles(directory, viewer::kDefaultMask.toString());
+    const search::SearchResult result
+        = search::searchDirectory(directory, names, search::encodePhrase(line.positional[0]), matchCase, options);
+    for (const int index : result.hits)
+        print(out, QFile::encodeName(names.at(index)) + '\n');
+    if (result.failure)
+        std::rethrow_exception(result.failure);
+    return result.hits.empty() ? NotFound : Success;
+}
+
 int run(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     const CommandLine line = parse(args);
@@ -208,6 +257,8 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err)
         return strip(line);
     if (line.command == u"render")
         return render(line);
+    if (line.command == u"search")
+        return searchPictures(line, out);
     throw UsageError {QStringLiteral("unknown command %1").arg(line.command)};
 }
 
@@ -220,7 +271,7 @@ int runOpis(const QStringList& args, std::ostream& out, std::ostream& err)
         out.flush();
         if (!out) {
             err << "zelkavio-opis: cannot write the output\n";
-            return Failure;
+            return args.value(0) == u"search" ? WrongUsage : Failure;
         }
         return status;
     } catch (const UsageError& e) {
@@ -228,7 +279,8 @@ int runOpis(const QStringList& args, std::ostream& out, std::ostream& err)
         return WrongUsage;
     } catch (const std::exception& e) {
         err << "zelkavio-opis: " << e.what() << '\n';
-        return Failure;
+        // search answers as grep: 1 means nothing found, so a failure is 2.
+        return args.value(0) == u"search" ? WrongUsage : Failure;
     }
 }
 

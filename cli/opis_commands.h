@@ -13,7 +13,8 @@ namespace cli {
 enum ExitCode : int {
     Success = 0,
     Failure = 1, // the command could not be done (missing file, invalid picture, refused strip, ...)
-    WrongUsage = 2, // unknown command or option, missing or surplus arguments
+    WrongUsage = 2, // unknown command or option, missing or surplus arguments; for search also a failure
+    NotFound = 1, // search: no picture holds the phrase
 };
 
 /**

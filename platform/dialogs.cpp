@@ -124,13 +124,21 @@ QString applicationTitle()
     return name.isEmpty() ? QStringLiteral("Zelkavio") : name;
 }
 
+/** A box's text as shown: CR LF, the program's line break, breaks the line (a lone CR as well). */
+QString shownText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
 void showBox(QMessageBox::Icon icon, const QString& title, const QString& text)
 {
     Centred<QMessageBox> box;
     box.setWindowTitle(title);
     box.setIcon(icon);
     box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    box.setText(shownText(text));
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
@@ -218,7 +226,7 @@ public:
         box.setWindowTitle(QStringLiteral("Confirm"));
         box.setIcon(QMessageBox::Question);
         box.setTextFormat(Qt::PlainText);
-        box.setText(text);
+        box.setText(shownText(text));
         QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
         box.setDefaultButton(yes);

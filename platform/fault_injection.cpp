@@ -5,6 +5,8 @@
 #include <QDir>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <vector>
 
 namespace platform {
@@ -24,6 +26,16 @@ std::vector<Injection>& injections()
     return list;
 }
 
+/** The search's workers check from their own threads. */
+std::mutex& guard()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+/** Whether any failure is injected; read without the lock, so the program's own checks cost one load. */
+std::atomic<int> active {0};
+
 bool covers(const QString& injected, const QString& path)
 {
     return path == injected || path.startsWith(injected + QLatin1Char('/'));
@@ -33,19 +45,24 @@ bool covers(const QString& injected, const QString& path)
 
 InjectedFailure::InjectedFailure(FileOperation operation, const QString& path, int errorCode, int passes)
 {
+    const std::lock_guard lock(guard());
     injections().push_back({operation, QDir::cleanPath(QDir(path).absolutePath()), errorCode, passes});
+    ++active;
 }
 
 InjectedFailure::~InjectedFailure()
 {
+    const std::lock_guard lock(guard());
     injections().pop_back();
+    --active;
 }
 
 void failIfInjected(FileOperation operation, const QString& path)
 {
-    std::vector<Injection>& list = injections();
-    if (list.empty())
+    if (active.load(std::memory_order_relaxed) == 0)
         return;
+    const std::lock_guard lock(guard());
+    std::vector<Injection>& list = injections();
     const QString cleaned = QDir::cleanPath(QDir(path).absolutePath());
     const auto hit = std::find_if(list.rbegin(), list.rend(), [&](const Injection& injection) {
         return injection.operation == operation && covers(injection.path, cleaned);

@@ -13,7 +13,7 @@ enum class FileOperation {
     ListDirectory,
     /** Creating a file (the temporary file of a replacement) in a directory. */
     CreateFile,
-    /** Opening a file to read it whole. */
+    /** Reading a file: opening it to read it whole, or a read from an open file. */
     ReadFile,
     /** Writing a file in place or replacing it: what a read-only file refuses. */
     WriteFile,

@@ -56,8 +56,8 @@ TEST_F(Opis, HelpListsEveryCommand)
 {
     const Result r = opis({QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* command :
-        {"info", "show", "--raw", "length", "write", "--text", "--text-file", "--raw-file", "strip", "render"})
+    for (const char* command : {"info", "show", "--raw", "length", "write", "--text", "--text-file", "--raw-file",
+             "strip", "render", "search", "--match-case", "--threads"})
         EXPECT_TRUE(r.out.contains(command)) << command;
 }
 
@@ -76,6 +76,10 @@ TEST_F(Opis, WrongUsageExitsWithTwoAndSaysSo)
         {QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("a"), QStringLiteral("--raw-file"),
             file},
         {QStringLiteral("render"), file},
+        {QStringLiteral("search"), QStringLiteral("x")},
+        {QStringLiteral("search"), QStringLiteral("x"), m_dir.path({}), QStringLiteral("--raw")},
+        {QStringLiteral("search"), QStringLiteral("x"), m_dir.path({}), QStringLiteral("--threads"),
+            QStringLiteral("0")},
     };
     for (const QStringList& line : lines) {
         const Result r = opis(line);
@@ -116,7 +120,8 @@ TEST_F(Opis, WriteTextStoresWindows1250WithCrLfAndShowGivesItBack)
     const QByteArray stored("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9\r\nja\x9F\xF1\r\nkoniec");
     EXPECT_EQ(fileBytes(file), jpeg() + "@||@" + stored); // the JPEG's bytes kept byte for byte
 
-    EXPECT_EQ(opis({QStringLiteral("show"), file}).out, QStringLiteral("Zażółć gęślą\r\njaźń\r\nkoniec").toUtf8());
+    // As text it ends with a line break; raw it is exactly as stored.
+    EXPECT_EQ(opis({QStringLiteral("show"), file}).out, QStringLiteral("Zażółć gęślą\r\njaźń\r\nkoniec\n").toUtf8());
     EXPECT_EQ(opis({QStringLiteral("show"), file, QStringLiteral("--raw")}).out, stored);
     EXPECT_EQ(opis({QStringLiteral("length"), file}).out, QByteArray::number(4 + stored.size()) + "\n");
 }
@@ -227,4 +232,50 @@ TEST_F(Opis, RenderAndInfoCoverBitmapsAndMetafiles)
         EXPECT_EQ(image.pixel(2, 1) | 0xFF000000, file == bmp ? qRgb(0, 0, 255) : qRgb(255, 0, 0))
             << file.toStdString();
     }
+}
+
+TEST_F(Opis, ShowEndsTextWithALineBreakOnlyWhenItHasNone)
+{
+    EXPECT_EQ(opis({QStringLiteral("show"), picture(jpeg() + "@||@raz\r\n")}).out, "raz\r\n");
+    EXPECT_EQ(opis({QStringLiteral("show"), picture(jpeg() + "@||@")}).out, "");
+    EXPECT_EQ(opis({QStringLiteral("show"), picture(jpeg() + "@||@raz"), QStringLiteral("--raw")}).out, "raz");
+}
+
+TEST_F(Opis, SearchPrintsThePicturesHoldingThePhraseInListOrder)
+{
+    picture(jpeg() + "@||@Nad Morskim Okiem", QStringLiteral("c.jpg"));
+    picture(jpeg() + "@||@morskim okiem", QStringLiteral("B.jpg"));
+    picture(jpeg() + "@||@las", QStringLiteral("a.jpg"));
+    picture(jpeg() + "@||@Morskim\r\nOkiem", QStringLiteral("d.jpg"));
+    picture(jpeg()
+            + "@||@\xaf"
+              "a\xbf",
+        QStringLiteral("\u017b\u00f3\u0142w.jpg"));
+    m_dir.write(QStringLiteral("notes.txt"), "Morskim Okiem"); // not a picture: never listed
+    const QString dir = m_dir.path({});
+    struct Row {
+        QStringList args;
+        int exitCode;
+        QByteArray out;
+    };
+    const Row rows[] = {
+        {{QStringLiteral("MORSKIM OKIEM"), dir}, 0, "B.jpg\nc.jpg\n"},
+        {{QStringLiteral("--match-case"), QStringLiteral("Morskim Okiem"), dir}, 0, "c.jpg\n"},
+        {{QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("okiem"), dir}, 0, "B.jpg\nc.jpg\nd.jpg\n"},
+        {{QStringLiteral("\u017ba\u017c"), dir}, 0, "\xc5\xbb\xc3\xb3\xc5\x82w.jpg\n"},
+        {{QStringLiteral("\u017bA\u017c"), dir}, 0, "\xc5\xbb\xc3\xb3\xc5\x82w.jpg\n"}, // "a" folds...
+        {{QStringLiteral("\u017cA\u017c"), dir}, 1, ""}, // ...Polish letters never do
+        {{QStringLiteral("Giewont"), dir}, 1, ""},
+        {{QStringLiteral("\u017b\u20ac"), dir}, 1, ""}, // "\u20ac" has a Windows-1250 form...
+        {{QStringLiteral("\u017b\U0001F422"), dir}, 1, ""}, // ...a turtle has none: nothing, not "?"
+        {{QStringLiteral("--"), QStringLiteral("--match-case"), dir}, 1, ""},
+    };
+    for (const Row& row : rows) {
+        const Result r = opis(QStringList {QStringLiteral("search")} + row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.args.join(u' ').toStdString() << r.err.toStdString();
+        EXPECT_EQ(r.out, row.out) << row.args.join(u' ').toStdString();
+    }
+    const Result missing = opis({QStringLiteral("search"), QStringLiteral("x"), m_dir.path(QStringLiteral("gone"))});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.err.startsWith("zelkavio-opis: ")) << missing.err.toStdString();
 }

@@ -204,6 +204,9 @@ TEST_F(QtDialogs, PlainErrorAndReportBoxesShowTheirTitlesIconsAndOneOkButton)
             QStringLiteral("Błąd! <b>x</b>"), QMessageBox::Critical},
         {[] { platform::dialogs().report(QStringLiteral("zły")); }, QStringLiteral("Zelkavio"), QStringLiteral("zły."),
             QMessageBox::Critical},
+        // CR LF, the program's line break, shows as one.
+        {[] { platform::dialogs().message(QStringLiteral("Koniec.\r\n\r\n  3  plików.")); }, QStringLiteral("Zelkavio"),
+            QStringLiteral("Koniec.\n\n  3  plików."), QMessageBox::NoIcon},
     };
     for (const Case& c : cases) {
         Seen seen;
@@ -222,7 +225,8 @@ TEST_F(QtDialogs, ConfirmationIsYesOnlyForYes)
     for (const bool yes : {true, false}) {
         Seen seen;
         inspectAndClick(seen, yes ? QStringLiteral("&Yes") : QStringLiteral("&No"));
-        EXPECT_EQ(platform::dialogs().confirm(QStringLiteral("Kasować?")), yes);
+        EXPECT_EQ(platform::dialogs().confirm(QStringLiteral("Usunąć \r\na.jpg?")), yes);
+        EXPECT_EQ(seen.text, QStringLiteral("Usunąć \na.jpg?"));
         EXPECT_EQ(seen.title, QStringLiteral("Confirm"));
         EXPECT_EQ(seen.icon, QMessageBox::Question);
         EXPECT_EQ(seen.buttons, (QStringList {QStringLiteral("&Yes"), QStringLiteral("&No")}));

@@ -76,8 +76,11 @@ std::optional<platform::FontChoice> ScriptedDialogs::chooseFont(QWidget*, const 
     return answerAs<platform::FontChoice>(nextAnswer());
 }
 
-std::optional<QString> ScriptedDialogs::chooseSaveFile(QWidget*, const QString& title, const QString&, const QString&)
+std::optional<QString> ScriptedDialogs::chooseSaveFile(
+    QWidget*, const QString& title, const QString& suggestedName, const QString& filter)
 {
+    m_lastSuggestedName = suggestedName;
+    m_lastFilter = filter;
     record(DialogRecord::Kind::SaveFile, title);
     return answerAs<QString>(nextAnswer());
 }

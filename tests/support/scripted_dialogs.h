@@ -41,6 +41,9 @@ public:
     void clear() { m_records.clear(); }
     /** What the last folder chooser was asked to preselect. */
     [[nodiscard]] const QString& lastPreselect() const { return m_lastPreselect; }
+    /** The name and the filter the last save dialog was given. */
+    [[nodiscard]] const QString& lastSuggestedName() const { return m_lastSuggestedName; }
+    [[nodiscard]] const QString& lastFilter() const { return m_lastFilter; }
 
     std::function<void(const DialogRecord&)> whileOpen;
 
@@ -51,6 +54,8 @@ private:
     std::vector<DialogRecord> m_records;
     std::deque<Answer> m_answers;
     QString m_lastPreselect;
+    QString m_lastSuggestedName;
+    QString m_lastFilter;
 };
 
 } // namespace testing_support

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/bytes.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+
+/** The phrase search over the raw bytes of files, free of widgets. */
+namespace search {
+
+/**
+ * A phrase looked for in raw bytes, picture data and description alike. Without regard to case only the
+ * bytes "a" to "z" are folded onto "A" to "Z", in the phrase and in the data; every other byte matches only
+ * itself. An empty phrase is never found.
+ *
+ * The scan never copies or folds the data. It looks for two bytes of the phrase, chosen as the rarest in
+ * pictures and text, at their distance from each other, sixteen or thirty-two positions at a time (SSE2, or
+ * AVX2 when the processor has it, chosen once at start-up), and compares the whole phrase only where both
+ * stand. Without regard to case a letter of the pair is compared against both of its cases.
+ */
+class PhraseMatcher {
+public:
+    PhraseMatcher(QByteArray phrase, bool matchCase);
+
+    [[nodiscard]] bool foundIn(platform::ByteView bytes) const;
+    /** The bytes a reader taking a file in pieces keeps from one piece for the next. */
+    [[nodiscard]] qsizetype carry() const { return m_phrase.isEmpty() ? 0 : m_phrase.size() - 1; }
+    [[nodiscard]] bool empty() const { return m_phrase.isEmpty(); }
+
+    /** One byte of the phrase that the scan looks for first, at `offset` from the phrase's start. */
+    struct Probe {
+        std::size_t offset = 0;
+        /** The byte and, without regard to case, its other case (else the same byte twice). */
+        std::uint8_t byte = 0;
+        std::uint8_t otherCase = 0;
+    };
+
+    /** Whether the phrase starts at `at`; the caller has checked that its length fits there. */
+    [[nodiscard]] bool matchesAt(const std::uint8_t* at) const;
+
+    [[nodiscard]] const Probe& first() const { return m_first; }
+    [[nodiscard]] const Probe& second() const { return m_second; }
+    [[nodiscard]] std::size_t length() const { return static_cast<std::size_t>(m_phrase.size()); }
+
+private:
+    void choosePair();
+
+    /** The phrase, with "a" to "z" folded when case does not matter. */
+    QByteArray m_phrase;
+    bool m_matchCase;
+    Probe m_first;
+    Probe m_second;
+};
+
+/** The scanners a processor may have; foundIn() uses the fastest this one has. */
+enum class Scanner { Portable, Sse2, Avx2 };
+
+/** Whether this processor can run `scanner`. */
+[[nodiscard]] bool scannerAvailable(Scanner scanner);
+
+/** PhraseMatcher::foundIn() with a given scanner (which must be available), so that each can be checked. */
+[[nodiscard]] bool foundInWith(const PhraseMatcher& matcher, platform::ByteView bytes, Scanner scanner);
+
+/** Folds "a" to "z" onto "A" to "Z" and leaves every other byte alone. */
+[[nodiscard]] constexpr std::uint8_t foldAsciiLetter(std::uint8_t c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<std::uint8_t>(c - ('a' - 'A')) : c;
+}
+
+} // namespace search
