@@ -4,8 +4,12 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
+    // A write past the file-size limit then fails with an error instead of ending the program mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkavio"));
     app::createWindows();

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <iostream>
 #include <memory>
 
@@ -20,6 +21,8 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 int main(int argc, char** argv)
 {
+    // A write past the file-size limit then fails with an error instead of ending the process mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
     qInstallMessageHandler(quietMessages);
     // Taken before Qt sees the command line, which it might otherwise read options from.
     QStringList args;

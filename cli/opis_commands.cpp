@@ -175,10 +175,8 @@ int write(const CommandLine& line, std::ostream& err)
     else
         description = platform::readWholeFile(*value);
 
-    // As the viewer saves: the held JPEG bytes include the old block, so strip it and read the picture again.
-    const QString& path = line.positional[0];
-    store::stripDescriptionBlock(path, store::readDescribedFile(path).blockLength);
-    store::writeDescribedFile(path, *store::readDescribedFile(path).picture, description);
+    // One atomic replacement: a write that fails (a full disk, a file-size limit) leaves the old file whole.
+    store::replaceDescription(line.positional[0], description);
     if (unmappable > 0) {
         print(err,
             QStringLiteral("zelkavio-opis: %1 character(s) have no Windows-1250 form and were stored as \"?\"\n")

@@ -62,9 +62,18 @@ bool markerAt(const QByteArray& bytes, qint64 offset)
         && std::memcmp(bytes.constData() + offset, kMarker.data(), kMarker.size()) == 0;
 }
 
-} // namespace
-
-namespace {
+/** Raises an error, naming the file, when cutting `bytes` at `cut` would cut into the picture's own data. */
+void checkCutOutsidePicture(const QString& path, const QByteArray& bytes, qint64 cut)
+{
+    // A marker can occur inside the picture's own bytes; cutting there would destroy the picture.
+    const qint64 pictureEnd = pictureEndOf(path, bytes);
+    const bool safe = pictureEnd >= 0 ? cut >= pictureEnd : markerAt(bytes, cut);
+    if (!safe) {
+        throw platform::AppError(
+            QStringLiteral("The description block of %1 cannot be deleted: it would cut into the picture's own data")
+                .arg(path));
+    }
+}
 
 void cutBlock(platform::File& file, const QString& path, qint64 length, const QByteArray* known)
 {
@@ -78,14 +87,7 @@ void cutBlock(platform::File& file, const QString& path, qint64 length, const QB
 
     const qint64 cut = size - length;
     const QByteArray bytes = known ? *known : file.readAll();
-    const qint64 pictureEnd = pictureEndOf(path, bytes);
-    // A marker can occur inside the picture's own bytes; cutting there would destroy the picture.
-    const bool safe = pictureEnd >= 0 ? cut >= pictureEnd : markerAt(bytes, cut);
-    if (!safe) {
-        throw platform::AppError(
-            QStringLiteral("The description block of %1 cannot be deleted: it would cut into the picture's own data")
-                .arg(path));
-    }
+    checkCutOutsidePicture(path, bytes, cut);
     file.truncate(cut);
 }
 
@@ -107,6 +109,19 @@ qint64 blockLengthOf(const QByteArray& fileBytes)
 {
     const qint64 marker = findMarker(platform::asBytes(fileBytes));
     return marker < 0 ? 0 : fileBytes.size() - marker;
+}
+
+void replaceDescription(const QString& path, const QByteArray& description)
+{
+    const QByteArray bytes = platform::readWholeFile(path);
+    (void)loadPicture(path, bytes); // a picture file, and one this program can read
+    const qint64 marker = findMarker(platform::asBytes(bytes));
+    const qint64 cut = marker < 0 ? bytes.size() : marker;
+    if (marker >= 0)
+        checkCutOutsidePicture(path, bytes, cut);
+    platform::replaceFile(path,
+        {platform::asBytes(bytes).first(static_cast<std::size_t>(cut)), platform::asBytes(kMarker),
+            platform::asBytes(description)});
 }
 
 void restoreFile(const QString& path, const QByteArray& original)

@@ -55,6 +55,13 @@ void stripDescriptionBlock(const QString& path, qint64 length);
  */
 void stripDescriptionBlock(const QString& path, qint64 length, const QByteArray& current);
 
+/**
+ * Replaces the file's description in one atomic step, reading the file once: its bytes before the first marker,
+ * the marker and `description`. The picture must load, and a first marker inside the picture's own data is
+ * refused (as stripDescriptionBlock refuses it), leaving the file unchanged.
+ */
+void replaceDescription(const QString& path, const QByteArray& description);
+
 /** The description block length of a whole file's bytes: from the first marker to the end, 0 without one. */
 [[nodiscard]] qint64 blockLengthOf(const QByteArray& fileBytes);
 

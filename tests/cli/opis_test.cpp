@@ -3,11 +3,13 @@
 #include "support/temp_dir.h"
 #include "support/wmf_builder.h"
 
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using testing_support::fileBytes;
@@ -21,9 +23,16 @@ struct Result {
     QByteArray err;
 };
 
-Result opis(const QStringList& args)
+/** Runs the tool; `fileSizeLimit` (bytes) bounds the files it may write, as `ulimit -f` does. */
+Result opis(const QStringList& args, rlim_t fileSizeLimit = RLIM_INFINITY)
 {
     QProcess process;
+    if (fileSizeLimit != RLIM_INFINITY) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            const rlimit limit {fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     process.start(QStringLiteral(ZELKAVIO_OPIS_PATH), args);
     Result result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -278,4 +287,20 @@ TEST_F(Opis, SearchPrintsThePicturesHoldingThePhraseInListOrder)
     const Result missing = opis({QStringLiteral("search"), QStringLiteral("x"), m_dir.path(QStringLiteral("gone"))});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(missing.err.startsWith("zelkavio-opis: ")) << missing.err.toStdString();
+}
+
+TEST_F(Opis, AWriteThatFailsLeavesTheOldDescriptionAndNoTemporaryFile)
+{
+    const QByteArray original = jpeg() + "@||@" + QByteArray(856, 'o');
+    const QString file = picture(original);
+    const Result tooLarge = opis(
+        {QStringLiteral("write"), file, QStringLiteral("--text"), QString(10000, u'n')}, rlim_t(original.size() + 100));
+    EXPECT_EQ(tooLarge.exitCode, 1);
+    EXPECT_TRUE(tooLarge.err.startsWith("zelkavio-opis: I/O error 27 ")) << tooLarge.err.toStdString();
+    EXPECT_EQ(fileBytes(file), original);
+    EXPECT_EQ(QDir(m_dir.path({})).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("p.jpg")});
+
+    // Written, the description replaces the old block in one step, after the bytes before the first marker.
+    EXPECT_EQ(opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("nowy")}).exitCode, 0);
+    EXPECT_EQ(fileBytes(file), jpeg() + "@||@nowy");
 }
