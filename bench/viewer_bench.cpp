@@ -1,18 +1,22 @@
 // Showing the next picture in the real windows (offscreen) against a bare libjpeg decode of the same file,
 // reading the file list of 10,000 pictures into the list window against a bare readdir + sort, and the
-// process's memory while stepping through 2,000 pictures.
+// process's memory while stepping through 2,000 pictures; saving a description into a 24-megapixel JPEG against
+// showing it and against copying it with a flush.
 #include "app/Main.h"
 #include "app/windows.h"
 #include "platform/dialogs.h"
 #include "support/jpeg_builder.h"
 #include "support/scripted_dialogs.h"
 #include "viewer/Fotka.h"
+#include "viewer/Pismo.h"
 #include "viewer/Pliki.h"
 #include "viewer/file_listing.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTemporaryDir>
 
@@ -23,6 +27,7 @@
 #include <dirent.h>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -216,6 +221,86 @@ void BM_Step2000PicturesMemory(benchmark::State& state)
     state.counters["rss_growth_kB"] = double(after - before);
 }
 BENCHMARK(BM_Step2000PicturesMemory)->Unit(benchmark::kSecond)->Iterations(1);
+
+// ---- saving a description ----
+
+/** A description of `bytes` bytes in lines of about 80 characters. */
+QString descriptionOf(qsizetype bytes)
+{
+    QString text;
+    text.reserve(bytes);
+    while (text.size() < bytes)
+        text += QStringLiteral("Zakopane, Morskie Oko o świcie: mgła nad wodą, granie w słońcu, cisza i chłód.\n");
+    text.truncate(bytes);
+    return text;
+}
+
+/** Shows a.jpg of the large pictures afresh, with a description of `bytes` bytes typed into the field. */
+void prepareSave(qsizetype bytes)
+{
+    FPliki->FLBox1->SetListPath(largePictures() + QStringLiteral("/a.jpg"));
+    FPliki->ShowCurrentPicture();
+    FPismo->Memo1->selectAll();
+    FPismo->Memo1->insertPlainText(descriptionOf(bytes));
+}
+
+/** The whole save of the description field into a 24-megapixel JPEG: checks, cut, re-display, paste, write. */
+void BM_SaveDescription24MP(benchmark::State& state)
+{
+    ensureWindows();
+    openDirectory(largePictures());
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepareSave(state.range(0));
+        state.ResumeTiming();
+        FMain->mnuZapisClick();
+    }
+    state.counters["file_MB"] = double(QFileInfo(largePictures() + QStringLiteral("/a.jpg")).size()) / 1e6;
+}
+BENCHMARK(BM_SaveDescription24MP)->Arg(1024)->Arg(1024 * 1024)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+/** What the save spends in the field: the clipboard copy and putting the text back as a paste. */
+void BM_SaveFieldShare(benchmark::State& state)
+{
+    ensureWindows();
+    const QString text = descriptionOf(state.range(0));
+    for (auto _ : state) {
+        FPismo->Memo1->clearText();
+        QGuiApplication::clipboard()->setText(text);
+        FPismo->Memo1->insertPlainText(text);
+    }
+}
+BENCHMARK(BM_SaveFieldShare)->Arg(1024)->Arg(1024 * 1024)->Unit(benchmark::kMillisecond);
+
+/** The baseline: showing the same file, and a copy of it written and flushed to the disk (cp + fsync). */
+void BM_ShowCurrentPicture24MP(benchmark::State& state)
+{
+    ensureWindows();
+    openDirectory(largePictures());
+    FPliki->FLBox1->SetListPath(largePictures() + QStringLiteral("/a.jpg"));
+    for (auto _ : state)
+        FPliki->ShowCurrentPicture();
+}
+BENCHMARK(BM_ShowCurrentPicture24MP)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+void BM_CopyAndFsync24MP(benchmark::State& state)
+{
+    const QString from = largePictures() + QStringLiteral("/b.jpg");
+    const QString to = largePictures() + QStringLiteral("/copy.jpg");
+    for (auto _ : state) {
+        QFile in(from);
+        QFile out(to);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            state.SkipWithError("cannot copy");
+            break;
+        }
+        out.write(in.readAll());
+        out.flush();
+        ::fsync(out.handle());
+    }
+    QFile::remove(to);
+}
+BENCHMARK(BM_CopyAndFsync24MP)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 } // namespace
 

@@ -83,11 +83,16 @@ qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& d
 
 bool TFFotka::WritePictureFile(const QString& path, const viewer::DescriptionField& description)
 {
+    return WritePictureFile(path, store::fieldTextToDescription(description.text()));
+}
+
+bool TFFotka::WritePictureFile(const QString& path, const QByteArray& description)
+{
     if (!m_picture) {
         platform::dialogs().message(QStringLiteral("Trzeba załadowac grafikę..."));
         return false;
     }
-    store::writeDescribedFile(path, *m_picture, store::fieldTextToDescription(description.text()));
+    store::writeDescribedFile(path, *m_picture, description);
     return true;
 }
 

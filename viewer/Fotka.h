@@ -43,6 +43,8 @@ public:
      * replacement is atomic: a failure raises IoError and leaves the old file whole.
      */
     bool WritePictureFile(const QString& path, const viewer::DescriptionField& description);
+    /** The same with the description's stored bytes already made. */
+    bool WritePictureFile(const QString& path, const QByteArray& description);
 
     /** Sizes the window to the picture for the primary screen's size, then loads the picture again. */
     void FitWindowToPicture();

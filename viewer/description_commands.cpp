@@ -91,10 +91,10 @@ void saveDescription(MainLink& main)
 
     selectCurrentPicture();
     const QString path = FPliki->CurrentPath;
-    const qsizetype bytes = store::descriptionByteLength(text);
-    if (bytes > kMaxDescriptionBytes)
+    const QByteArray stored = store::fieldTextToDescription(text);
+    if (stored.size() > kMaxDescriptionBytes)
         throw platform::AppError(QStringLiteral("Opis jest za długi (%1 bajtów); pole opisu mieści najwyżej %2.")
-                                     .arg(bytes)
+                                     .arg(stored.size())
                                      .arg(kMaxDescriptionBytes));
     const QByteArray original = readUnchanged(path, blockLength);
     platform::checkReplaceable(path);
@@ -105,7 +105,8 @@ void saveDescription(MainLink& main)
     field.viewport()->repaint();
     bool written = false;
     try {
-        written = FFotka->WritePictureFile(path, field);
+        // The text noted before the re-display, which the field holds again.
+        written = FFotka->WritePictureFile(path, stored);
     } catch (...) {
         store::restoreFile(path, original);
         throw;
@@ -114,7 +115,7 @@ void saveDescription(MainLink& main)
         store::restoreFile(path, original);
         return;
     }
-    main.state().lblKasuj->setText(QString::number(4 + bytes));
+    main.state().lblKasuj->setText(QString::number(4 + stored.size()));
     // The saved text stays in view, as the user left it.
     if (!text.isEmpty())
         showWindow(FPismo);
