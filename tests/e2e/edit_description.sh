@@ -3,17 +3,12 @@
 # into the description field, saves it with Ctrl+Z (closing the box that confirms it) and deletes it with Ctrl+K;
 # the file holds exactly the picture, the marker and the text in Windows-1250, then exactly the picture.
 set -euo pipefail
-unset QT_QPA_PLATFORM
 build=${1:?usage: edit_description.sh BUILD_DIR}
-for tool in xvfb-run xdotool convert cmp; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
-done
-
+source "$(dirname "$0")/common.bash"
+require_tools xvfb-run xdotool convert cmp
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-exe="$work/prefix/zelkavio"
-[ -x "$exe" ] || { echo "FAIL: no program installed at $exe"; exit 1; }
+install_program "$build"
 
 mkdir "$work/pictures"
 convert -size 120x80 xc:'#3060a0' -quality 90 "$work/picture.jpg"

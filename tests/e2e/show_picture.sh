@@ -3,18 +3,12 @@
 # described picture: Ctrl+N must show the picture's own pixels in the picture window and open the
 # description window.
 set -euo pipefail
-# The program must reach the virtual X server, whatever platform the test run chose for unit tests.
-unset QT_QPA_PLATFORM
 build=${1:?usage: show_picture.sh BUILD_DIR}
-for tool in xvfb-run xdotool import convert; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
-done
-
+source "$(dirname "$0")/common.bash"
+require_tools xvfb-run xdotool import convert
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-exe="$work/prefix/zelkavio"
-[ -x "$exe" ] || { echo "FAIL: no program installed at $exe"; exit 1; }
+install_program "$build"
 
 # Four solid quadrants, so a screenshot can be compared with the decoded picture at their centres.
 mkdir "$work/pictures"
