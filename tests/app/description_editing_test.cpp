@@ -303,3 +303,25 @@ TEST_F(DescriptionEditingTest, APictureWhoseDataFailsToDecodeStillShowsItsDescri
     FMain->mnuKasuj->trigger();
     EXPECT_EQ(fileBytes(path), jpeg);
 }
+
+TEST_F(DescriptionEditingTest, ADeleteThatCannotGoOnLeavesFileFieldAndBlockLength)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@opis");
+    const QByteArray before = fileBytes(path);
+    {
+        const platform::InjectedFailure readOnly(platform::FileOperation::WriteFile, path, EACCES);
+        FMain->mnuKasuj->trigger();
+    }
+    {
+        // The re-display fails after the cut: the block goes back.
+        const platform::InjectedFailure unreadable(platform::FileOperation::ReadFile, path, EIO, 1);
+        FMain->mnuKasuj->trigger();
+    }
+    EXPECT_EQ(fileBytes(path), before);
+    EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);
+    EXPECT_EQ(dialogTexts(Kind::Error).size(), 1);
+    // Shown again, the picture still has its description.
+    FPliki->ShowCurrentPicture();
+    EXPECT_EQ(FPismo->Memo1->text(), u"opis");
+    EXPECT_EQ(state().lblKasuj->text(), u"8");
+}
