@@ -257,7 +257,11 @@ void BM_SaveDescription24MP(benchmark::State& state)
     }
     state.counters["file_MB"] = double(QFileInfo(largePictures() + QStringLiteral("/a.jpg")).size()) / 1e6;
 }
-BENCHMARK(BM_SaveDescription24MP)->Arg(1024)->Arg(1024 * 1024)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_SaveDescription24MP)
+    ->Arg(1024)
+    ->Arg(std::int64_t {1024} * 1024)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3);
 
 /** What the save spends in the field: the clipboard copy and putting the text back as a paste. */
 void BM_SaveFieldShare(benchmark::State& state)
@@ -270,7 +274,7 @@ void BM_SaveFieldShare(benchmark::State& state)
         FPismo->Memo1->insertPlainText(text);
     }
 }
-BENCHMARK(BM_SaveFieldShare)->Arg(1024)->Arg(1024 * 1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveFieldShare)->Arg(1024)->Arg(std::int64_t {1024} * 1024)->Unit(benchmark::kMillisecond);
 
 /** The baseline: showing the same file, and a copy of it written and flushed to the disk (cp + fsync). */
 void BM_ShowCurrentPicture24MP(benchmark::State& state)
