@@ -3,6 +3,7 @@
 #include "glyphs.h"
 #include "windows.h"
 
+#include "platform/audio_output.h"
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -172,6 +173,8 @@ void TFMain::createBottomPanel()
     SB1->setSingleStep(10);
     SB1->setPageStep(1);
     SB1->setGeometry(880, 11, 121, 17);
+    // The arrows, Home and End move the bar once it has the focus.
+    SB1->setFocusPolicy(Qt::StrongFocus);
 }
 
 void TFMain::createMenus()
@@ -256,6 +259,8 @@ void TFMain::connectHandlers()
     connect(mnuKatalog, &QAction::triggered, this, guard([this] { mnuKatalogClick(); }));
     connect(mnuPoprzedni, &QAction::triggered, this, guard([this] { mnuPoprzedniClick(); }));
     connect(mnuNastepny, &QAction::triggered, this, guard([this] { mnuNastepnyClick(); }));
+    connect(mnuAuto, &QAction::triggered, this, guard([this] { mnuAutoClick(); }));
+    connect(mnuStop, &QAction::triggered, this, guard([this] { mnuStopClick(); }));
     connect(mnuPodkatalog, &QAction::triggered, this, guard([this] { mnuPodkatalogClick(); }));
     connect(mnuAutor, &QAction::triggered, this, guard([this] { mnuAutorClick(); }));
     connect(mnuSzuka, &QAction::triggered, this, guard([this] { mnuSzukaClick(); }));
@@ -286,6 +291,8 @@ void TFMain::connectHandlers()
     connect(BitKolejny, &QPushButton::clicked, this, guard([this] { BitKolejnyClick(); }));
     connect(BitAuto, &QPushButton::clicked, this, guard([this] { BitAutoClick(); }));
     connect(BitStop, &QPushButton::clicked, this, guard([this] { BitStopClick(); }));
+    // Connected after the start position is set, so start-up leaves the volume alone.
+    connect(SB1, &QScrollBar::valueChanged, this, guard([this] { SB1Change(); }));
 }
 
 void TFMain::FormCreate()
@@ -367,6 +374,9 @@ void TFMain::FormShow()
 
 void TFMain::FormClose()
 {
+    // No tick may run against windows that are being freed.
+    if (FPliki)
+        FPliki->Show.stop();
     for (QWidget* window :
         {static_cast<QWidget*>(FFotka), static_cast<QWidget*>(FPismo), static_cast<QWidget*>(FPliki)}) {
         if (window)
@@ -428,6 +438,22 @@ void TFMain::BitStopClick()
     mnuStop->trigger();
 }
 
+void TFMain::mnuAutoClick()
+{
+    FPliki->Show.start();
+}
+
+void TFMain::mnuStopClick()
+{
+    FPliki->Show.stop();
+}
+
+void TFMain::SB1Change()
+{
+    const auto position = std::uint16_t(SB1->value());
+    platform::setWaveVolume(position, position);
+}
+
 void TFMain::attachPopupMenu(QWidget* control)
 {
     platform::KeyRouter::instance().setPopupMenu(control, PopupMenu1);
@@ -459,8 +485,7 @@ void TFMain::mnuPoprzedniClick()
     const int selected = list->selectedIndex();
     if (list->entryCount() == 0 || selected <= 0)
         return;
-    if (FPliki->Timer11->isActive())
-        FPliki->Timer11->stop();
+    FPliki->Show.stop();
     list->selectIndex(selected - 1);
     FPliki->ShowCurrentPicture();
 }

@@ -120,6 +120,12 @@ public:
     void BitKolejnyClick() { mnuNastepnyClick(); }
     void BitAutoClick();
     void BitStopClick();
+    /** Starts the automatic show (again): the delay on the panel becomes the configured one. */
+    void mnuAutoClick();
+    /** Only disables the show's timer: windows, sound and delays stay as they are. */
+    void mnuStopClick();
+    /** Sets this program's output volume on both channels from the bar's position (0..65535). */
+    void SB1Change();
     void mnuPoprzedniClick();
     void mnuNastepnyClick();
 

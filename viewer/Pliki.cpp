@@ -4,6 +4,7 @@
 #include "Pismo.h"
 #include "description_field.h"
 #include "file_listing.h"
+#include "sound_lookup.h"
 #include "viewer_state.h"
 
 #include "platform/dialogs.h"
@@ -12,23 +13,23 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
-#include <QTimer>
 #include <QVBoxLayout>
-
-int ShowEndIndex = 0;
 
 TFPliki::TFPliki(viewer::MainLink& main)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint)
     , FLBox1(new viewer::FileListBox(this))
     , Edit1(new QLineEdit(this))
     , lblMuz(new QLabel(this))
-    , Timer11(new QTimer(this))
+    , Timer11(new platform::ShowTimer(this))
+    , Show(m_showLink)
     , m_main(main)
+    , m_showLink(main)
 {
     setObjectName(QStringLiteral("FPliki"));
     setWindowTitle(QStringLiteral("Pliki katalogu"));
@@ -50,7 +51,7 @@ TFPliki::TFPliki(viewer::MainLink& main)
     lblMuz->setObjectName(QStringLiteral("lblMuz"));
     lblMuz->setAccessibleName(QStringLiteral("Dźwięk obrazu"));
     lblMuz->hide();
-    Timer11->setObjectName(QStringLiteral("Timer11"));
+    Timer11->onTick = [this] { Timer11Timer(); };
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -109,17 +110,52 @@ bool TFPliki::ShowCurrentPicture()
 
 void TFPliki::PrepareNextSound()
 {
-    m_main.setShowDelaySeconds(platform::toInt(m_main.state().lblSpin->text()));
+    viewer::ViewerState& state = m_main.state();
+    const int configured = platform::toInt(state.lblSpin->text());
+    m_main.setShowDelaySeconds(configured);
     const int count = FLBox1->entryCount();
+    // A directory without pictures has no next entry: nothing is measured.
     if (count == 0)
         return;
     const int selected = FLBox1->selectedIndex();
     NextName = FLBox1->entry(selected + 1 >= count ? 0 : selected + 1);
+    QString chosen = viewer::findSoundFile(viewer::replaceExtension(NextName, QStringLiteral(".wav")));
+    const QString mp3 = viewer::findSoundFile(viewer::replaceExtension(NextName, QStringLiteral(".mp3")));
+    if (!mp3.isEmpty())
+        chosen = mp3;
+    if (chosen.isEmpty()) {
+        MP2.setFileName(QString());
+        return;
+    }
+    MP2.setFileName(chosen);
+    MP2.open();
+    const int seconds = viewer::soundSeconds(MP2.lengthMs());
+    state.lblCzas2->setText(QString::number(seconds));
+    const int next = platform::toInt(state.lblCzas2->text());
+    m_main.setShowDelaySeconds(configured < next ? seconds : configured);
 }
 
 void TFPliki::PlayPictureSound()
 {
-    // Pictures show without their sounds for now: the sound player is not part of this window yet.
+    lblMuz->clear();
+    WavPath = viewer::replaceExtension(CurrentPath, QStringLiteral(".wav"));
+    Mp3Path = viewer::replaceExtension(CurrentPath, QStringLiteral(".mp3"));
+    for (const QString& candidate : {WavPath, Mp3Path}) {
+        const QString found = viewer::findSoundFile(candidate);
+        if (!found.isEmpty()) {
+            SoundName = found;
+            lblMuz->setText(found);
+        }
+    }
+    if (!lblMuz->text().isEmpty() && QFileInfo(lblMuz->text()).isFile()) {
+        MediaPlayer1.setFileName(lblMuz->text());
+        MediaPlayer1.open();
+        MediaPlayer1.play();
+        return;
+    }
+    // The sound of an earlier picture plays on to its end.
+    MediaPlayer1.setFileName(QString());
+    lblMuz->clear();
 }
 
 void TFPliki::Edit1Change()
@@ -139,7 +175,6 @@ void TFPliki::FormActivate()
 {
     LastIndex = FLBox1->entryCount() - 1;
     m_main.setCounter(FLBox1->selectedIndex(), FLBox1->entryCount());
-    ShowEndIndex = LastIndex;
 }
 
 bool TFPliki::FormKeyPress(const QString& character)
@@ -157,7 +192,8 @@ bool TFPliki::FormKeyPress(const QString& character)
 
 void TFPliki::FormClose()
 {
-    // Closing stops the sounds once the sound players live here.
+    MediaPlayer1.close();
+    MP2.close();
 }
 
 void TFPliki::showEvent(QShowEvent* event)

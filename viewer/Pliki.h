@@ -3,16 +3,18 @@
 #include "viewer_state.h"
 
 #include "file_list_box.h"
+#include "show_link.h"
+#include "show_machine.h"
+
+#include "platform/show_timer.h"
+#include "platform/sound_length.h"
+#include "platform/sound_player.h"
 
 #include <QString>
 #include <QWidget>
 
 class QLabel;
 class QLineEdit;
-class QTimer;
-
-/** List index at which the automatic show ends; 0 until the file list window is first activated. */
-extern int ShowEndIndex;
 
 /**
  * The file list window "Pliki katalogu": a topmost tool window at the main window's lower right corner,
@@ -29,13 +31,21 @@ public:
     QLineEdit* Edit1;
     /** The current sound's path, never visible. */
     QLabel* lblMuz;
-    /** The automatic show's step timer, initially off. */
-    QTimer* Timer11;
+    /** The automatic show's step timer, initially off with 1000 ms; its ticks run Timer11Timer(). */
+    platform::ShowTimer* Timer11;
+    /** Plays the current picture's sound. */
+    platform::SoundPlayer MediaPlayer1;
+    /** Measures the next picture's sound; never plays. */
+    platform::SoundLengthProbe MP2;
+    /** The automatic show's state and rules. */
+    viewer::ShowMachine Show;
 
     QString CurrentName;
     QString CurrentPath;
     QString NextName;
     QString SoundName;
+    QString WavPath;
+    QString Mp3Path;
     int LastIndex = 0;
 
     /**
@@ -49,16 +59,28 @@ public:
     bool ShowCurrentPicture();
     void FLBox1Click() { ShowCurrentPicture(); }
 
-    /** Sets the show delay from the configured one and notes the name of the picture after the selected one. */
+    /**
+     * Sets the show delay from the configured one (`lblSpin`) and measures the sound of the entry after the
+     * selected one (entry 0 after the last): a sound longer than the delay raises it to its length in whole
+     * seconds, rounded up, which also goes into `lblCzas2`. Bare names resolve against the working
+     * directory. A sound that cannot be measured raises, leaving the delay at `lblSpin` and MP2 closed.
+     */
     void PrepareNextSound();
-    /** Starts the current picture's sound. */
+    /**
+     * Starts the current picture's sound (its ".mp3", else its ".wav"), which stops the sound of an earlier
+     * picture; a picture without a sound leaves an earlier one playing to its end. A sound that cannot be
+     * opened raises and leaves MediaPlayer1 closed.
+     */
     void PlayPictureSound();
+    /** One step of the automatic show: end, restart or advance. */
+    void Timer11Timer() { Show.tick(); }
 
     void Edit1Change();
     void FormShow();
     void FormActivate();
     /** "&" steps back, "(" steps forward; gives back whether the character was taken. */
     bool FormKeyPress(const QString& character);
+    /** Closes both sound players; a running show goes on ticking. */
     void FormClose();
 
 protected:
@@ -69,4 +91,5 @@ protected:
 
 private:
     viewer::MainLink& m_main;
+    viewer::ShowLink m_showLink;
 };

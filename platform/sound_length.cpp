@@ -1,0 +1,116 @@
+#include "sound_length.h"
+
+#include "errors.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
+
+#include <mpg123.h>
+#include <sndfile.h>
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+
+namespace platform {
+namespace {
+
+struct CachedLength {
+    qint64 size;
+    qint64 modifiedMs;
+    std::int64_t lengthMs;
+};
+
+std::mutex g_cacheMutex;
+QHash<QString, CachedLength> g_cache;
+
+std::int64_t wavLengthMs(const QString& path)
+{
+    SF_INFO info {};
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!file)
+        throw AppError(QString::fromUtf8(sf_strerror(nullptr)));
+    sf_close(file);
+    if (info.samplerate <= 0)
+        throw AppError(QStringLiteral("Sound file has no sample rate"));
+    return std::int64_t(info.frames) * 1000 / info.samplerate;
+}
+
+struct Mpg123Deleter {
+    void operator()(mpg123_handle* handle) const
+    {
+        mpg123_close(handle);
+        mpg123_delete(handle);
+    }
+};
+
+std::int64_t mp3LengthMs(const QString& path)
+{
+    static const bool initialised = mpg123_init() == MPG123_OK;
+    if (!initialised)
+        throw AppError(QStringLiteral("The MPEG audio decoder cannot start"));
+    int error = MPG123_OK;
+    std::unique_ptr<mpg123_handle, Mpg123Deleter> handle(mpg123_new(nullptr, &error));
+    if (!handle)
+        throw AppError(QString::fromUtf8(mpg123_plain_strerror(error)));
+    // The library would otherwise write its complaints about damaged frames to standard error.
+    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    if (mpg123_open(handle.get(), QFile::encodeName(path).constData()) != MPG123_OK)
+        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    // Finding the first frame's format is what tells an MPEG audio file from anything else.
+    const int format = mpg123_getformat(handle.get(), &rate, &channels, &encoding);
+    if (format == MPG123_DONE || (format == MPG123_OK && rate <= 0))
+        throw AppError(QStringLiteral("No MPEG audio frame found"));
+    if (format != MPG123_OK)
+        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+    // A full scan reads every frame header: exact for any bit rate, whatever a Xing header may claim.
+    if (mpg123_scan(handle.get()) != MPG123_OK)
+        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+    const off_t samples = mpg123_length(handle.get());
+    if (samples < 0)
+        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+    return std::int64_t(samples) * 1000 / rate;
+}
+
+} // namespace
+
+std::int64_t soundLengthMs(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw IoError(ENOENT, path);
+    if (!info.isFile())
+        throw IoError(info.isDir() ? EISDIR : EINVAL, path);
+    const QString key = info.absoluteFilePath();
+    const qint64 size = info.size();
+    const qint64 modifiedMs = info.lastModified().toMSecsSinceEpoch();
+    {
+        const std::scoped_lock lock(g_cacheMutex);
+        const auto found = g_cache.constFind(key);
+        if (found != g_cache.cend() && found->size == size && found->modifiedMs == modifiedMs)
+            return found->lengthMs;
+    }
+    const bool mp3 = info.suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0;
+    const std::int64_t length = mp3 ? mp3LengthMs(path) : wavLengthMs(path);
+    const std::scoped_lock lock(g_cacheMutex);
+    g_cache.insert(key, CachedLength {size, modifiedMs, length});
+    return length;
+}
+
+void clearSoundLengthCache()
+{
+    const std::scoped_lock lock(g_cacheMutex);
+    g_cache.clear();
+}
+
+void SoundLengthProbe::open()
+{
+    close();
+    m_length = soundLengthMs(m_fileName);
+}
+
+} // namespace platform

@@ -1,0 +1,73 @@
+#include "sound_player.h"
+
+#include "audio_output.h"
+#include "errors.h"
+#include "sound_length.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <SDL_mixer.h>
+
+#include <cerrno>
+
+namespace platform {
+namespace {
+// The one stream the output plays (SDL_mixer has a single music stream).
+Mix_Music* g_started = nullptr;
+} // namespace
+
+SoundPlayer::~SoundPlayer()
+{
+    close();
+}
+
+void SoundPlayer::open()
+{
+    close();
+    const QFileInfo info(m_fileName);
+    if (!info.exists())
+        throw IoError(ENOENT, m_fileName);
+    // Opening a FIFO for reading would wait for a writer, and the whole program with it.
+    if (!info.isFile())
+        throw IoError(info.isDir() ? EISDIR : EINVAL, m_fileName);
+    if (ensureAudioOutput()) {
+        m_music = Mix_LoadMUS(QFile::encodeName(m_fileName).constData());
+        if (!m_music)
+            throw AppError(QString::fromUtf8(Mix_GetError()));
+    } else {
+        // Nothing can be heard, but a damaged file is still reported as it would be with a device.
+        (void)soundLengthMs(m_fileName);
+    }
+    m_open = true;
+    m_openPath = m_fileName;
+}
+
+void SoundPlayer::play()
+{
+    if (!m_open)
+        return;
+    ++m_playCount;
+    if (m_music && Mix_PlayMusic(m_music, 0) == 0)
+        g_started = m_music;
+}
+
+void SoundPlayer::close()
+{
+    if (m_music) {
+        // Freeing a playing stream halts it first.
+        if (g_started == m_music)
+            g_started = nullptr;
+        Mix_FreeMusic(m_music);
+        m_music = nullptr;
+    }
+    m_open = false;
+    m_openPath.clear();
+}
+
+bool SoundPlayer::isPlaying() const
+{
+    return m_music && g_started == m_music && Mix_PlayingMusic() != 0;
+}
+
+} // namespace platform

@@ -1,0 +1,202 @@
+#include "platform/audio_output.h"
+#include "platform/errors.h"
+#include "platform/sound_length.h"
+#include "platform/sound_player.h"
+#include "support/error_of.h"
+#include "support/sound_builder.h"
+#include "support/temp_dir.h"
+#include "support/widget_application.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using testing_support::errorOf;
+using testing_support::mp3Frames;
+using testing_support::mp3LengthMs;
+using testing_support::TempDir;
+using testing_support::wavFile;
+
+namespace {
+
+struct LengthCase {
+    const char* name;
+    QByteArray bytes;
+    std::int64_t lengthMs;
+};
+
+class SoundLengthTest : public ::testing::TestWithParam<LengthCase> { };
+
+QByteArray cutLastFrame(QByteArray bytes)
+{
+    bytes.chop(200);
+    return bytes;
+}
+
+} // namespace
+
+TEST_P(SoundLengthTest, MeasuresWholeMillisecondsFromTheFile)
+{
+    const LengthCase& c = GetParam();
+    TempDir dir;
+    const QString path = dir.write(QString::fromLatin1(c.name), c.bytes);
+    platform::SoundLengthProbe probe;
+    probe.setFileName(path);
+    probe.open();
+    EXPECT_TRUE(probe.isOpen());
+    EXPECT_EQ(probe.lengthMs(), c.lengthMs);
+    probe.close();
+    EXPECT_FALSE(probe.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SoundLengthTest,
+    ::testing::Values(LengthCase {"one_ms.wav", wavFile(8, 8000), 1}, LengthCase {"three_s.wav", wavFile(24000), 3000},
+        LengthCase {"just_over.wav", wavFile(24008), 3001}, LengthCase {"empty.wav", wavFile(0), 0},
+        LengthCase {"truncated_ms.WAV", wavFile(11, 8000), 1}, LengthCase {"cbr.mp3", mp3Frames(100), mp3LengthMs(100)},
+        LengthCase {"vbr_without_xing.mp3", mp3Frames({32, 320, 128, 64, 256, 40, 192, 96, 160, 48}), mp3LengthMs(10)},
+        LengthCase {"cut_last_frame.mp3", cutLastFrame(mp3Frames(50)), mp3LengthMs(49)},
+        LengthCase {"id3_first.mp3", testing_support::id3Tag(3000) + mp3Frames(40), mp3LengthMs(40)},
+        LengthCase {"junk_first.MP3", QByteArray(300, 'j') + mp3Frames(40), mp3LengthMs(40)}),
+    [](const auto& param) {
+        QString name = QString::fromLatin1(param.param.name);
+        name.replace(u'.', u'_');
+        return name.toStdString();
+    });
+
+TEST(SoundLength, FilesWithoutSoundFailWithTheLibrarysMessage)
+{
+    TempDir dir;
+    const struct {
+        QString name;
+        QByteArray bytes;
+        QString message;
+    } cases[] = {
+        {u"text.mp3"_s, QByteArray(5000, 'x'), u"No MPEG audio frame found"_s},
+        {u"empty.mp3"_s, QByteArray(), u"No MPEG audio frame found"_s},
+        {u"text.wav"_s, QByteArray(5000, 'x'), u"Format not recognised."_s},
+        {u"cut_header.wav"_s, wavFile(100).left(20), u""_s},
+    };
+    for (const auto& c : cases) {
+        const QString message = errorOf([&] { (void)platform::soundLengthMs(dir.write(c.name, c.bytes)); });
+        EXPECT_FALSE(message.isEmpty()) << c.name.toStdString();
+        if (!c.message.isEmpty()) {
+            EXPECT_EQ(message, c.message) << c.name.toStdString();
+        }
+    }
+}
+
+TEST(SoundLength, NeverOpensWhatIsNotARegularFile)
+{
+    TempDir dir;
+    QDir(dir.path(QString())).mkdir(u"folder.wav"_s);
+    const QString fifo = dir.path(u"pipe.mp3"_s);
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {dir.path(u"folder.wav"_s), fifo, dir.path(u"missing.wav"_s)}) {
+        // A FIFO opened for reading would wait here for a writer; the error comes at once instead.
+        EXPECT_THROW((void)platform::soundLengthMs(path), platform::IoError) << path.toStdString();
+        platform::SoundPlayer player;
+        player.setFileName(path);
+        EXPECT_THROW(player.open(), platform::IoError) << path.toStdString();
+        EXPECT_FALSE(player.isOpen());
+    }
+}
+
+TEST(SoundLength, ALengthIsMeasuredOnceUntilTheFileChanges)
+{
+    TempDir dir;
+    const QString path = dir.write(u"cached.wav"_s, wavFile(8000));
+    EXPECT_EQ(platform::soundLengthMs(path), 1000);
+    // Same size and time: the remembered length, even though the bytes now say something else.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+    file.seek(24);
+    file.write(QByteArray::fromHex("a00f0000")); // 4000 Hz
+    file.setFileTime(modified, QFileDevice::FileModificationTime);
+    file.close();
+    EXPECT_EQ(platform::soundLengthMs(path), 1000);
+    // A new time: measured again.
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime);
+    file.close();
+    EXPECT_EQ(platform::soundLengthMs(path), 2000);
+    platform::clearSoundLengthCache();
+}
+
+class SoundPlayerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { testing_support::ensureWidgetApplication(); }
+    TempDir m_dir;
+};
+
+TEST_F(SoundPlayerTest, PlaysAStreamUntilItEndsAndOpeningAnotherStopsIt)
+{
+    const QString longSound = m_dir.write(u"long.wav"_s, wavFile(8000 * 30));
+    const QString shortSound = m_dir.write(u"short.mp3"_s, mp3Frames(4));
+    platform::SoundPlayer first;
+    first.setFileName(longSound);
+    first.open();
+    EXPECT_TRUE(platform::audioOutputOpen()) << "the dummy driver is tried when no device opens";
+    first.play();
+    EXPECT_TRUE(first.isPlaying());
+    EXPECT_EQ(first.openPath(), longSound);
+
+    first.setFileName(shortSound);
+    first.open();
+    EXPECT_FALSE(first.isPlaying());
+    first.play();
+    EXPECT_EQ(first.playCount(), 2);
+    // About 100 ms of sound: it ends by itself and the player stays open.
+    QTRY_VERIFY_WITH_TIMEOUT(!first.isPlaying(), 3000);
+    EXPECT_TRUE(first.isOpen());
+    first.close();
+    EXPECT_FALSE(first.isOpen());
+    EXPECT_TRUE(first.openPath().isEmpty());
+    first.play();
+    EXPECT_EQ(first.playCount(), 2) << "nothing is open to play";
+}
+
+TEST_F(SoundPlayerTest, ADamagedSoundFailsAtOpenAndLeavesThePlayerClosed)
+{
+    platform::SoundPlayer player;
+    player.setFileName(m_dir.write(u"fine.wav"_s, wavFile(8000)));
+    player.open();
+    player.play();
+    for (const auto& [name, bytes] : {std::pair {u"junk.wav"_s, QByteArray(4000, 'j')},
+             std::pair {u"junk.mp3"_s, QByteArray(4000, 'j')}, std::pair {u"empty.wav"_s, QByteArray()}}) {
+        player.setFileName(m_dir.write(name, bytes));
+        EXPECT_FALSE(errorOf([&] { player.open(); }).isEmpty()) << name.toStdString();
+        EXPECT_FALSE(player.isOpen());
+        EXPECT_FALSE(player.isPlaying());
+    }
+}
+
+TEST(WaveVolume, IsRememberedAndScalesEachChannel)
+{
+    platform::setWaveVolume(0, 65535);
+    EXPECT_EQ(platform::waveVolume(), (platform::WaveVolume {0, 65535}));
+    const struct {
+        platform::WaveVolume volume;
+        int channels;
+        std::vector<std::int16_t> in;
+        std::vector<std::int16_t> out;
+    } cases[] = {
+        {{65535, 65535}, 2, {1000, -1000, 32767, -32768}, {1000, -1000, 32767, -32768}},
+        {{0, 0}, 2, {1000, -1000, 32767, -32768}, {0, 0, 0, 0}},
+        {{32768, 65535}, 2, {1000, -1000, 32767, -32768}, {500, -1000, 16383, -32768}},
+        {{65535, 0}, 1, {1000, -1000}, {499, -499}},
+        {{0, 65535}, 3, {1000, 1000, 1000}, {0, 1000, 499}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int16_t> samples = c.in;
+        platform::applyWaveVolume(samples, c.channels, c.volume);
+        EXPECT_EQ(samples, c.out) << c.volume.left << "/" << c.volume.right << " on " << c.channels;
+    }
+    platform::setWaveVolume(65535, 65535);
+}

@@ -1,0 +1,237 @@
+#include "viewer/show_machine.h"
+#include "viewer/sound_lookup.h"
+
+#include "support/temp_dir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using viewer::ShowStep;
+
+TEST(ShowRules, IntervalIsTheWrappingProductOfSecondsAndAThousand)
+{
+    const struct {
+        int seconds;
+        std::uint32_t interval;
+    } cases[]
+        = {{2, 2000u}, {0, 0u}, {1, 1000u}, {-1, 4294966296u}, {4294968, 704u}, {INT_MAX, 4294966296u}, {INT_MIN, 0u}};
+    for (const auto& c : cases)
+        EXPECT_EQ(viewer::showIntervalMs(c.seconds), c.interval) << c.seconds;
+}
+
+TEST(ShowRules, TheTickEndsOrRestartsOnlyAtTheLastEntry)
+{
+    const struct {
+        int selected;
+        int count;
+        bool repeat;
+        ShowStep step;
+    } cases[] = {
+        {-1, 3, false, ShowStep::Advance},
+        {0, 3, false, ShowStep::Advance},
+        {1, 3, true, ShowStep::Advance},
+        {2, 3, false, ShowStep::End},
+        {2, 3, true, ShowStep::Restart},
+        {-1, 0, false, ShowStep::End},
+        {-1, 0, true, ShowStep::Restart},
+        {-1, 1, false, ShowStep::Advance},
+        {0, 1, false, ShowStep::End},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(viewer::chooseShowStep(c.selected, c.count, c.repeat), c.step)
+            << c.selected << " of " << c.count << (c.repeat ? " repeating" : "");
+}
+
+namespace {
+
+/** A file list of `count` entries that logs what the show does to it. */
+class FakeHost : public viewer::ShowHost {
+public:
+    int selected = -1;
+    int count = 3;
+    bool repeating = false;
+    int spin = 3;
+    int spinConfigured = 2;
+    bool timer = false;
+    std::uint32_t interval = 1000;
+    std::vector<std::string> log;
+
+    int selectedIndex() const override { return selected; }
+    int entryCount() const override { return count; }
+    bool repeat() const override { return repeating; }
+    int nextDelay() const override { return spin; }
+    void setNextDelay(int seconds) override { spin = seconds; }
+    int configuredDelay() const override { return spinConfigured; }
+    void setConfiguredDelay(int seconds) override { spinConfigured = seconds; }
+    void setTimerEnabled(bool enabled) override { timer = enabled; }
+    void setTimerInterval(std::uint32_t milliseconds) override { interval = milliseconds; }
+    void closeShow() override { log.push_back("close"); }
+    void selectFirstSilently() override
+    {
+        selected = count > 0 ? 0 : -1;
+        log.push_back("select 0");
+    }
+    void selectFirstEntry() override
+    {
+        selected = 0;
+        // The companion edit prepares the next sound: a 5 s sound follows entry 0.
+        spin = std::max(spinConfigured, 5);
+        log.push_back("first by name");
+    }
+    void showNext() override
+    {
+        ++selected;
+        log.push_back("show " + std::to_string(selected));
+    }
+};
+
+} // namespace
+
+TEST(ShowMachine, StartTakesTheDelayAndTicksAtOnce)
+{
+    FakeHost host;
+    viewer::ShowMachine show(host);
+    host.selected = 0;
+    host.spin = 7;
+    show.start();
+    EXPECT_TRUE(show.isRunning());
+    EXPECT_TRUE(host.timer);
+    EXPECT_EQ(host.spinConfigured, 7);
+    EXPECT_EQ(host.interval, 7000u);
+    EXPECT_EQ(host.log, (std::vector<std::string> {"show 1"}));
+    show.tick();
+    show.stop();
+    EXPECT_FALSE(host.timer);
+    EXPECT_EQ(host.selected, 2);
+    EXPECT_EQ(host.spin, 7) << "stopping touches nothing but the timer";
+}
+
+TEST(ShowMachine, TheEndClosesTheWindowsAndSelectsTheFirstEntrySilently)
+{
+    FakeHost host;
+    viewer::ShowMachine show(host);
+    host.selected = 2;
+    host.spin = 9;
+    show.start();
+    EXPECT_FALSE(show.isRunning());
+    EXPECT_FALSE(host.timer);
+    EXPECT_EQ(host.spin, 9) << "the delay comes back from the configured one, which the start took";
+    EXPECT_EQ(host.log, (std::vector<std::string> {"close", "select 0"}));
+    EXPECT_EQ(host.selected, 0);
+}
+
+TEST(ShowMachine, RestartSelectsTheFirstEntryAndAdvancesAtOnce)
+{
+    FakeHost host;
+    viewer::ShowMachine show(host);
+    host.repeating = true;
+    host.selected = 2;
+    host.spin = 2;
+    show.start();
+    EXPECT_TRUE(show.isRunning());
+    EXPECT_EQ(host.log, (std::vector<std::string> {"first by name", "show 1"}));
+    EXPECT_EQ(host.spinConfigured, 5) << "the start after the restart took the raised delay";
+    EXPECT_EQ(host.interval, 5000u);
+}
+
+TEST(ShowMachine, DegenerateListsNeverTickWithoutTheTimer)
+{
+    {
+        // One entry, repeating: the picture stays and the show waits for the timer.
+        FakeHost host;
+        viewer::ShowMachine show(host);
+        host.count = 1;
+        host.repeating = true;
+        show.start();
+        EXPECT_EQ(host.log, (std::vector<std::string> {"show 0"}));
+        show.tick();
+        show.tick();
+        EXPECT_TRUE(show.isRunning());
+        EXPECT_TRUE(host.timer);
+        EXPECT_EQ(host.log, (std::vector<std::string> {"show 0", "first by name", "first by name"}));
+    }
+    {
+        // No entries, repeating: the show stays stopped.
+        FakeHost host;
+        viewer::ShowMachine show(host);
+        host.count = 0;
+        host.repeating = true;
+        show.start();
+        EXPECT_FALSE(show.isRunning());
+        EXPECT_FALSE(host.timer);
+        EXPECT_TRUE(host.log.empty());
+        EXPECT_EQ(host.spin, 3);
+    }
+    {
+        // No entries, not repeating: the end closes the windows.
+        FakeHost host;
+        viewer::ShowMachine show(host);
+        host.count = 0;
+        show.start();
+        EXPECT_FALSE(show.isRunning());
+        EXPECT_EQ(host.log, (std::vector<std::string> {"close", "select 0"}));
+        EXPECT_EQ(host.selected, -1);
+    }
+}
+
+TEST(SoundLookup, ReplacesTheExtensionAfterTheLastDotOfTheFileName)
+{
+    const struct {
+        QString name;
+        QString result;
+    } cases[] = {
+        {u"a.jpg"_s, u"a.wav"_s},
+        {u"holiday.2024.jpg"_s, u"holiday.2024.wav"_s},
+        {u"noext"_s, u"noext.wav"_s},
+        {u"/pics/v1.2/noext"_s, u"/pics/v1.2/noext.wav"_s},
+        {u"/pics/v1.2/x.BMP"_s, u"/pics/v1.2/x.wav"_s},
+        {u".hidden"_s, u".wav"_s},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(viewer::replaceExtension(c.name, u".wav"_s), c.result) << c.name.toStdString();
+    EXPECT_EQ(viewer::soundSeconds(1), 1);
+    EXPECT_EQ(viewer::soundSeconds(3000), 3);
+    EXPECT_EQ(viewer::soundSeconds(3001), 4);
+    EXPECT_EQ(viewer::soundSeconds(0), 0);
+}
+
+TEST(SoundLookup, FindsRegularFilesMp3FirstIgnoringCase)
+{
+    testing_support::TempDir dir;
+    const QString base = QDir(dir.path(QString())).absolutePath() + u"/"_s;
+    dir.write(u"both.wav"_s, "w");
+    dir.write(u"both.mp3"_s, "m");
+    dir.write(u"only.wav"_s, "w");
+    dir.write(u"photo.mp3"_s, "m");
+    dir.write(u"PHOTO.WAV"_s, "w");
+    dir.write(u"Mixed.Wav"_s, "w");
+    dir.write(u"a.b.wav"_s, "w");
+    QDir(base).mkdir(u"folder.wav"_s);
+    ASSERT_EQ(mkfifo(QFile::encodeName(base + u"/pipe.mp3"_s).constData(), 0600), 0);
+    dir.write(u"pipe.wav"_s, "w");
+    const struct {
+        QString picture;
+        QString sound;
+    } cases[] = {
+        {u"both.jpg"_s, u"both.mp3"_s},
+        {u"only.JPG"_s, u"only.wav"_s},
+        {u"PHOTO.JPG"_s, u"photo.mp3"_s},
+        {u"mixed.bmp"_s, u"Mixed.Wav"_s},
+        {u"a.b.jpg"_s, u"a.b.wav"_s},
+        {u"a.jpg"_s, QString()},
+        {u"folder.jpg"_s, QString()},
+        {u"pipe.jpg"_s, u"pipe.wav"_s},
+    };
+    for (const auto& c : cases) {
+        const QString expected = c.sound.isEmpty() ? QString() : base + c.sound;
+        EXPECT_EQ(viewer::pictureSound(base + c.picture), expected) << c.picture.toStdString();
+    }
+}

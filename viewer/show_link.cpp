@@ -1,0 +1,89 @@
+#include "show_link.h"
+
+#include "Fotka.h"
+#include "Pismo.h"
+#include "Pliki.h"
+#include "description_field.h"
+#include "viewer_state.h"
+
+#include "platform/errors.h"
+#include "platform/show_timer.h"
+
+#include <QDir>
+#include <QLabel>
+
+namespace viewer {
+
+int ShowLink::selectedIndex() const
+{
+    return FPliki->FLBox1->selectedIndex();
+}
+
+int ShowLink::entryCount() const
+{
+    return FPliki->FLBox1->entryCount();
+}
+
+bool ShowLink::repeat() const
+{
+    return m_main.repeatShow();
+}
+
+int ShowLink::nextDelay() const
+{
+    return m_main.showDelaySeconds();
+}
+
+void ShowLink::setNextDelay(int seconds)
+{
+    m_main.setShowDelaySeconds(seconds);
+}
+
+int ShowLink::configuredDelay() const
+{
+    return platform::toInt(m_main.state().lblSpin->text());
+}
+
+void ShowLink::setConfiguredDelay(int seconds)
+{
+    m_main.state().lblSpin->setText(QString::number(seconds));
+}
+
+void ShowLink::setTimerEnabled(bool enabled)
+{
+    FPliki->Timer11->setEnabled(enabled);
+}
+
+void ShowLink::setTimerInterval(std::uint32_t milliseconds)
+{
+    FPliki->Timer11->setInterval(milliseconds);
+}
+
+void ShowLink::closeShow()
+{
+    // Each window stores its position as it closes.
+    FFotka->close();
+    FPismo->Memo1->clearText();
+    FPismo->close();
+}
+
+void ShowLink::selectFirstSilently()
+{
+    if (FPliki->FLBox1->entryCount() > 0)
+        FPliki->FLBox1->selectIndex(0);
+}
+
+void ShowLink::selectFirstEntry()
+{
+    // By its full path, so the restart does not depend on the working directory; the list writes the name
+    // into its companion edit, whose change prepares the next sound.
+    FileListBox* list = FPliki->FLBox1;
+    list->SetListPath(QDir(list->directory()).filePath(list->entry(0)));
+}
+
+void ShowLink::showNext()
+{
+    m_main.nextPicture();
+}
+
+} // namespace viewer
