@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "app/windows.h"
 #include "platform/dialogs.h"
+#include "platform/show_timer.h"
 #include "support/jpeg_builder.h"
 #include "support/scripted_dialogs.h"
 #include "viewer/Fotka.h"
@@ -15,18 +16,24 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <dirent.h>
+#include <functional>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -305,6 +312,87 @@ void BM_CopyAndFsync24MP(benchmark::State& state)
     QFile::remove(to);
 }
 BENCHMARK(BM_CopyAndFsync24MP)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// ---- the automatic show ----
+
+/**
+ * Ticks of a running show with a 1 s delay over 31 24-megapixel JPEGs: each tick's distance from its schedule
+ * (k seconds after the start), and where the 30th tick falls. The time a picture takes to show is part of its
+ * interval, so the ticks must not drift.
+ */
+void BM_ShowTickCadence24MP(benchmark::State& state)
+{
+    ensureWindows();
+    QTemporaryDir dir;
+    const QByteArray jpeg = testing_support::encodeJpeg(testing_support::photoLikeImage(6000, 4000));
+    for (int i = 0; i < 31; ++i)
+        writeFile(dir.filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), jpeg);
+    openDirectory(dir.path());
+    std::vector<double> errors;
+    double last = 0;
+    for (auto _ : state) {
+        FPliki->FLBox1->selectIndex(-1);
+        FMain->SpinEdit1->setValue(1);
+        QElapsedTimer clock;
+        std::vector<qint64> ticks;
+        QEventLoop loop;
+        const std::function<void()> tick = FPliki->Timer11->onTick;
+        // The timer's ticks; the one that starting runs at once is not the timer's.
+        FPliki->Timer11->onTick = [&] {
+            ticks.push_back(clock.nsecsElapsed());
+            tick();
+            if (ticks.size() == 30)
+                loop.quit();
+        };
+        clock.start();
+        FMain->mnuAuto->trigger();
+        loop.exec();
+        FMain->mnuStop->trigger();
+        FPliki->Timer11->onTick = tick;
+        for (std::size_t k = 0; k < ticks.size(); ++k)
+            errors.push_back(double(ticks[k]) / 1e6 - double(k + 1) * 1000.0);
+        last = errors.back();
+    }
+    std::vector<double> magnitudes;
+    for (const double e : errors)
+        magnitudes.push_back(std::abs(e));
+    std::sort(magnitudes.begin(), magnitudes.end());
+    state.counters["median_abs_error_ms"] = magnitudes[magnitudes.size() / 2];
+    state.counters["p95_abs_error_ms"] = magnitudes[magnitudes.size() * 95 / 100];
+    state.counters["tick30_error_ms"] = last;
+}
+BENCHMARK(BM_ShowTickCadence24MP)->Unit(benchmark::kSecond)->Iterations(1);
+
+/** A running show with a delay of 0 never ticks and costs next to nothing: the process's CPU share over 3 s. */
+void BM_ShowIntervalZeroCpu(benchmark::State& state)
+{
+    ensureWindows();
+    openDirectory(largePictures());
+    double share = 0;
+    for (auto _ : state) {
+        FPliki->FLBox1->selectIndex(-1);
+        FMain->SpinEdit1->setValue(0);
+        FMain->mnuAuto->trigger(); // the first tick runs at once and sets the interval to 0
+        FMain->SpinEdit1->setValue(0);
+        QElapsedTimer clock;
+        rusage before {};
+        ::getrusage(RUSAGE_SELF, &before);
+        clock.start();
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
+        rusage after {};
+        ::getrusage(RUSAGE_SELF, &after);
+        FMain->mnuStop->trigger();
+        const auto micros = [](const timeval& t) { return double(t.tv_sec) * 1e6 + double(t.tv_usec); };
+        const double cpu
+            = micros(after.ru_utime) + micros(after.ru_stime) - micros(before.ru_utime) - micros(before.ru_stime);
+        share = cpu / (double(clock.elapsed()) * 1000.0);
+    }
+    state.counters["cpu_percent"] = share * 100;
+    state.counters["timer_timing"] = FPliki->Timer11->isTiming() ? 1 : 0;
+}
+BENCHMARK(BM_ShowIntervalZeroCpu)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 
