@@ -13,6 +13,10 @@ enum class FileOperation {
     ListDirectory,
     /** Creating a file (the temporary file of a replacement) in a directory. */
     CreateFile,
+    /** Opening and reading a file. */
+    Read,
+    /** Writing the new content of a replaced file (a full disk, an I/O error), after its temporary exists. */
+    Write,
 };
 
 /** While it lives, `operation` on `path` (or below it) fails with `errorCode`. Injections nest. */

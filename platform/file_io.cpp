@@ -163,6 +163,7 @@ void replaceFile(const QString& path, std::initializer_list<ByteView> parts)
             if (::fchmod(fd, 0666 & ~mask) != 0)
                 throw IoError(errno, path);
         }
+        failIfInjected(FileOperation::Write, path);
         for (const ByteView part : parts)
             writeAll(fd, part, path);
         if (::fsync(fd) != 0)
