@@ -96,8 +96,8 @@ void BM_OneMegabyteRtfWithPicture(benchmark::State& state)
     QByteArray hex;
     for (int i = 0; i < 800 * 1024 / 16; ++i)
         hex += "89504e470d0a1a0a\r\n"; // 16 hex digits and a line break, as writers wrap picture data
-    rtf += "{\\pict\\pngblip " + hex.left(800 * 1024) + "}";
-    while (rtf.size() < 1024 * 1024)
+    rtf += "{\\pict\\pngblip " + hex.left(qsizetype {800} * 1024) + "}";
+    while (rtf.size() < qsizetype {1024} * 1024)
         rtf += "Za\\'bf\\'f3\\'b3\\'e6 g\\'ea\\'9cl\\'b9 ja\\'9f\\'f1. {\\b pogrubione} i zwyk\\'b3e.\\par\r\n";
     rtf += "}";
     state.counters["bytes"] = double(rtf.size());

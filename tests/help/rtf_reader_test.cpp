@@ -119,7 +119,7 @@ TEST(RtfReader, HostileInputsEndQuicklyWithWhatCouldBeRead)
     };
     const QByteArray braces(100000, '{');
     const QByteArray closing(100000, '}');
-    const QByteArray picture = "{\\rtf1 a{\\pict\\pngblip " + QByteArray(10 * 1024 * 1024, 'f') + "}b}";
+    const QByteArray picture = "{\\rtf1 a{\\pict\\pngblip " + QByteArray(qsizetype {10} * 1024 * 1024, 'f') + "}b}";
     QByteArray pars = "{\\rtf1 ";
     for (std::size_t i = 0; i < help::kMaxRtfParagraphs + 10; ++i)
         pars += "\\par";
