@@ -8,7 +8,7 @@
 
 /**
  * The neutral result of reading RTF: paragraphs of runs, each with the formatting that the help view shows.
- * Measures are twips (1/1440 inch) as the file gives them; nothing here knows about Qt's text classes.
+ * Measures are twips (1/1440 inch), within ±22 inches; nothing here knows about Qt's text classes.
  */
 namespace help {
 

@@ -49,6 +49,7 @@ struct ColourEntry {
 };
 
 constexpr std::size_t kMaxColours = 65536;
+constexpr int kMaxTwips = 22 * 1440;
 
 class Reader {
 public:
@@ -303,8 +304,10 @@ void Reader::characterWord(Word w, const RtfToken& t)
     }
 }
 
-void Reader::paragraphWord(Word w, int value)
+void Reader::paragraphWord(Word w, int parameter)
 {
+    // No page is wider than 22 inches; beyond that a measure is damage, and negating it must stay in range.
+    const int value = std::clamp(parameter, -kMaxTwips, kMaxTwips);
     RtfParaFormat& p = m_state.paragraph;
     switch (w) {
     case Word::Pard:
@@ -373,7 +376,7 @@ void Reader::documentWord(Word w, int value)
         break;
     case Word::DefaultTab:
         if (value > 0)
-            m_document.defaultTab = value;
+            m_document.defaultTab = std::min(value, kMaxTwips);
         break;
     case Word::UnicodeSkip:
         m_state.unicodeSkip = std::clamp(value, 0, 16);

@@ -22,6 +22,8 @@ extern "C" const char* __lsan_default_suppressions()
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Random font names make Qt warn about every fallback font; the warnings would only slow the fuzzer.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     new QGuiApplication(*argc, *argv); // the layout needs the font database; kept for the process
     return 0;
 }

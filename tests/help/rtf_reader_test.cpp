@@ -134,6 +134,13 @@ TEST(RtfReader, HostileInputsEndQuicklyWithWhatCouldBeRead)
         EXPECT_EQ(texts(read(c.rtf)), c.expected);
     }
     EXPECT_EQ(read(pars).paragraphs.size(), help::kMaxRtfParagraphs);
+    // Measures beyond any page are cut to 22 inches, so that negating one stays in range.
+    const RtfDocument extreme = read(R"({\rtf1\fi-2147483648\li99999999\sl-2147483648\deftab2147483647 x})");
+    ASSERT_EQ(extreme.paragraphs.size(), 1U);
+    EXPECT_EQ(extreme.paragraphs[0].format.firstLineIndent, -31680);
+    EXPECT_EQ(extreme.paragraphs[0].format.leftIndent, 31680);
+    EXPECT_EQ(extreme.paragraphs[0].format.lineSpacing, -31680);
+    EXPECT_EQ(extreme.defaultTab, 31680);
 }
 
 class RtfDocumentTest : public testing::Test {
