@@ -265,6 +265,12 @@ void TFMain::connectHandlers()
     connect(mnuAutor, &QAction::triggered, this, guard([this] { mnuAutorClick(); }));
     connect(mnuSzuka, &QAction::triggered, this, guard([this] { mnuSzukaClick(); }));
     connect(mnuKoniec, &QAction::triggered, this, guard([this] { mnuKoniecClick(); }));
+    connect(mnuKolor_Ekranu, &QAction::triggered, this, guard([this] { mnuKolor_EkranuClick(); }));
+    connect(mnuKolor, &QAction::triggered, this, guard([this] { mnuKolorClick(); }));
+    connect(mnuFonty, &QAction::triggered, this, guard([this] { mnuFontyClick(); }));
+    connect(mnuLitery, &QAction::triggered, this, guard([this] { mnuLiteryClick(); }));
+    connect(mnuZapisSetup, &QAction::triggered, this, guard([this] { mnuZapisSetupClick(); }));
+    connect(mnuFAQ, &QAction::triggered, this, guard([this] { mnuFAQClick(); }));
 
     connect(pupKatalog, &QAction::triggered, this, guard([this] { pupKatalogClick(); }));
     connect(pupSzuka, &QAction::triggered, this, guard([this] { mnuSzuka->trigger(); }));

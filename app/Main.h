@@ -101,6 +101,13 @@ public:
     void ReadSettings();
     /** Puts read settings into the viewer state, the colours and fonts, `lblDir` and `CheckRepetuj`. */
     void applySettings(const settings::Settings& values);
+    /**
+     * Writes the viewer state and the controls to "Zelkavio.ini" beside the executable, each value taken
+     * now. Raises AppError "Unable to write to <path>" when the write is refused; the file is then unchanged.
+     */
+    void WriteSettings();
+    /** The values WriteSettings writes, gathered from the places they live in. */
+    [[nodiscard]] settings::Settings currentSettings() const;
 
     /** The backdrop colour, which the two panels take. */
     [[nodiscard]] QColor backdropColour() const;
@@ -143,6 +150,15 @@ public:
     /** Only hides: the window's close handling, which stores its geometry, does not run. */
     void mnuUkryjOapisyClick();
     void pupUkryjNapisyClick() { mnuUkryjOapisyClick(); }
+
+    // The settings menu and the help.
+    void mnuKolor_EkranuClick();
+    void mnuKolorClick();
+    void mnuFontyClick();
+    void mnuLiteryClick();
+    void mnuZapisSetupClick();
+    /** Opens a fresh help window, modal to the whole program, and frees it when it closes. */
+    void mnuFAQClick();
 
     // What the viewer windows reach of the main window.
     viewer::ViewerState& state() override { return *GroupBox1; }

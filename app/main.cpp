@@ -1,6 +1,8 @@
 #include "Main.h"
 #include "windows.h"
 
+#include "platform/translation.h"
+
 #include <QApplication>
 #include <QScreen>
 
@@ -12,6 +14,7 @@ int main(int argc, char* argv[])
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkavio"));
+    platform::installPolishQtTranslation();
     app::createWindows();
     // The window is shown already at its maximised place, so the file list window, which the main window's
     // show handler may open, settles at the screen's lower right corner rather than the designed bounds'.

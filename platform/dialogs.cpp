@@ -118,6 +118,22 @@ int runOwnedBy(QDialog& dialog, QWidget* owner)
     return dialog.result();
 }
 
+/**
+ * Runs `dialog` modal to the whole program: every window is disabled while it is open, timers go on ticking in
+ * the nested loop. `owner`'s window, when given, is the dialog's transient parent, so it opens over it.
+ */
+int runApplicationModal(QDialog& dialog, QWidget* owner)
+{
+    const DialogScope open;
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (owner) {
+        dialog.winId();
+        if (QWindow* handle = dialog.windowHandle())
+            handle->setTransientParent(owner->window()->windowHandle());
+    }
+    return dialog.exec();
+}
+
 QString applicationTitle()
 {
     const QString name = QGuiApplication::applicationDisplayName();
@@ -257,8 +273,9 @@ public:
     {
         Centred<QColorDialog> dialog(initial);
         dialog.setObjectName(QStringLiteral("colourDialog"));
+        dialog.setWindowTitle(QStringLiteral("Kolor"));
         dialog.setOption(QColorDialog::DontUseNativeDialog);
-        if (runOwnedBy(dialog, owner) != QDialog::Accepted)
+        if (runApplicationModal(dialog, owner) != QDialog::Accepted)
             return std::nullopt;
         return dialog.currentColor();
     }
@@ -266,7 +283,7 @@ public:
     std::optional<FontChoice> chooseFont(QWidget* owner, const FontChoice& initial) override
     {
         FontColourDialog dialog(initial);
-        if (runOwnedBy(dialog, owner) != QDialog::Accepted)
+        if (runApplicationModal(dialog, owner) != QDialog::Accepted)
             return std::nullopt;
         return dialog.choice();
     }
@@ -276,7 +293,7 @@ public:
     {
         Centred<QFileDialog> dialog;
         dialog.setObjectName(QStringLiteral("saveDialog"));
-        dialog.setWindowTitle(title);
+        dialog.setWindowTitle(title.isEmpty() ? QStringLiteral("Zapisz jako") : title);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::DontUseNativeDialog);
@@ -285,7 +302,7 @@ public:
         dialog.setDefaultSuffix(defaultSuffix(filter));
         if (!suggestedName.isEmpty())
             dialog.selectFile(suggestedName);
-        if (runOwnedBy(dialog, owner) != QDialog::Accepted)
+        if (runApplicationModal(dialog, owner) != QDialog::Accepted)
             return std::nullopt;
         const QStringList chosen = dialog.selectedFiles();
         if (chosen.isEmpty() || chosen.front().isEmpty())

@@ -42,9 +42,14 @@ public:
     [[nodiscard]] virtual std::optional<QString> chooseFolder(
         QWidget* owner, const QString& title, const QString& preselect)
         = 0;
+    /** The colour dialog "Kolor", modal to the whole program, opening over `owner`; none when cancelled. */
     [[nodiscard]] virtual std::optional<QColor> chooseColour(QWidget* owner, const QColor& initial) = 0;
+    /** The font dialog with the font's colour, modal to the whole program; none when cancelled. */
     [[nodiscard]] virtual std::optional<FontChoice> chooseFont(QWidget* owner, const FontChoice& initial) = 0;
-    /** A save dialog; the chosen path, or none when cancelled. `filter` uses Qt's "Text (*.txt)" form. */
+    /**
+     * A save dialog, modal to the whole program, titled `title` ("Zapisz jako" when empty); the chosen path, or
+     * none when cancelled. `filter` uses Qt's "Text (*.txt)" form.
+     */
     [[nodiscard]] virtual std::optional<QString> chooseSaveFile(
         QWidget* owner, const QString& title, const QString& suggestedName, const QString& filter)
         = 0;

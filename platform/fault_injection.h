@@ -17,6 +17,8 @@ enum class FileOperation {
     ReadFile,
     /** Writing a file in place or replacing it: what a read-only file refuses. */
     WriteFile,
+    /** Writing the new content of a replaced file (a full disk, an I/O error), after its temporary exists. */
+    WriteContent,
 };
 
 /**

@@ -209,6 +209,7 @@ void replaceFile(const QString& linkOrFile, std::initializer_list<ByteView> part
             if (::fchmod(fd, 0666 & ~mask) != 0)
                 throw IoError(errno, path);
         }
+        failIfInjected(FileOperation::WriteContent, path);
         for (const ByteView part : parts)
             writeAll(fd, part, path);
         if (::fsync(fd) != 0)

@@ -8,7 +8,7 @@ packages=(
     # build
     cmake ninja-build pkg-config g++ ccache clang clang-format clang-tidy
     # libraries
-    qt6-base-dev libicu-dev libjpeg62-turbo-dev libsdl2-mixer-dev libsndfile1-dev libmpg123-dev
+    qt6-base-dev qt6-translations-l10n libicu-dev libjpeg62-turbo-dev libsdl2-mixer-dev libsndfile1-dev libmpg123-dev
     # tests, fuzzing and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
     # fonts for the interface and for metafile text

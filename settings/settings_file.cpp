@@ -3,9 +3,9 @@
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/profile_file.h"
+#include "platform/program_dir.h"
 
-#include <QCoreApplication>
-
+#include <algorithm>
 #include <optional>
 
 namespace settings {
@@ -51,7 +51,7 @@ QByteArray number(std::int32_t value)
 
 QString settingsFilePath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Zelkavio.ini");
+    return platform::programFile(QStringLiteral("Zelkavio.ini"));
 }
 
 Settings readSettings(const QString& path)
@@ -129,6 +129,23 @@ void applyFontStyle(QFont& font, int style)
 int fontStyleOf(const QFont& font)
 {
     return (font.bold() ? 1 : 0) | (font.italic() ? 2 : 0) | (font.underline() ? 4 : 0) | (font.strikeOut() ? 8 : 0);
+}
+
+int wholePoints(const QFont& font, qreal dpi)
+{
+    if (font.pointSizeF() > 0)
+        return std::max(1, qRound(font.pointSizeF()));
+    if (font.pixelSize() > 0 && dpi > 0)
+        return std::max(1, qRound(font.pixelSize() * 72.0 / dpi));
+    return Settings {}.fontSize;
+}
+
+QFont storableFont(const QFont& font, qreal dpi)
+{
+    QFont stored(font.family());
+    stored.setPointSize(wholePoints(font, dpi));
+    applyFontStyle(stored, fontStyleOf(font));
+    return stored;
 }
 
 } // namespace settings

@@ -68,4 +68,16 @@ void applyFontStyle(QFont& font, int style);
 /** The style byte of `font`: bold 1, italic 2, underline 4, strike-out 8. */
 [[nodiscard]] int fontStyleOf(const QFont& font);
 
+/**
+ * The font's size in whole points, as the file keeps it. A font sized in pixels is converted at `dpi`; a font
+ * without any size gives the default 14, so the file never receives -1.
+ */
+[[nodiscard]] int wholePoints(const QFont& font, qreal dpi = 96);
+
+/**
+ * The font reduced to what the file can hold: the family, the size in whole points and the four style flags.
+ * Applying the result and reading it back after a save gives the same font.
+ */
+[[nodiscard]] QFont storableFont(const QFont& font, qreal dpi = 96);
+
 } // namespace settings

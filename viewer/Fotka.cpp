@@ -130,6 +130,9 @@ void TFFotka::FormShow()
 
 void TFFotka::FormClose()
 {
+    // See TFPismo::FormClose: a window not yet shown keeps the stored position.
+    if (!m_shown)
+        return;
     viewer::ViewerState& state = m_main.state();
     state.lblLewaFotka->setText(QString::number(pos().x()));
     state.lblTopFotka->setText(QString::number(pos().y()));
@@ -137,6 +140,7 @@ void TFFotka::FormClose()
 
 void TFFotka::showEvent(QShowEvent* event)
 {
+    m_shown = true;
     if (!event->spontaneous())
         platform::guarded([this] { FormShow(); });
     QWidget::showEvent(event);

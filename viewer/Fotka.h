@@ -49,6 +49,7 @@ public:
     /** Sizes the window to the picture for the primary screen's size, then loads the picture again. */
     void FitWindowToPicture();
     void FormShow();
+    /** Stores the position into the viewer state; a window never shown in this run has none to store. */
     void FormClose();
 
     [[nodiscard]] bool hasPicture() const { return m_picture != nullptr; }
@@ -70,5 +71,6 @@ private:
     int m_imageWidth = 0;
     int m_imageHeight = 0;
     bool m_autoSize = false;
+    bool m_shown = false;
     viewer::MainLink& m_main;
 };

@@ -58,15 +58,36 @@ void TFPismo::FormShow()
         platform::toInt(state.lblSzer->text()), platform::toInt(state.lblWys->text()));
     move(geometry.topLeft());
     resize(geometry.size());
-    Memo1->setFont(state.pnlKolor->font());
+    const QPalette kolor = state.pnlKolor->palette();
+    setFieldLook(state.pnlKolor->font(), kolor.color(QPalette::Window), kolor.color(QPalette::WindowText));
+}
+
+void TFPismo::setFieldLook(const QFont& font, const QColor& background, const QColor& text)
+{
+    Memo1->setFont(font);
     QPalette palette = Memo1->palette();
-    palette.setColor(QPalette::Base, state.pnlKolor->palette().color(QPalette::Window));
-    palette.setColor(QPalette::Text, state.pnlKolor->palette().color(QPalette::WindowText));
+    palette.setColor(QPalette::Base, background);
+    palette.setColor(QPalette::Text, text);
     Memo1->setPalette(palette);
+    m_ownLook = true;
+}
+
+QColor TFPismo::fieldColour() const
+{
+    return Memo1->palette().color(QPalette::Base);
+}
+
+QColor TFPismo::fieldTextColour() const
+{
+    return Memo1->palette().color(QPalette::Text);
 }
 
 void TFPismo::FormClose()
 {
+    // A window that has not been on the screen in this run has no position of its own: storing its design
+    // position would replace the one the settings file gave.
+    if (!m_shown)
+        return;
     viewer::ViewerState& state = m_main.state();
     state.lblLewa->setText(QString::number(pos().x()));
     state.lblTop->setText(QString::number(pos().y()));
@@ -76,6 +97,7 @@ void TFPismo::FormClose()
 
 void TFPismo::showEvent(QShowEvent* event)
 {
+    m_shown = true;
     if (!event->spontaneous())
         platform::guarded([this] { FormShow(); });
     QWidget::showEvent(event);

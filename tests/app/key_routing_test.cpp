@@ -82,6 +82,7 @@ TEST_F(KeyRoutingTest, CtrlDWorksInTheViewerWindowsButNotInTheSearchWindow)
 TEST_F(KeyRoutingTest, TheSearchWindowsKeysReachTheMainMenu)
 {
     QSignalSpy help(FMain->mnuFAQ, &QAction::triggered);
+    closeHelpWhenOpen();
     QTest::keyClick(FSzukaAll, Qt::Key_F1);
     EXPECT_EQ(help.count(), 1);
     QTest::keyClick(FSzukaAll, Qt::Key_N, Qt::ControlModifier);
@@ -101,6 +102,7 @@ TEST_F(KeyRoutingTest, TheMainMenuIsOutOfReachWhileAModalWindowIsUp)
     QTest::keyClick(FSzukaAll, Qt::Key_F1);
     EXPECT_EQ(help.count(), 0);
     FMain->setEnabled(true);
+    closeHelpWhenOpen();
     QTest::keyClick(FSzukaAll, Qt::Key_F1);
     EXPECT_EQ(help.count(), 1);
 }

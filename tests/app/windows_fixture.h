@@ -5,6 +5,7 @@
 #include "help/help.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
+#include "platform/program_dir.h"
 #include "platform/screen.h"
 #include "search/SzukaAll.h"
 #include "support/jpeg_builder.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -41,17 +43,39 @@ protected:
         m_dialogs = dialogs.get();
         platform::installDialogs(std::move(dialogs));
         platform::fakePrimaryScreenSize(QSize(1280, 1024));
+        // The settings and help files are looked up in a folder of the test's own.
+        platform::setProgramDirectory(programDir());
         app::createWindows();
         m_main = FMain;
     }
 
     void TearDown() override
     {
+        m_helpCloser.reset();
         app::destroyWindows();
         platform::installDialogs(nullptr);
         platform::fakePrimaryScreenSize(std::nullopt);
+        platform::setProgramDirectory(std::nullopt);
         QDir::setCurrent(m_oldDirectory);
     }
+
+    /**
+     * Closes the help window as soon as it is on the screen: F1 shows it modally and returns only once it is
+     * closed. Stays armed until the test ends.
+     */
+    void closeHelpWhenOpen()
+    {
+        m_helpCloser = std::make_unique<QTimer>();
+        m_helpCloser->setInterval(0);
+        QObject::connect(m_helpCloser.get(), &QTimer::timeout, [] {
+            if (Fhelp && Fhelp->isVisible())
+                Fhelp->close();
+        });
+        m_helpCloser->start();
+    }
+
+    /** The program's directory in this test, where "Zelkavio.ini" and "Zelkavio.rtf" are looked up. */
+    [[nodiscard]] QString programDir() const { return QDir::cleanPath(m_program.path(QString())); }
 
     /** Writes a JPEG of one colour, optionally with a described block "@||@" + Windows-1250 text. */
     QString writePicture(const QString& name, QSize size = QSize(40, 30), QColor colour = Qt::red,
@@ -87,6 +111,8 @@ protected:
     [[nodiscard]] viewer::ViewerState& state() const { return *FMain->GroupBox1; }
     [[nodiscard]] QString memoText() const { return FPismo->Memo1->document()->toRawText(); }
 
+    std::unique_ptr<QTimer> m_helpCloser;
+    TempDir m_program;
     TempDir m_start;
     TempDir m_pictures;
     testing_support::ScriptedDialogs* m_dialogs = nullptr;

@@ -1,4 +1,5 @@
 #include "platform/dialogs.h"
+#include "platform/translation.h"
 #include "support/scripted_dialogs.h"
 #include "support/widget_application.h"
 
@@ -70,8 +71,27 @@ TEST(ScriptedDialogs, RecordsEveryBoxInOrder)
         EXPECT_EQ(d.records()[i].text, expected[i].second) << i;
     }
     EXPECT_EQ(d.lastPreselect(), QStringLiteral("/tmp"));
+    EXPECT_EQ(d.records()[5].suggestedName, QStringLiteral("a.txt"));
+    EXPECT_EQ(d.records()[5].filter, QStringLiteral("*.txt"));
     d.clear();
     EXPECT_TRUE(d.records().empty());
+}
+
+TEST(ScriptedDialogs, RecordsTheInitialColourAndTheFontsSizeStyleAndColour)
+{
+    ScriptedDialogs d;
+    (void)d.chooseColour(nullptr, QColor(1, 2, 3));
+    QFont font(QStringLiteral("DejaVu Serif"), 17);
+    font.setItalic(true);
+    font.setUnderline(true);
+    (void)d.chooseFont(nullptr, {font, QColor(4, 5, 6)});
+    ASSERT_EQ(d.records().size(), 2U);
+    EXPECT_EQ(d.records()[0].colour, QColor(1, 2, 3));
+    const DialogRecord& asked = d.records()[1];
+    EXPECT_EQ(asked.text, QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(asked.fontSize, 17);
+    EXPECT_EQ(asked.fontStyle, 2 | 4);
+    EXPECT_EQ(asked.colour, QColor(4, 5, 6));
 }
 
 TEST(ScriptedDialogs, AnswersFromTheQueueAndCancelsWhenItIsEmpty)
@@ -302,6 +322,51 @@ TEST_F(QtDialogs, FontDialogGivesTheFontWithItsColour)
     EXPECT_TRUE(shown.bold());
     EXPECT_EQ(choice->font.pointSize(), 72);
     EXPECT_EQ(choice->colour, QColor(Qt::yellow));
+}
+
+TEST_F(QtDialogs, ColourFontAndSaveDialogsAreModalToTheWholeProgramAndTitled)
+{
+    QWidget owner;
+    owner.show();
+    struct Case {
+        const char* what;
+        std::function<void()> open;
+        QString title;
+    };
+    const std::vector<Case> cases {
+        {"colour", [&] { (void)platform::dialogs().chooseColour(&owner, Qt::red); }, QStringLiteral("Kolor")},
+        {"font",
+            [&] {
+                (void)platform::dialogs().chooseFont(&owner, {QFont(), Qt::red});
+            },
+            QStringLiteral("Czcionka")},
+        {"save", [&] { (void)platform::dialogs().chooseSaveFile(&owner, QString(), QString(), QString()); },
+            QStringLiteral("Zapisz jako")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Qt::WindowModality modality = Qt::NonModal;
+        QString title;
+        bool blocked = false;
+        whenOpen<QDialog>([&](QDialog* dialog) {
+            modality = dialog->windowModality();
+            title = dialog->windowTitle();
+            blocked = QApplication::activeModalWidget() == dialog && platform::dialogOpen();
+            dialog->reject();
+        });
+        c.open();
+        EXPECT_EQ(modality, Qt::ApplicationModal);
+        EXPECT_EQ(title, c.title);
+        EXPECT_TRUE(blocked);
+        EXPECT_FALSE(platform::dialogOpen());
+    }
+}
+
+TEST_F(QtDialogs, QtsOwnTextsArePolishOnceTheCatalogueIsLoaded)
+{
+    ASSERT_TRUE(platform::installPolishQtTranslation());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Anuluj"));
+    EXPECT_TRUE(platform::installPolishQtTranslation()); // once is enough; a second call changes nothing
 }
 
 TEST_F(QtDialogs, SaveDialogGivesThePathWithTheDefaultExtension)

@@ -17,10 +17,9 @@ template <typename T> std::optional<T> answerAs(const std::optional<ScriptedDial
 
 } // namespace
 
-void ScriptedDialogs::record(DialogRecord::Kind kind, const QString& text)
+void ScriptedDialogs::record(DialogRecord entry)
 {
     // The hook gets a copy: it may open further boxes, which grow the record list.
-    const DialogRecord entry {kind, text};
     m_records.push_back(entry);
     const platform::DialogScope open;
     if (whileOpen)
@@ -38,41 +37,48 @@ std::optional<ScriptedDialogs::Answer> ScriptedDialogs::nextAnswer()
 
 void ScriptedDialogs::message(const QString& text)
 {
-    record(DialogRecord::Kind::Message, text);
+    record({DialogRecord::Kind::Message, text});
 }
 
 void ScriptedDialogs::error(const QString& text)
 {
-    record(DialogRecord::Kind::Error, text);
+    record({DialogRecord::Kind::Error, text});
 }
 
 void ScriptedDialogs::report(const QString& text)
 {
-    record(DialogRecord::Kind::Report, platform::reportText(text));
+    record({DialogRecord::Kind::Report, platform::reportText(text)});
 }
 
 bool ScriptedDialogs::confirm(const QString& text)
 {
-    record(DialogRecord::Kind::Confirm, text);
+    record({DialogRecord::Kind::Confirm, text});
     return answerAs<bool>(nextAnswer()).value_or(false);
 }
 
 std::optional<QString> ScriptedDialogs::chooseFolder(QWidget*, const QString& title, const QString& preselect)
 {
     m_lastPreselect = preselect;
-    record(DialogRecord::Kind::Folder, title);
+    record({DialogRecord::Kind::Folder, title});
     return answerAs<QString>(nextAnswer());
 }
 
 std::optional<QColor> ScriptedDialogs::chooseColour(QWidget*, const QColor& initial)
 {
-    record(DialogRecord::Kind::Colour, initial.name());
+    DialogRecord entry {DialogRecord::Kind::Colour, initial.name()};
+    entry.colour = initial;
+    record(entry);
     return answerAs<QColor>(nextAnswer());
 }
 
 std::optional<platform::FontChoice> ScriptedDialogs::chooseFont(QWidget*, const platform::FontChoice& initial)
 {
-    record(DialogRecord::Kind::Font, initial.font.family());
+    DialogRecord entry {DialogRecord::Kind::Font, initial.font.family()};
+    entry.colour = initial.colour;
+    entry.fontSize = initial.font.pointSize();
+    entry.fontStyle = (initial.font.bold() ? 1 : 0) | (initial.font.italic() ? 2 : 0)
+        | (initial.font.underline() ? 4 : 0) | (initial.font.strikeOut() ? 8 : 0);
+    record(entry);
     return answerAs<platform::FontChoice>(nextAnswer());
 }
 
@@ -81,7 +87,10 @@ std::optional<QString> ScriptedDialogs::chooseSaveFile(
 {
     m_lastSuggestedName = suggestedName;
     m_lastFilter = filter;
-    record(DialogRecord::Kind::SaveFile, title);
+    DialogRecord entry {DialogRecord::Kind::SaveFile, title};
+    entry.suggestedName = suggestedName;
+    entry.filter = filter;
+    record(entry);
     return answerAs<QString>(nextAnswer());
 }
 

@@ -9,10 +9,20 @@
 
 namespace testing_support {
 
-/** What the scripted double saw: the kind of box or dialog and its text or title. */
+/**
+ * What the scripted double saw: the kind of box or dialog and its text or title (a colour dialog: the initial
+ * colour's name; a font dialog: the initial font's family). A font dialog also notes the initial size in points,
+ * style byte (bold 1, italic 2, underline 4, strike-out 8) and colour; a colour dialog its colour; a save dialog
+ * its suggested name and filter.
+ */
 struct DialogRecord {
     enum class Kind { Message, Error, Confirm, Report, Folder, Colour, Font, SaveFile } kind;
     QString text;
+    QColor colour = {};
+    int fontSize = 0;
+    int fontStyle = 0;
+    QString suggestedName = {};
+    QString filter = {};
 };
 
 /**
@@ -49,7 +59,7 @@ public:
 
 private:
     std::optional<Answer> nextAnswer();
-    void record(DialogRecord::Kind kind, const QString& text);
+    void record(DialogRecord entry);
 
     std::vector<DialogRecord> m_records;
     std::deque<Answer> m_answers;
