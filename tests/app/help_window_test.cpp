@@ -153,8 +153,8 @@ TEST_F(HelpWindow, FilesThatCannotBeLoadedLeaveTheViewEmptyAndGoToTheReport)
         {"unreadable",
             [&] {
                 writeHelp("{\\rtf1 x}");
-                refused
-                    = std::make_unique<platform::InjectedFailure>(platform::FileOperation::ReadFile, helpPath(), EACCES);
+                refused = std::make_unique<platform::InjectedFailure>(
+                    platform::FileOperation::ReadFile, helpPath(), EACCES);
             },
             platform::reportText(platform::IoError(EACCES, helpPath()).message())},
     };
