@@ -137,7 +137,7 @@ protected:
 
 TEST_F(SoundPlayerTest, PlaysAStreamUntilItEndsAndOpeningAnotherStopsIt)
 {
-    const QString longSound = m_dir.write(u"long.wav"_s, wavFile(8000 * 30));
+    const QString longSound = m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30));
     const QString shortSound = m_dir.write(u"short.mp3"_s, mp3Frames(4));
     platform::SoundPlayer first;
     first.setFileName(longSound);
