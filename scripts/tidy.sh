@@ -8,6 +8,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$(cd "${1:?build directory}" && pwd)
 cd "$root"
+if ! git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    echo "tidy: not a git checkout, so nothing tells which sources changed; nothing checked"
+    exit 0
+fi
 if [ $# -ge 2 ]; then
     base=$2
 else
