@@ -142,7 +142,13 @@ void DeviceContext::polygon(std::span<const QPointF> points)
     m_impl->drawShape(p, true, true);
 }
 
-void DeviceContext::polyPolygon(std::span<const QPointF> points, std::span<const std::uint32_t> counts)
+namespace {
+
+/**
+ * One path of the runs of `points` that `counts` gives, each closed when `close` is set; runs of fewer than two
+ * points are skipped, and counts past the points given end the path.
+ */
+QPainterPath runsPath(std::span<const QPointF> points, std::span<const std::uint32_t> counts, bool close)
 {
     QPainterPath p;
     std::size_t at = 0;
@@ -152,31 +158,26 @@ void DeviceContext::polyPolygon(std::span<const QPointF> points, std::span<const
             p.moveTo(points[at]);
             for (std::size_t i = 1; i < n; ++i)
                 p.lineTo(points[at + i]);
-            p.closeSubpath();
+            if (close)
+                p.closeSubpath();
         }
         at += n;
         if (at >= points.size())
             break;
     }
-    m_impl->drawShape(p, true, true);
+    return p;
+}
+
+} // namespace
+
+void DeviceContext::polyPolygon(std::span<const QPointF> points, std::span<const std::uint32_t> counts)
+{
+    m_impl->drawShape(runsPath(points, counts, true), true, true);
 }
 
 void DeviceContext::polyPolyline(std::span<const QPointF> points, std::span<const std::uint32_t> counts)
 {
-    QPainterPath p;
-    std::size_t at = 0;
-    for (std::uint32_t count : counts) {
-        const std::size_t n = std::min<std::size_t>(count, points.size() - at);
-        if (n >= 2) {
-            p.moveTo(points[at]);
-            for (std::size_t i = 1; i < n; ++i)
-                p.lineTo(points[at + i]);
-        }
-        at += n;
-        if (at >= points.size())
-            break;
-    }
-    m_impl->drawShape(p, false, true);
+    m_impl->drawShape(runsPath(points, counts, false), false, true);
 }
 
 void DeviceContext::polyBezier(std::span<const QPointF> points)

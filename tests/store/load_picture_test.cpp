@@ -53,9 +53,9 @@ TEST_P(PictureCapabilities, tellWhereTheDataEndsAndTheFormatsOwnFacts)
 
 QByteArray bmp()
 {
-    testing_support::BmpSpec spec;
-    spec.pixels = QByteArray(4, '\0');
-    return testing_support::buildBmp(spec);
+    testing_support::BmpSpec plan;
+    plan.pixels = QByteArray(4, '\0');
+    return testing_support::buildBmp(plan);
 }
 
 QByteArray emf()
