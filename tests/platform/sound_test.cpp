@@ -118,12 +118,14 @@ TEST(SoundLength, ALengthIsMeasuredOnceUntilTheFileChanges)
     const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
     file.seek(24);
     file.write(QByteArray::fromHex("a00f0000")); // 4000 Hz
-    file.setFileTime(modified, QFileDevice::FileModificationTime);
+    // The write must reach the file before its time is put back, or closing stamps it anew.
+    ASSERT_TRUE(file.flush());
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
     file.close();
     EXPECT_EQ(platform::soundLengthMs(path), 1000);
     // A new time: measured again.
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    file.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime);
+    ASSERT_TRUE(file.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime));
     file.close();
     EXPECT_EQ(platform::soundLengthMs(path), 2000);
     platform::clearSoundLengthCache();
