@@ -65,16 +65,17 @@ File::File(const QString& path, Mode mode)
 {
     failIfInjected(mode == Mode::Read ? FileOperation::ReadFile : FileOperation::WriteFile, path);
     const QByteArray native = nativePath(path);
-    m_fd = ::open(native.constData(), (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer; a regular file reads as ever.
+    m_fd = ::open(native.constData(), (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0)
         throw IoError(errno, path);
     struct stat st { };
     if (::fstat(m_fd, &st) != 0)
         fail();
-    if (S_ISDIR(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) {
         ::close(m_fd);
         m_fd = -1;
-        throw IoError(EISDIR, path);
+        throw IoError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path);
     }
     if (mode == Mode::ReadWrite && hasNoWriteBits(st)) {
         ::close(m_fd);
@@ -100,6 +101,24 @@ qint64 File::size() const
     if (::fstat(m_fd, &st) != 0)
         fail();
     return st.st_size;
+}
+
+namespace {
+
+FileIdentity identityFrom(const struct stat& st)
+{
+    const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return {st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
+}
+
+} // namespace
+
+FileIdentity File::identity() const
+{
+    struct stat st { };
+    if (::fstat(m_fd, &st) != 0)
+        fail();
+    return identityFrom(st);
 }
 
 QByteArray File::readAll() const
@@ -143,6 +162,26 @@ void File::append(ByteView bytes)
 QByteArray readWholeFile(const QString& path)
 {
     return File(path, File::Mode::Read).readAll();
+}
+
+QByteArray readWholeFile(const QString& path, std::optional<FileIdentity>& identity)
+{
+    const File file(path, File::Mode::Read);
+    const FileIdentity before = file.identity();
+    QByteArray bytes = file.readAll();
+    const FileIdentity after = file.identity();
+    identity.reset();
+    if (before == after && after.size == bytes.size())
+        identity = after;
+    return bytes;
+}
+
+std::optional<FileIdentity> identityOf(const QString& path)
+{
+    struct stat st { };
+    if (::stat(nativePath(path).constData(), &st) != 0)
+        return std::nullopt;
+    return identityFrom(st);
 }
 
 void checkWritable(const QString& path)

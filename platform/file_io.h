@@ -6,6 +6,9 @@
 #include <QString>
 
 #include <initializer_list>
+#include <optional>
+
+#include <sys/types.h>
 
 /**
  * File access for picture files. Every function opens the file for one operation and closes it on every path;
@@ -16,8 +19,31 @@
  */
 namespace platform {
 
+/**
+ * What tells one state of a file from another without reading it: the same inode with the same size and the same
+ * modification and change times (nanoseconds) is taken to hold the same bytes.
+ */
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 /** The whole content of an existing file. */
 [[nodiscard]] QByteArray readWholeFile(const QString& path);
+
+/**
+ * The same, with the identity of what was read in `identity`: taken before and after the read, and left empty
+ * when the two differ (the file changed while it was read).
+ */
+[[nodiscard]] QByteArray readWholeFile(const QString& path, std::optional<FileIdentity>& identity);
+
+/** The identity of the file at `path` now (a symbolic link's target); empty when it cannot be had. */
+[[nodiscard]] std::optional<FileIdentity> identityOf(const QString& path);
 
 /**
  * Replaces the file's content with the concatenation of `parts`, atomically: the bytes go to a temporary file
@@ -43,13 +69,17 @@ class File {
 public:
     enum class Mode { Read, ReadWrite };
 
-    /** Opens an existing file; raises IoError when it is missing, a directory, or (ReadWrite) read-only. */
+    /**
+     * Opens an existing file; raises IoError when it is missing, a directory or another thing that is not a
+     * regular file (a FIFO would make the read wait for a writer), or (ReadWrite) read-only.
+     */
     File(const QString& path, Mode mode);
     ~File();
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
     [[nodiscard]] qint64 size() const;
+    [[nodiscard]] FileIdentity identity() const;
     /** Reads the file from offset 0 to its current end. */
     [[nodiscard]] QByteArray readAll() const;
     void truncate(qint64 length);

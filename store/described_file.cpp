@@ -23,7 +23,11 @@ qint64 findMarker(platform::ByteView bytes)
 DescribedPicture readDescribedFile(const QString& path)
 {
     // One read: the picture layer keeps (a shallow copy of) this buffer and the marker search runs over it.
-    const QByteArray bytes = platform::readWholeFile(path);
+    return describedPictureOf(path, platform::readWholeFile(path));
+}
+
+DescribedPicture describedPictureOf(const QString& path, const QByteArray& bytes)
+{
     DescribedPicture result;
     result.picture = loadPicture(path, bytes);
     result.blockLength = blockLengthOf(bytes);

@@ -37,6 +37,9 @@ struct DescribedPicture {
  */
 [[nodiscard]] DescribedPicture readDescribedFile(const QString& path);
 
+/** The same from a whole file's bytes already read; `path` names the format. Raises AppError. */
+[[nodiscard]] DescribedPicture describedPictureOf(const QString& path, const QByteArray& bytes);
+
 /**
  * Replaces the file's whole content with the picture as its layer writes it, the marker and `description`
  * byte for byte. The replacement is atomic: on any failure the old file stays whole. Raises IoError.

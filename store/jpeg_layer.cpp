@@ -3,6 +3,7 @@
 #include "layers.h"
 #include "platform/errors.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstring>
@@ -98,14 +99,6 @@ bool readHeader(const JOCTET* data, unsigned long size, HeaderInfo* info, int* e
     return true;
 }
 
-/** Rows of 32-bit pixels (B, G, R, 0xFF in memory) to decode into. */
-struct Target {
-    unsigned char* bits;
-    std::size_t bytesPerLine;
-    JDIMENSION width;
-    JDIMENSION height;
-};
-
 inline unsigned char scale(unsigned a, unsigned b)
 {
     return static_cast<unsigned char>((a * b + 127) / 255);
@@ -132,8 +125,19 @@ void cmykToBgrx(const JSAMPLE* in, unsigned char* out, JDIMENSION width, bool ad
     }
 }
 
-/** Decodes the whole image into `target`. Gives false and libjpeg's message code on failure. */
-bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, int* errorCode, JDIMENSION* rowsDone)
+/** How a pass over the rows ended. */
+struct PassResult {
+    int errorCode;
+    bool stopped; // the target wanted no more rows
+};
+
+/**
+ * Decodes rows [from, to) of the picture into `target` (B, G, R, 0xFF in memory), passing over the rows above
+ * `from` without drawing them. Gives false and libjpeg's message code on failure; the rows written before it are
+ * already reported to the target.
+ */
+bool decodePass(const JOCTET* data, unsigned long size, RowTarget* target, JDIMENSION width, JDIMENSION height,
+    JDIMENSION from, JDIMENSION to, PassResult* result)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -141,11 +145,11 @@ bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, in
     prepare(&cinfo, &err);
     std::memset(&progress, 0, sizeof progress);
     progress.progress_monitor = limitScans;
-    *rowsDone = 0;
+    result->errorCode = 0;
+    result->stopped = false;
     if (setjmp(err.jump)) {
-        *rowsDone = cinfo.output_scanline;
         jpeg_destroy_decompress(&cinfo);
-        *errorCode = err.code;
+        result->errorCode = err.code;
         return false;
     }
     start(&cinfo, data, size);
@@ -154,38 +158,43 @@ bool decodeInto(const JOCTET* data, unsigned long size, const Target* target, in
     // BGRA rather than BGRX: libjpeg leaves the X byte undefined, while Format_RGB32 needs it to be 0xFF.
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_width != target->width || cinfo.output_height != target->height || cinfo.output_components != 4) {
+    if (cinfo.output_width != width || cinfo.output_height != height || cinfo.output_components != 4) {
         // The header said otherwise when the file was loaded; the bytes are the same, so this cannot happen.
         jpeg_destroy_decompress(&cinfo);
-        *errorCode = JERR_BAD_STATE;
+        result->errorCode = JERR_BAD_STATE;
         return false;
     }
-    if (!cmyk) {
-        // Straight into the image's rows: no intermediate buffer, no conversion pass.
-        JSAMPROW rows[16];
-        while (cinfo.output_scanline < cinfo.output_height) {
-            const JDIMENSION first = cinfo.output_scanline;
-            JDIMENSION count = cinfo.output_height - first;
-            if (count > 16)
-                count = 16;
-            for (JDIMENSION i = 0; i < count; ++i)
-                rows[i] = target->bits + (first + i) * target->bytesPerLine;
-            if (jpeg_read_scanlines(&cinfo, rows, count) == 0)
+    if (from > 0)
+        jpeg_skip_scanlines(&cinfo, from);
+    constexpr JDIMENSION kBatch = 16; // rows reported at once
+    JSAMPROW rows[kBatch];
+    JSAMPARRAY inks = cmyk ? (*cinfo.mem->alloc_sarray)(
+                                 reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, kBatch)
+                           : nullptr;
+    const bool inverted = cinfo.saw_Adobe_marker != 0;
+    while (cinfo.output_scanline < to && !result->stopped) {
+        const JDIMENSION first = cinfo.output_scanline;
+        const JDIMENSION count = std::min(kBatch, to - first);
+        // Straight into the picture's rows, except CMYK, which is converted from a buffer of its own.
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = cmyk ? inks[i] : target->row(int(first + i));
+        JDIMENSION done = 0;
+        while (done < count) {
+            const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows + done, count - done);
+            if (got == 0)
                 break; // cannot happen with a memory source, which never suspends
+            done += got;
         }
-    } else {
-        JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(
-            reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, 1);
-        const bool inverted = cinfo.saw_Adobe_marker != 0;
-        while (cinfo.output_scanline < cinfo.output_height) {
-            const JDIMENSION y = cinfo.output_scanline;
-            if (jpeg_read_scanlines(&cinfo, row, 1) == 0)
-                break;
-            cmykToBgrx(row[0], target->bits + y * target->bytesPerLine, target->width, inverted);
+        if (done == 0)
+            break;
+        if (cmyk) {
+            for (JDIMENSION i = 0; i < done; ++i)
+                cmykToBgrx(inks[i], target->row(int(first + i)), width, inverted);
         }
+        result->stopped = !target->written(int(first), int(first + done));
     }
-    // Every row is decoded; what follows the last scan does not matter for the picture, so the decoder is
-    // destroyed without reading on to the end-of-image marker.
+    // What follows the last row wanted does not matter for the picture, so the decoder is destroyed without
+    // reading on to the end-of-image marker.
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
@@ -239,46 +248,43 @@ QStringList JpegPicture::details() const
         QStringLiteral("progressive: %1").arg(m_progressive ? u"yes" : u"no")};
 }
 
+JpegPicture::~JpegPicture()
+{
+    stopDecoding();
+}
+
 const QImage& JpegPicture::image() const
 {
-    if (!m_image.isNull())
-        return m_image;
-    if (!m_failure.isEmpty())
-        throw platform::AppError(m_failure);
-    QImage image(m_size, QImage::Format_RGB32);
-    if (image.isNull()) {
-        throw platform::AppError(
-            QStringLiteral("Not enough memory to draw the %1×%2 picture").arg(m_size.width()).arg(m_size.height()));
-    }
-    const Target target {image.bits(), static_cast<std::size_t>(image.bytesPerLine()),
-        static_cast<JDIMENSION>(m_size.width()), static_cast<JDIMENSION>(m_size.height())};
-    int code = 0;
-    JDIMENSION rows = 0;
-    if (!decodeInto(dataOf(m_bytes), static_cast<unsigned long>(m_bytes.size()), &target, &code, &rows)) {
-        m_failure = jpegError(code).message();
-        // What decoded is kept for drawableImage(); the rows below it were never written.
-        m_partial = QImage(m_size, QImage::Format_ARGB32_Premultiplied);
-        if (!m_partial.isNull()) {
-            m_partial.fill(Qt::transparent);
-            for (JDIMENSION y = 0; y < rows && int(y) < m_size.height(); ++y)
-                std::memcpy(m_partial.scanLine(int(y)), image.constScanLine(int(y)), std::size_t(image.bytesPerLine()));
-        }
-        throw platform::AppError(m_failure);
-    }
-    m_image = std::move(image);
-    return m_image;
+    return decodedImage();
 }
 
 const QImage& JpegPicture::drawableImage(QString& error) const
 {
-    try {
-        return image();
-    } catch (const platform::AppError& e) {
-        error = e.message();
-        if (!m_partial.isNull())
-            return m_partial;
+    return drawableDecodedImage(error);
+}
+
+int JpegPicture::firstDecodedRow(int wanted) const
+{
+    // A progressive file's scans all come before its first row, and a second pass for the rows above would read
+    // them all again: it is decoded top-down.
+    return m_progressive ? 0 : wanted;
+}
+
+QString JpegPicture::decodeRows(RowTarget& target, int first) const
+{
+    const auto width = static_cast<JDIMENSION>(m_size.width());
+    const auto height = static_cast<JDIMENSION>(m_size.height());
+    const auto size = static_cast<unsigned long>(m_bytes.size());
+    QString error;
+    PassResult result {};
+    if (!decodePass(dataOf(m_bytes), size, &target, width, height, JDIMENSION(first), height, &result))
+        error = jpegError(result.errorCode).message();
+    if (first > 0 && !result.stopped) {
+        // The rows above come last; a failure there lies earlier in the data than any below, so its message wins.
+        if (!decodePass(dataOf(m_bytes), size, &target, width, height, 0, JDIMENSION(first), &result))
+            error = jpegError(result.errorCode).message();
     }
-    return Picture::drawableImage(error);
+    return error;
 }
 
 qint64 jpegDataEnd(platform::ByteView bytes)

@@ -19,6 +19,7 @@ public:
      * AppError when the decoded image would exceed kMaxDecodedBytes.
      */
     explicit JpegPicture(const QByteArray& fileBytes);
+    ~JpegPicture() override;
 
     [[nodiscard]] PictureFormat format() const override { return PictureFormat::Jpeg; }
     [[nodiscard]] QSize size() const override { return m_size; }
@@ -30,8 +31,8 @@ public:
     /** "grey: yes|no" and "progressive: yes|no". */
     [[nodiscard]] QStringList details() const override;
     /**
-     * Decoded once, in Format_RGB32. Warnings are ignored, so a truncated file shows what it has and grey
-     * below; a decoder error raises "JPEG error #N".
+     * Decoded once, in Format_RGB32, here or on a worker (see decodeInBackground()). Warnings are ignored, so a
+     * truncated file shows what it has and grey below; a decoder error raises "JPEG error #N".
      */
     [[nodiscard]] const QImage& image() const override;
     /** The rows decoded before a decoder error, the rest transparent. */
@@ -41,15 +42,17 @@ public:
     [[nodiscard]] bool isGrey() const { return m_grey; }
     [[nodiscard]] bool isProgressive() const { return m_progressive; }
 
+protected:
+    [[nodiscard]] bool decodesByRows() const override { return true; }
+    [[nodiscard]] int firstDecodedRow(int wanted) const override;
+    /** Top-down from `first` (libjpeg passes over the rows above without drawing them), then a second pass above. */
+    [[nodiscard]] QString decodeRows(RowTarget& target, int first) const override;
+
 private:
     QByteArray m_bytes;
     QSize m_size;
     bool m_grey = false;
     bool m_progressive = false;
-    mutable QImage m_image;
-    /** After a decoder error: its message, and the rows decoded before it. */
-    mutable QString m_failure;
-    mutable QImage m_partial;
     mutable std::optional<qint64> m_end;
 };
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace store {
@@ -23,13 +24,35 @@ enum class PictureFormat { Bmp, Jpeg, Emf, Wmf };
  */
 [[nodiscard]] PictureFormat formatForFileName(const QString& fileName);
 
+/** Which rows of a picture being decoded hold their pixels: [0, upperEnd) and [bandStart, bandEnd). */
+struct DecodedRows {
+    int upperEnd = 0;
+    int bandStart = 0;
+    int bandEnd = 0;
+
+    /** Whether every row of [first, last) is decoded. */
+    [[nodiscard]] bool cover(int first, int last) const;
+};
+
+/** Where a layer that decodes row by row writes its rows (32 bits a pixel, Format_RGB32). */
+class RowTarget {
+public:
+    virtual ~RowTarget() = default;
+    [[nodiscard]] virtual unsigned char* row(int y) = 0;
+    /** Rows [from, to) hold their pixels now. Gives false when the rest is no longer wanted: the decoder stops. */
+    virtual bool written(int from, int to) = 0;
+};
+
 /**
  * A picture as its layer holds it: the bytes it keeps, its natural size, and its pixels on demand.
  * A layer never reads or draws the bytes behind the picture's own data.
  */
 class Picture {
 public:
-    virtual ~Picture() = default;
+    Picture();
+    virtual ~Picture();
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
 
     [[nodiscard]] virtual PictureFormat format() const = 0;
 
@@ -63,8 +86,55 @@ public:
     /** The bytes this layer writes for the picture into a described file, in front of the marker. */
     [[nodiscard]] virtual QByteArray encoded() const = 0;
 
+    /**
+     * Starts decoding the pixels on a worker thread, the rows from `firstRow` to the bottom first and then those
+     * above it, into pixelsSoFar(). `onProgress` (may be empty) runs on the worker whenever rows arrive and once
+     * when decoding ends. image() and drawableImage() then wait for the worker and give its result. Does nothing
+     * when decoding has started or ended, or for a layer that does not decode row by row. The pixels are decoded
+     * once, on whichever thread gets there first; destroying the picture stops the worker and waits for it.
+     */
+    void decodeInBackground(int firstRow, std::function<void()> onProgress) const;
+    /** Whether a worker decodes (or has decoded) this picture's rows: pixelsSoFar() and decodedRows() then apply. */
+    [[nodiscard]] bool decodesInBackground() const;
+    /** Waits until rows [first, last) are decoded or the worker has ended. */
+    void waitForRows(int first, int last) const;
+    /** The rows decoded so far; may be read on any thread while the worker writes others. */
+    [[nodiscard]] DecodedRows decodedRows() const;
+    /** Whether the worker has ended (every row decoded, or a decoding error); then image() waits no more. */
+    [[nodiscard]] bool decodingEnded() const;
+    /** The buffer the worker decodes into, shared: only the rows decodedRows() names hold pixels yet. */
+    [[nodiscard]] const QImage& pixelsSoFar() const;
+
+protected:
+    /** Whether the layer decodes through decodeRows(); its image() is then decodedImage(). */
+    [[nodiscard]] virtual bool decodesByRows() const { return false; }
+    /** The row a layer starts from when a window asks for `wanted` first (a layer may only decode top-down). */
+    [[nodiscard]] virtual int firstDecodedRow(int wanted) const { return wanted; }
+    /**
+     * Decodes rows [first, height) and then [0, first) into `target`, telling it of every batch, and stops when it
+     * says so. Gives the decoder's error message (rows after the failure stay unwritten), or an empty one.
+     */
+    [[nodiscard]] virtual QString decodeRows(RowTarget& target, int first) const;
+    /** image() and drawableImage() of a layer that decodes row by row: decoded once, here or by the worker. */
+    [[nodiscard]] const QImage& decodedImage() const;
+    [[nodiscard]] const QImage& drawableDecodedImage(QString& error) const;
+    /** A layer that decodes row by row calls this first in its destructor, before its data goes away. */
+    void stopDecoding() noexcept;
+
 private:
+    struct RowDecoding;
+    /** Ends the row decoding: waits for the worker, or decodes here when none ran. */
+    void finishDecoding() const;
+    /** All transparent: what a window shows of a picture that does not decode at all. */
+    [[nodiscard]] const QImage& undecodable() const;
+
     mutable QImage m_undecodable;
+    mutable std::unique_ptr<RowDecoding> m_decoding;
+    mutable bool m_finished = false;
+    /** After decoding: the picture, or the decoder's message and the rows decoded before the failure. */
+    mutable QImage m_image;
+    mutable QString m_failure;
+    mutable QImage m_partial;
 };
 
 /**

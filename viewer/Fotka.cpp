@@ -15,12 +15,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
-namespace {
-// The most text the description field takes; a longer block (in practice a marker that lies inside a large
-// picture's own data) is refused rather than laid out for minutes.
-} // namespace
+#include <algorithm>
+#include <limits>
+#include <utility>
 
 TFFotka::TFFotka(viewer::MainLink& main)
     : QWidget(nullptr, Qt::Tool)
@@ -49,25 +49,119 @@ TFFotka::TFFotka(viewer::MainLink& main)
     m_main.attachPopupMenu(Image11);
 }
 
-TFFotka::~TFFotka() = default;
+TFFotka::~TFFotka()
+{
+    // The workers stop before anything they report to goes away.
+    Image11->stopFollowing();
+    m_readAhead.drop();
+    m_picture.reset();
+}
+
+std::pair<int, int> TFFotka::rowsInView(int height) const
+{
+    if (!isVisible())
+        return {0, 0};
+    // A window that follows the picture's size shows all of it; a fitted one keeps its size and scroll position,
+    // and its client area bounds what the scroll area shows.
+    if (m_autoSize)
+        return {0, height};
+    const QScrollBar* bar = m_scrollArea->verticalScrollBar();
+    const int shown = this->height();
+    const int top = std::clamp(bar->value(), 0, std::max(0, height - shown));
+    return {top, std::min(height, top + shown)};
+}
 
 void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportErrors)
 {
+    // A picture replaced before its decoding ended has not reported yet: when it is loaded again (the load after
+    // a fit), this load reports in its place.
+    if (m_picture && Image11->followed() == m_picture.get() && m_reportDecodingError)
+        reportErrors = true;
+    // The picture shown so far lets go of the view first; its worker then stops with it.
+    Image11->stopFollowing();
+    m_picture.reset();
+    const int height = picture->size().height();
+    const auto [first, last] = rowsInView(height);
+    if (first > 0 || last < height)
+        picture->decodeInBackground(first, [this] { postProgress(); });
+    picture->waitForRows(first, last);
+    m_picture = std::move(picture);
+    m_reportDecodingError = reportErrors;
+    if (m_picture->decodingEnded()) {
+        decodingEnded();
+    } else {
+        Image11->follow(*m_picture);
+        if (m_autoSize && isVisible())
+            resize(Image11->size());
+    }
+}
+
+void TFFotka::postProgress()
+{
+    if (!m_progressPosted.exchange(true))
+        QMetaObject::invokeMethod(this, [this] { decodingProgressed(); }, Qt::QueuedConnection);
+}
+
+void TFFotka::decodingProgressed()
+{
+    m_progressPosted = false;
+    if (!m_picture || Image11->followed() != m_picture.get())
+        return;
+    Image11->rowsArrived();
+    if (m_picture->decodingEnded())
+        decodingEnded();
+}
+
+void TFFotka::decodingEnded()
+{
     // Data that fails to decode still shows what decoded (or the backdrop), and the error is reported once;
     // the picture is held all the same, so its description can be shown, edited and saved.
+    Image11->stopFollowing();
     QString error;
-    const QImage& image = picture->drawableImage(error);
-    Image11->setImage(image);
-    m_picture = std::move(picture);
+    const QImage& image = m_picture->drawableImage(error);
+    if (image.constBits() != Image11->image().constBits() || image.size() != Image11->size())
+        Image11->setImage(image);
     if (m_autoSize && isVisible())
         resize(Image11->size());
-    if (!error.isEmpty() && reportErrors)
-        platform::dialogs().report(error);
+    const bool report = !error.isEmpty() && m_reportDecodingError;
+    m_reportDecodingError = false;
+    startReadAhead();
+    if (report)
+        platform::guarded([&] { throw platform::AppError(error); });
+}
+
+void TFFotka::PrepareNextPicture(const QString& path)
+{
+    m_nextPath = path;
+    if (!decoding())
+        startReadAhead();
+}
+
+void TFFotka::DropPreparedPicture()
+{
+    m_nextPath.clear();
+    m_readAhead.drop();
+}
+
+void TFFotka::setReadAhead(bool on)
+{
+    m_readAheadOn = on;
+    if (!on)
+        DropPreparedPicture();
+}
+
+void TFFotka::startReadAhead()
+{
+    if (!m_readAheadOn || m_nextPath.isEmpty() || m_nextPath == m_readAhead.path())
+        return;
+    const QString path = std::exchange(m_nextPath, QString());
+    m_readAhead.start(path, rowsInView(std::numeric_limits<int>::max()).first, [this] { postProgress(); });
 }
 
 qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& description)
 {
-    store::DescribedPicture read = store::readDescribedFile(path);
+    std::optional<store::DescribedPicture> prepared = m_readAhead.take(path);
+    store::DescribedPicture read = prepared ? std::move(*prepared) : store::readDescribedFile(path);
     showPicture(std::move(read.picture));
     if (read.description) {
         if (read.description->size() > viewer::kMaxDescriptionBytes)

@@ -5,10 +5,12 @@
 #include "picture_view.h"
 
 #include "store/picture.h"
+#include "store/read_ahead.h"
 
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 
 namespace viewer {
@@ -46,6 +48,21 @@ public:
     /** The same with the description's stored bytes already made. */
     bool WritePictureFile(const QString& path, const QByteArray& description);
 
+    /**
+     * Reads and decodes the picture at `path` on a worker thread, to be shown next, once the current picture has
+     * finished decoding; ReadPictureFile() takes it when it asks for that file and the file has not changed since.
+     * Replaces what was prepared before. A failure is only found when the file is shown.
+     */
+    void PrepareNextPicture(const QString& path);
+    /** Drops the picture prepared ahead (the list now holds other files). */
+    void DropPreparedPicture();
+    /** Whether pictures are prepared ahead at all (benchmarks switch it off to measure the plain path). */
+    void setReadAhead(bool on);
+    /** The file prepared ahead and whether its read has ended (tests). */
+    [[nodiscard]] const store::ReadAhead& readAhead() const { return m_readAhead; }
+    /** Whether the shown picture's rows are still being decoded. */
+    [[nodiscard]] bool decoding() const { return Image11->followed() != nullptr; }
+
     /** Sizes the window to the picture for the primary screen's size, then loads the picture again. */
     void FitWindowToPicture();
     void FormShow();
@@ -61,8 +78,20 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    /** Shows the picture; a decoding error is reported unless `reportErrors` is false (a second load). */
+    /**
+     * Shows the picture as soon as the rows the window shows are decoded; the rest follows from a worker. A
+     * decoding error is reported once, when it is found, unless `reportErrors` is false (a second load).
+     */
     void showPicture(std::unique_ptr<store::Picture> picture, bool reportErrors = true);
+    /** The first and the last row plus one of a picture `height` rows high that the window shows at once. */
+    [[nodiscard]] std::pair<int, int> rowsInView(int height) const;
+    /** Runs on the window's thread after rows arrived from the worker. */
+    void decodingProgressed();
+    /** The shown picture has been decoded (or failed): shows the result, reports, and starts the read-ahead. */
+    void decodingEnded();
+    /** For a worker: asks the window's thread to run decodingProgressed(), at most once pending. */
+    void postProgress();
+    void startReadAhead();
     void setAutoSize(bool on);
 
     QScrollArea* m_scrollArea;
@@ -72,5 +101,12 @@ private:
     int m_imageHeight = 0;
     bool m_autoSize = false;
     bool m_shown = false;
+    /** Whether the decoding error of the picture still decoding is to be reported when it is found. */
+    bool m_reportDecodingError = false;
+    bool m_readAheadOn = true;
+    /** The file to prepare once the shown picture is decoded. */
+    QString m_nextPath;
+    store::ReadAhead m_readAhead;
+    std::atomic<bool> m_progressPosted {false};
     viewer::MainLink& m_main;
 };

@@ -64,6 +64,11 @@ TFPliki::TFPliki(viewer::MainLink& main)
 
     connect(FLBox1, &viewer::FileListBox::chosen, this, platform::guard([this] { FLBox1Click(); }));
     connect(Edit1, &QLineEdit::textChanged, this, platform::guard([this] { Edit1Change(); }));
+    // What was read ahead belongs to the list as it was.
+    connect(FLBox1, &viewer::FileListBox::listRead, this, [] {
+        if (FFotka)
+            FFotka->DropPreparedPicture();
+    });
 
     // The list starts with the pictures of the working directory; an unreadable one leaves it empty.
     platform::guarded([this] { FLBox1->readList(); });
@@ -100,12 +105,22 @@ bool TFPliki::ShowCurrentPicture()
             activateWindow();
             FLBox1->setFocus();
         }
+        prepareNextPicture(index);
         return true;
     } catch (...) {
         platform::dialogs().error(
             QStringLiteral("Błąd! - Nie mogę załadowac pliku ") + CurrentName + QStringLiteral(" jako obrazu"));
         return false;
     }
+}
+
+void TFPliki::prepareNextPicture(int index)
+{
+    // The entry "next" and the show's next tick will show: the one after this, the first after the last.
+    const int count = FLBox1->entryCount();
+    const int next = index + 1 >= count ? 0 : index + 1;
+    if (next != index)
+        FFotka->PrepareNextPicture(FLBox1->directory() + QLatin1Char('/') + FLBox1->entry(next));
 }
 
 void TFPliki::PrepareNextSound()

@@ -90,6 +90,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /** Has the picture window read ahead the entry that follows entry `index`. */
+    void prepareNextPicture(int index);
+
     viewer::MainLink& m_main;
     viewer::ShowLink m_showLink;
 };

@@ -94,6 +94,7 @@ void FileListBox::readList(const QString& directory, const QString& mask)
     m_model->setStringList(m_entries);
     selectIndex(-1);
     writeCompanion(m_mask);
+    emit listRead();
 }
 
 bool FileListBox::isListDirectory(const QString& directory) const

@@ -59,6 +59,8 @@ public:
 signals:
     /** The user chose an entry in the list (FLBox1Click). */
     void chosen();
+    /** The list was read again: its entries may name other files now. */
+    void listRead();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,0 +1,76 @@
+#include "read_ahead.h"
+
+#include <atomic>
+#include <exception>
+#include <thread>
+
+namespace store {
+
+struct ReadAhead::Work {
+    std::optional<DescribedPicture> prepared;
+    std::optional<platform::FileIdentity> identity;
+    std::atomic<bool> read {false};
+    std::thread worker;
+
+    ~Work()
+    {
+        if (worker.joinable())
+            worker.join();
+    }
+};
+
+ReadAhead::ReadAhead() = default;
+
+ReadAhead::~ReadAhead()
+{
+    drop();
+}
+
+void ReadAhead::start(const QString& path, int firstRow, std::function<void()> onProgress)
+{
+    drop();
+    m_path = path;
+    m_work = std::make_unique<Work>();
+    Work* work = m_work.get();
+    work->worker = std::thread([work, path, firstRow, onProgress = std::move(onProgress)]() mutable {
+        try {
+            const QByteArray bytes = platform::readWholeFile(path, work->identity);
+            if (work->identity) {
+                DescribedPicture picture = describedPictureOf(path, bytes);
+                picture.picture->decodeInBackground(firstRow, std::move(onProgress));
+                work->prepared = std::move(picture);
+            }
+        } catch (...) {
+            // Dropped: showing the file reads it again and reports what is wrong with it.
+            work->prepared.reset();
+        }
+        work->read.store(true, std::memory_order_release);
+    });
+}
+
+void ReadAhead::drop()
+{
+    // The worker only reads a file and parses its header; the decoding it started stops with its picture.
+    m_work.reset();
+    m_path.clear();
+}
+
+bool ReadAhead::isRead() const
+{
+    return m_work && m_work->read.load(std::memory_order_acquire);
+}
+
+std::optional<DescribedPicture> ReadAhead::take(const QString& path)
+{
+    std::optional<DescribedPicture> result;
+    if (m_work && path == m_path) {
+        if (m_work->worker.joinable())
+            m_work->worker.join();
+        if (m_work->prepared && m_work->identity && platform::identityOf(path) == m_work->identity)
+            result = std::move(m_work->prepared);
+    }
+    drop();
+    return result;
+}
+
+} // namespace store

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "described_file.h"
+
+#include "platform/file_io.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace store {
+
+/**
+ * One described picture read and decoded ahead of being shown: a worker thread reads the file and starts its
+ * picture decoding in the background (Picture::decodeInBackground). Whatever fails there is dropped without a
+ * word; the caller then reads the file itself and reports what it finds. At most one picture is held.
+ */
+class ReadAhead {
+public:
+    ReadAhead();
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    /**
+     * Starts reading `path`, dropping what was prepared before. The picture is decoded from `firstRow` down
+     * first; `onProgress` runs on the decoding thread as rows arrive (see Picture::decodeInBackground).
+     */
+    void start(const QString& path, int firstRow, std::function<void()> onProgress);
+    /** Drops the prepared picture, stopping its work. */
+    void drop();
+    /** The file being prepared; empty when none is. */
+    [[nodiscard]] const QString& path() const { return m_path; }
+    /** Whether the file has been read (or its read has failed): take() will not wait. */
+    [[nodiscard]] bool isRead() const;
+
+    /**
+     * The picture prepared for `path`, when the file is still the one that was read (same inode, size,
+     * modification and change times); waits while it is still being read. Anything else, or a read that failed,
+     * gives nothing and drops what was prepared.
+     */
+    [[nodiscard]] std::optional<DescribedPicture> take(const QString& path);
+
+private:
+    struct Work;
+    std::unique_ptr<Work> m_work;
+    QString m_path;
+};
+
+} // namespace store
