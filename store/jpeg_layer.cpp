@@ -169,7 +169,7 @@ bool decodePass(const JOCTET* data, unsigned long size, RowTarget* target, JDIME
     constexpr JDIMENSION kBatch = 16; // rows reported at once
     JSAMPROW rows[kBatch];
     JSAMPARRAY inks = cmyk ? (*cinfo.mem->alloc_sarray)(
-                                 reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, kBatch)
+                          reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, kBatch)
                            : nullptr;
     const bool inverted = cinfo.saw_Adobe_marker != 0;
     while (cinfo.output_scanline < to && !result->stopped) {

@@ -99,7 +99,8 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
 void TFFotka::postProgress()
 {
     if (!m_progressPosted.exchange(true))
-        QMetaObject::invokeMethod(this, [this] { decodingProgressed(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { decodingProgressed(); }, Qt::QueuedConnection);
 }
 
 void TFFotka::decodingProgressed()
