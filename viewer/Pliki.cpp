@@ -110,6 +110,9 @@ bool TFPliki::ShowCurrentPicture()
     } catch (...) {
         platform::dialogs().error(
             QStringLiteral("Błąd! - Nie mogę załadowac pliku ") + CurrentName + QStringLiteral(" jako obrazu"));
+        // A show steps over a picture that fails: the one after it is prepared all the same.
+        if (const int index = FLBox1->selectedIndex(); index >= 0)
+            prepareNextPicture(index);
         return false;
     }
 }

@@ -279,12 +279,8 @@ TEST_F(DescriptionEditingTest, TheFieldsOwnMenuShowsNoShortcutsAndItsChangesCoun
 
 TEST_F(DescriptionEditingTest, APictureWhoseDataFailsToDecodeStillShowsItsDescriptionForEditing)
 {
-    QByteArray jpeg = testing_support::encodeJpeg(QImage(32, 16, QImage::Format_RGB32));
-    // Without its quantisation tables the header reads but no pixel decodes.
-    for (qsizetype dqt = jpeg.indexOf("\xFF\xDB"); dqt > 0; dqt = jpeg.indexOf("\xFF\xDB")) {
-        const int length = (static_cast<std::uint8_t>(jpeg[dqt + 2]) << 8) | static_cast<std::uint8_t>(jpeg[dqt + 3]);
-        jpeg.remove(dqt, 2 + length);
-    }
+    const QByteArray jpeg
+        = testing_support::withoutQuantisationTables(testing_support::encodeJpeg(QImage(32, 16, QImage::Format_RGB32)));
     const QString path = m_pictures.write(u"zepsuty.jpg"_s, jpeg + "@||@opis");
     openDirectory(pictureDir());
     FPliki->FLBox1->SetListPath(u"zepsuty.jpg"_s);

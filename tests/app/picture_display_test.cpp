@@ -2,8 +2,18 @@
 
 #include "store/described_file.h"
 
+#include "platform/fault_injection.h"
+#include "support/jpeg_builder.h"
+#include "viewer/picture_view.h"
+
+#include <QDateTime>
 #include <QScrollArea>
 #include <QTest>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <semaphore>
 
 using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
@@ -267,4 +277,151 @@ TEST_F(PictureDisplayTest, HidingTheDescriptionWindowStoresNothing)
     FMain->mnuNastepny->trigger();
     EXPECT_FALSE(FPismo->isVisible());
     EXPECT_EQ(state().lblLewa->text(), u"010");
+}
+
+namespace {
+
+/** A picture whose rows below `gateRow` are decoded only once the test opens the gate. */
+class GatedPicture final : public store::Picture {
+public:
+    GatedPicture(QImage pixels, int gateRow)
+        : m_pixels(std::move(pixels))
+        , m_gateRow(gateRow)
+    {
+    }
+    ~GatedPicture() override
+    {
+        open();
+        stopDecoding();
+    }
+    void open() { m_gate.release(); }
+
+    [[nodiscard]] store::PictureFormat format() const override { return store::PictureFormat::Bmp; }
+    [[nodiscard]] QSize size() const override { return m_pixels.size(); }
+    [[nodiscard]] qint64 pictureEnd() const override { return 0; }
+    [[nodiscard]] bool hasOwnEnd() const override { return true; }
+    [[nodiscard]] QStringList details() const override { return {}; }
+    [[nodiscard]] const QImage& image() const override { return decodedImage(); }
+    [[nodiscard]] QByteArray encoded() const override { return {}; }
+
+protected:
+    [[nodiscard]] bool decodesByRows() const override { return true; }
+    [[nodiscard]] QString decodeRows(store::RowTarget& target, int /*first*/) const override
+    {
+        for (int y = 0; y < m_pixels.height(); ++y) {
+            if (y == m_gateRow)
+                m_gate.acquire();
+            std::memcpy(target.row(y), m_pixels.constScanLine(y), std::size_t(m_pixels.bytesPerLine()));
+            if (!target.written(y, y + 1))
+                break;
+        }
+        return {};
+    }
+
+private:
+    QImage m_pixels;
+    int m_gateRow;
+    mutable std::binary_semaphore m_gate {0};
+};
+
+} // namespace
+
+TEST_F(PictureDisplayTest, APictureStillDecodingShowsItsDecodedRowsAndTheBackdropBelow)
+{
+    const QImage pixels = testing_support::photoLikeImage(64, 48).convertToFormat(QImage::Format_RGB32);
+    GatedPicture picture(pixels, 20);
+    picture.decodeInBackground(0, {});
+    picture.waitForRows(0, 20);
+    viewer::PictureView view(nullptr);
+    view.follow(picture);
+    const QColor backdrop = view.palette().window().color();
+    const auto paintedRows = [&](int from, int to) {
+        return view.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(0, from, 64, to - from);
+    };
+    EXPECT_EQ(paintedRows(0, 20), pixels.copy(0, 0, 64, 20));
+    QImage below(64, 28, QImage::Format_RGB32);
+    below.fill(backdrop);
+    EXPECT_EQ(paintedRows(20, 48), below);
+
+    picture.open();
+    picture.waitForRows(0, 48);
+    view.rowsArrived();
+    EXPECT_EQ(paintedRows(0, 48), pixels);
+    view.stopFollowing();
+}
+
+TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadAndReadAgainOnlyWhenItsFileChanged)
+{
+    writePicture(u"a.jpg"_s, QSize(40, 30), Qt::red, u"opis a"_s);
+    const QString b = writePicture(u"b.jpg"_s, QSize(40, 30), Qt::blue, u"opis b"_s);
+    openDirectory(pictureDir());
+    const auto showAThenPrepareB = [&] {
+        FPliki->FLBox1->selectIndex(-1);
+        FMain->mnuNastepny->trigger();
+        QTRY_VERIFY(FFotka->readAhead().isRead());
+        EXPECT_EQ(FFotka->readAhead().path(), b);
+    };
+    showAThenPrepareB();
+    {
+        // Taken from what was read ahead: the file is not read again.
+        const platform::InjectedFailure unreadable(platform::FileOperation::ReadFile, b, EIO);
+        FMain->mnuNastepny->trigger();
+    }
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
+    EXPECT_EQ(memoText(), u"opis b");
+
+    const auto rewrite = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const QByteArray quadrants = testing_support::encodeJpeg(testing_support::quadrantImage(40, 30)) + "@||@zielony";
+    const QByteArray sameSize = testing_support::encodeJpeg(testing_support::quadrantImage(40, 30)) + "@||@zielona";
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"rewritten in place", [&] { rewrite(b, quadrants); }},
+        {"replaced by a file of the same size",
+            [&] {
+                rewrite(b + u".new"_s, sameSize);
+                ASSERT_EQ(
+                    std::rename(QFile::encodeName(b + u".new"_s).constData(), QFile::encodeName(b).constData()), 0);
+            }},
+        {"same size, a later time",
+            [&] {
+                rewrite(b, quadrants);
+                QFile file(b);
+                ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+                file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
+            }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        showAThenPrepareB();
+        change();
+        const QString expected = store::readDescribedFile(b).description.value_or(QByteArray());
+        FMain->mnuNastepny->trigger();
+        EXPECT_EQ(memoText(), expected);
+        // The new picture's top left quadrant is red where the old one was blue.
+        EXPECT_TRUE(testing_support::nearColour(FFotka->Image11->image().pixel(2, 2), Qt::red));
+    }
+}
+
+TEST_F(PictureDisplayTest, ADamagedNextPictureReportsOnlyWhenShownExactlyAsWithoutReadingAhead)
+{
+    writePicture(u"a.jpg"_s);
+    m_pictures.write(u"b.jpg"_s, "this is no picture");
+    m_pictures.write(u"c.jpg"_s,
+        testing_support::withoutQuantisationTables(testing_support::encodeJpeg(QImage(32, 16, QImage::Format_RGB32)))
+            + "@||@opis c");
+    openDirectory(pictureDir());
+    FMain->mnuNastepny->trigger();
+    QTRY_VERIFY(FFotka->readAhead().isRead());
+    EXPECT_TRUE(m_dialogs->records().empty());
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku b.jpg jako obrazu"_s});
+    QTRY_VERIFY(FFotka->readAhead().isRead());
+    EXPECT_EQ(m_dialogs->records().size(), 1);
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"JPEG error #52."_s});
+    EXPECT_EQ(memoText(), u"opis c");
+    EXPECT_EQ(m_dialogs->records().size(), 2);
 }

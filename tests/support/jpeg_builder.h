@@ -162,6 +162,16 @@ inline qsizetype findJpegMarker(const QByteArray& jpeg, std::uint8_t code)
     return -1;
 }
 
+/** `jpeg` without its quantisation tables: the header reads, no pixel decodes ("JPEG error #52"). */
+inline QByteArray withoutQuantisationTables(QByteArray jpeg)
+{
+    for (qsizetype dqt = findJpegMarker(jpeg, 0xDB); dqt > 0; dqt = findJpegMarker(jpeg, 0xDB)) {
+        const int length = (static_cast<std::uint8_t>(jpeg[dqt + 2]) << 8) | static_cast<std::uint8_t>(jpeg[dqt + 3]);
+        jpeg.remove(dqt, 2 + length);
+    }
+    return jpeg;
+}
+
 /** A JPEG with a comment segment holding `text` inserted right after SOI (the picture is unchanged). */
 inline QByteArray withComment(const QByteArray& jpeg, const QByteArray& text)
 {
