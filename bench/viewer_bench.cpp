@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/screen.h"
 #include "platform/show_timer.h"
+#include "support/bmp_builder.h"
 #include "support/jpeg_builder.h"
 #include "support/scripted_dialogs.h"
 #include "viewer/Fotka.h"
@@ -126,36 +127,61 @@ void showFittedAtTop(const QString& directory, bool readAhead)
     QCoreApplication::processEvents();
 }
 
-/** Steps from mnuNastepnyClick until the window's visible part is painted, nothing prepared ahead. */
-void BM_NextPicture24MP(benchmark::State& state)
+/** Two 24-megapixel BMPs (6000 × 4000, 24 bits, 72 MB each), made once. */
+const QString& largeBmps()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QByteArray bmp = testing_support::bmpFromImage(testing_support::photoLikeImage(6000, 4000));
+        writeFile(dir.filePath(QStringLiteral("a.bmp")), bmp);
+        writeFile(dir.filePath(QStringLiteral("b.bmp")), bmp);
+        return dir.path();
+    }();
+    return path;
+}
+
+/**
+ * Steps from mnuNastepnyClick until the window's visible part is painted (`whole`: and every row is decoded),
+ * nothing prepared ahead.
+ */
+void stepThroughLarge(benchmark::State& state, const QString& directory, bool whole)
 {
     ensureWindows();
-    showFittedAtTop(largePictures(), false);
+    showFittedAtTop(directory, false);
     for (auto _ : state) {
         const quint64 before = FFotka->Image11->paintCount();
         stepForward();
-        waitForPaint(before);
+        while ((whole && FFotka->decoding()) || FFotka->Image11->paintCount() == before)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     state.counters["megapixels"] = FFotka->Image11->width() * double(FFotka->Image11->height()) / 1e6;
     state.counters["window_height"] = FFotka->height();
     FFotka->setReadAhead(true);
 }
+
+void BM_NextPicture24MP(benchmark::State& state)
+{
+    stepThroughLarge(state, largePictures(), false);
+}
 BENCHMARK(BM_NextPicture24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
-/** The same until every row of the picture is decoded (and the first paint done). */
 void BM_WholePicture24MP(benchmark::State& state)
 {
-    ensureWindows();
-    showFittedAtTop(largePictures(), false);
-    for (auto _ : state) {
-        const quint64 before = FFotka->Image11->paintCount();
-        stepForward();
-        while (FFotka->decoding() || FFotka->Image11->paintCount() == before)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    FFotka->setReadAhead(true);
+    stepThroughLarge(state, largePictures(), true);
 }
 BENCHMARK(BM_WholePicture24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+void BM_NextBmp24MP(benchmark::State& state)
+{
+    stepThroughLarge(state, largeBmps(), false);
+}
+BENCHMARK(BM_NextBmp24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+void BM_WholeBmp24MP(benchmark::State& state)
+{
+    stepThroughLarge(state, largeBmps(), true);
+}
+BENCHMARK(BM_WholeBmp24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 /** Four distinct 24-megapixel JPEGs, made once. */
 const QString& fourLargePictures()

@@ -93,8 +93,40 @@ BmpPicture::BmpPicture(const QByteArray& fileBytes)
         m_pixelLength = static_cast<qint64>(dib::pixelDataLength(m_header, pixels.size()));
 }
 
+BmpPicture::~BmpPicture()
+{
+    stopDecoding();
+}
+
+bool BmpPicture::decodesByRows() const
+{
+    return m_header.compression != dib::Rle8 && m_header.compression != dib::Rle4;
+}
+
+QString BmpPicture::decodeRows(RowTarget& target, int first) const
+{
+    const platform::ByteView bits = slice(m_bytes, m_pixelOffset, pictureEnd());
+    const auto row = [&target](int y) { return reinterpret_cast<QRgb*>(target.row(y)); };
+    constexpr int kBatch = 32; // rows reported at once
+    try {
+        for (const auto& [from, to] : {std::pair(first, m_header.height), std::pair(0, first)}) {
+            for (int y = from; y < to; y += kBatch) {
+                const int end = std::min(to, y + kBatch);
+                dib::decodeImageRows(m_header, bits, y, end, row);
+                if (!target.written(y, end))
+                    return {};
+            }
+        }
+    } catch (const platform::AppError& e) {
+        return e.message();
+    }
+    return {};
+}
+
 const QImage& BmpPicture::image() const
 {
+    if (decodesByRows())
+        return decodedImage();
     if (!m_decoded) {
         m_image = dib::decodePixels(m_header, slice(m_bytes, m_pixelOffset, pictureEnd()));
         m_decoded = true;

@@ -17,12 +17,14 @@ class BmpPicture final : public Picture {
 public:
     /** Parses a whole file's bytes. Raises AppError for anything that is not a BMP picture this layer can show. */
     explicit BmpPicture(const QByteArray& fileBytes);
+    ~BmpPicture() override;
 
     [[nodiscard]] PictureFormat format() const override { return PictureFormat::Bmp; }
     [[nodiscard]] QSize size() const override { return {m_header.width, m_header.height}; }
     [[nodiscard]] qint64 pictureEnd() const override { return m_pixelOffset + m_pixelLength; }
     [[nodiscard]] bool hasOwnEnd() const override { return true; }
     [[nodiscard]] QStringList details() const override { return {}; }
+    /** Decoded once; uncompressed pixels row by row, here or on a worker (see decodeInBackground()). */
     [[nodiscard]] const QImage& image() const override;
 
     /**
@@ -36,6 +38,11 @@ public:
     /** Where the pixel data starts in the loaded file, and how many of its bytes belong to the picture. */
     [[nodiscard]] qint64 pixelOffset() const { return m_pixelOffset; }
     [[nodiscard]] qint64 pixelLength() const { return m_pixelLength; }
+
+protected:
+    /** Uncompressed pixels decode by rows; run-length ones only as a whole. */
+    [[nodiscard]] bool decodesByRows() const override;
+    [[nodiscard]] QString decodeRows(RowTarget& target, int first) const override;
 
 private:
     [[nodiscard]] QByteArray encodedUncompressed() const;

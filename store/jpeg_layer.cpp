@@ -258,11 +258,6 @@ const QImage& JpegPicture::image() const
     return decodedImage();
 }
 
-const QImage& JpegPicture::drawableImage(QString& error) const
-{
-    return drawableDecodedImage(error);
-}
-
 int JpegPicture::firstDecodedRow(int wanted) const
 {
     // A progressive file's scans all come before its first row, and a second pass for the rows above would read

@@ -35,8 +35,6 @@ public:
      * truncated file shows what it has and grey below; a decoder error raises "JPEG error #N".
      */
     [[nodiscard]] const QImage& image() const override;
-    /** The rows decoded before a decoder error, the rest transparent. */
-    [[nodiscard]] const QImage& drawableImage(QString& error) const override;
     [[nodiscard]] QByteArray encoded() const override { return m_bytes; }
 
     [[nodiscard]] bool isGrey() const { return m_grey; }

@@ -253,6 +253,8 @@ PictureFormat formatForFileName(const QString& fileName)
 
 const QImage& Picture::drawableImage(QString& error) const
 {
+    if (decodesByRows())
+        return drawableDecodedImage(error);
     try {
         return image();
     } catch (const platform::AppError& e) {

@@ -79,7 +79,8 @@ public:
 
     /**
      * Like image(), for a window that shows whatever it can: a picture whose data fails to decode gives what could
-     * be decoded, the rest transparent (all of it when nothing decodes), and the error's message in `error`.
+     * be decoded (the rows decoded before the failure, for a layer that decodes row by row), the rest transparent
+     * (all of it when nothing decodes), and the error's message in `error`.
      */
     [[nodiscard]] virtual const QImage& drawableImage(QString& error) const;
 
@@ -115,9 +116,8 @@ protected:
      * says so. Gives the decoder's error message (rows after the failure stay unwritten), or an empty one.
      */
     [[nodiscard]] virtual QString decodeRows(RowTarget& target, int first) const;
-    /** image() and drawableImage() of a layer that decodes row by row: decoded once, here or by the worker. */
+    /** image() of a layer that decodes row by row: decoded once, here or by the worker. */
     [[nodiscard]] const QImage& decodedImage() const;
-    [[nodiscard]] const QImage& drawableDecodedImage(QString& error) const;
     /** A layer that decodes row by row calls this first in its destructor, before its data goes away. */
     void stopDecoding() noexcept;
 
@@ -125,6 +125,7 @@ private:
     struct RowDecoding;
     /** Ends the row decoding: waits for the worker, or decodes here when none ran. */
     void finishDecoding() const;
+    [[nodiscard]] const QImage& drawableDecodedImage(QString& error) const;
     /** All transparent: what a window shows of a picture that does not decode at all. */
     [[nodiscard]] const QImage& undecodable() const;
 

@@ -62,13 +62,14 @@ bool ReadAhead::isRead() const
 
 std::optional<DescribedPicture> ReadAhead::take(const QString& path)
 {
+    // Another file (the current one shown again, say) leaves the prepared one for later.
+    if (!m_work || path != m_path)
+        return std::nullopt;
+    if (m_work->worker.joinable())
+        m_work->worker.join();
     std::optional<DescribedPicture> result;
-    if (m_work && path == m_path) {
-        if (m_work->worker.joinable())
-            m_work->worker.join();
-        if (m_work->prepared && m_work->identity && platform::identityOf(path) == m_work->identity)
-            result = std::move(m_work->prepared);
-    }
+    if (m_work->prepared && m_work->identity && platform::identityOf(path) == m_work->identity)
+        result = std::move(m_work->prepared);
     drop();
     return result;
 }

@@ -38,8 +38,8 @@ public:
 
     /**
      * The picture prepared for `path`, when the file is still the one that was read (same inode, size,
-     * modification and change times); waits while it is still being read. Anything else, or a read that failed,
-     * gives nothing and drops what was prepared.
+     * modification and change times); waits while it is still being read. A changed file or a read that failed
+     * gives nothing and drops what was prepared; another path gives nothing and keeps it.
      */
     [[nodiscard]] std::optional<DescribedPicture> take(const QString& path);
 

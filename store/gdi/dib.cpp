@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 
 namespace store::dib {
@@ -242,7 +243,8 @@ bool standardMasks(const Header& header, bool keepAlpha)
         && header.blueMask == 0x000000FF && (!keepAlpha || header.alphaMask == 0xFF000000 || header.alphaMask == 0);
 }
 
-void decodeRows(const Header& header, ByteView bits, bool keepAlpha, QImage& image)
+void decodeRows(
+    const Header& header, ByteView bits, bool keepAlpha, int from, int to, const std::function<QRgb*(int)>& imageRow)
 {
     const int width = header.width;
     const std::size_t stride = rowStride(header);
@@ -251,8 +253,9 @@ void decodeRows(const Header& header, ByteView bits, bool keepAlpha, QImage& ima
     const bool fast32 = standardMasks(header, keepAlpha);
     const bool alphaByte = keepAlpha && (header.compression == Rgb || header.alphaMask == 0xFF000000);
 
-    for (int row = 0; row < header.height; ++row) {
-        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(header.topDown ? row : header.height - 1 - row));
+    for (int y = from; y < to; ++y) {
+        const int row = header.topDown ? y : header.height - 1 - y; // as stored
+        QRgb* dst = imageRow(y);
         const std::size_t start = static_cast<std::size_t>(row) * stride;
         const std::size_t left = start < bits.size() ? bits.size() - start : 0;
         // A row cut short by the end of the data keeps its complete pixels; the rest stays black.
@@ -446,9 +449,18 @@ QImage decodePixels(const Header& header, ByteView bits, DecodeOptions options)
         image.fill(kBlack);
         decodeRle(header, bits, image);
     } else {
-        decodeRows(header, bits, options.keepAlpha, image);
+        decodeRows(header, bits, options.keepAlpha, 0, header.height,
+            [&image](int y) { return reinterpret_cast<QRgb*>(image.scanLine(y)); });
     }
     return image;
+}
+
+void decodeImageRows(const Header& header, ByteView bits, int from, int to, const std::function<QRgb*(int)>& imageRow)
+{
+    checkShape(header.width, header.height, header.bitCount, header.compression);
+    if (header.compression == Rle8 || header.compression == Rle4)
+        throw AppError(QStringLiteral("Run-length pixels are decoded only as a whole"));
+    decodeRows(header, bits, false, std::max(from, 0), std::min(to, header.height), imageRow);
 }
 
 QImage decodeMonochrome(Header header, ByteView bits)

@@ -6,6 +6,7 @@
 #include <QRgb>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -95,6 +96,13 @@ struct DecodeOptions {
  * black instead of failing. Raises AppError for unsupported compressions.
  */
 [[nodiscard]] QImage decodePixels(const Header& header, ByteView bits, DecodeOptions options = {});
+
+/**
+ * Decodes the image rows [from, to) of uncompressed pixel data (top row 0, however the rows are stored) into the
+ * Format_RGB32 rows `imageRow` gives, exactly as decodePixels() decodes them. Raises AppError as decodePixels()
+ * does, and for run-length pixels, which can only be decoded as a whole.
+ */
+void decodeImageRows(const Header& header, ByteView bits, int from, int to, const std::function<QRgb*(int)>& imageRow);
 
 /**
  * A 1-bit bitmap as Format_Mono whose pixel indices are the stored bits (colour 0 black, colour 1 white), whatever

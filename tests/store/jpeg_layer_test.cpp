@@ -7,9 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <atomic>
-#include <cstring>
-
 #include <gtest/gtest.h>
 
 #include <jerror.h>
@@ -217,57 +214,4 @@ TEST(JpegPictureEnd, EndsJustAfterTheEndOfImageMarker)
         EXPECT_EQ(picture.pictureEnd(), c.expected) << c.name;
         EXPECT_EQ(picture.hasEndOfImage(), c.expected != c.bytes.size() || c.bytes.endsWith("\xFF\xD9")) << c.name;
     }
-}
-
-TEST(JpegBackgroundDecode, EndsWithExactlyWhatADecodeInOneGoGives)
-{
-    const struct {
-        const char* name;
-        QByteArray jpeg;
-    } cases[] = {
-        {"baseline, odd size", encodeJpeg(photoLikeImage(331, 257))},
-        {"progressive", encodeJpeg(photoLikeImage(200, 150), {.progressive = true})},
-        {"grey", encodeJpeg(photoLikeImage(97, 61), {.grey = true})},
-        {"cmyk", encodeCmykJpeg(40, 30, {10, 200, 30, 40}, true)},
-        {"data fails to decode", withoutQuantisationTables(encodeJpeg(photoLikeImage(64, 48)))},
-    };
-    for (const auto& c : cases) {
-        const auto whole = loadJpeg(c.jpeg);
-        QString wholeError;
-        const QImage expected = whole->drawableImage(wholeError);
-        const int height = whole->size().height();
-        for (const int first : {0, height / 3, height - 1}) {
-            SCOPED_TRACE(std::string(c.name) + ", first row " + std::to_string(first));
-            const auto picture = loadJpeg(c.jpeg);
-            std::atomic<int> calls {0};
-            picture->decodeInBackground(first, [&] { ++calls; });
-            ASSERT_TRUE(picture->decodesInBackground());
-            const int last = std::min(height, first + 8);
-            picture->waitForRows(first, last);
-            EXPECT_TRUE(picture->decodingEnded() || picture->decodedRows().cover(first, last));
-            // The rows already decoded are the final ones.
-            const store::DecodedRows rows = picture->decodedRows();
-            const QImage soFar = picture->pixelsSoFar();
-            for (int y = first; y < rows.bandEnd; ++y)
-                EXPECT_EQ(0, std::memcmp(soFar.constScanLine(y), expected.constScanLine(y), soFar.width() * 4)) << y;
-            QString error;
-            const QImage& drawn = picture->drawableImage(error);
-            EXPECT_EQ(drawn, expected);
-            EXPECT_EQ(error, wholeError);
-            EXPECT_TRUE(picture->decodingEnded());
-            EXPECT_GT(calls.load(), 0);
-        }
-    }
-}
-
-TEST(JpegBackgroundDecode, APictureLetGoWhileDecodingStopsItsWorker)
-{
-    const QByteArray jpeg = encodeJpeg(photoLikeImage(1600, 1200));
-    for (int i = 0; i < 5; ++i) {
-        auto picture = loadJpeg(jpeg);
-        picture->decodeInBackground(600, {});
-        picture.reset(); // joins the worker; a use of freed data shows under the sanitizers
-    }
-    // A picture that never started decoding in the background still decodes where it is asked.
-    EXPECT_EQ(loadJpeg(jpeg)->image().size(), QSize(1600, 1200));
 }
