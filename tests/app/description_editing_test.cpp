@@ -2,6 +2,7 @@
 #include "windows_fixture.h"
 
 #include "platform/fault_injection.h"
+#include "platform/screen.h"
 #include "store/described_file.h"
 #include "support/file_size_limit.h"
 
@@ -320,4 +321,21 @@ TEST_F(DescriptionEditingTest, ADeleteThatCannotGoOnLeavesFileFieldAndBlockLengt
     FPliki->ShowCurrentPicture();
     EXPECT_EQ(FPismo->Memo1->text(), u"opis");
     EXPECT_EQ(state().lblKasuj->text(), u"8");
+}
+
+TEST_F(DescriptionEditingTest, SavingWhileALargePictureIsStillDecodingWritesItsOwnBytes)
+{
+    // A window fitted to a screen much smaller than the picture paints its rows first and decodes the rest after.
+    platform::fakePrimaryScreenSize(QSize(320, 240));
+    const QByteArray jpeg = testing_support::encodeJpeg(testing_support::photoLikeImage(1600, 1200));
+    const QString path = m_pictures.write(u"duży.jpg"_s, jpeg + "@||@stary");
+    openDirectory(pictureDir());
+    FPliki->FLBox1->SetListPath(u"duży.jpg"_s);
+    ASSERT_TRUE(FPliki->ShowCurrentPicture());
+    type(u"nowy"_s);
+    FMain->mnuZapis->trigger(); // its re-display starts decoding again, and the write follows at once
+    EXPECT_EQ(fileBytes(path), jpeg + "@||@nowy");
+    QTRY_VERIFY(!FFotka->decoding());
+    EXPECT_EQ(FFotka->Image11->image(), store::loadPicture(path, jpeg)->image());
+    EXPECT_TRUE(dialogTexts(Kind::Report).isEmpty());
 }
