@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -73,11 +74,30 @@ TEST(ReplaceFile, FailureHalfWayLeavesOldFileWholeAndNoTemporary)
     EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-TEST(FileRead, MissingFileAndDirectoryAreIoErrors)
+TEST(FileRead, MissingFileDirectoryAndFifoAreIoErrors)
 {
     TempDir dir;
-    EXPECT_THROW((void)readWholeFile(dir.path(QStringLiteral("missing.jpg"))), IoError);
-    EXPECT_THROW((void)readWholeFile(dir.path(QString())), IoError);
+    const QString fifo = dir.path(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A FIFO without a writer fails at once instead of waiting.
+    for (const QString& path : {dir.path(QStringLiteral("missing.jpg")), dir.path(QString()), fifo})
+        EXPECT_THROW((void)readWholeFile(path), IoError) << path.toStdString();
+}
+
+TEST(FileRead, TheIdentityOfWhatWasReadIsTheFilesUntilItChanges)
+{
+    TempDir dir;
+    const QString path = dir.write(QStringLiteral("a.jpg"), "first");
+    std::optional<FileIdentity> identity;
+    EXPECT_EQ(readWholeFile(path, identity), "first");
+    ASSERT_TRUE(identity.has_value());
+    EXPECT_EQ(identity, identityOf(path));
+    EXPECT_EQ(identity->size, 5);
+    // Replaced by another file of the same size: another inode.
+    const QString other = dir.write(QStringLiteral("b.jpg"), "other");
+    ASSERT_EQ(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    EXPECT_NE(identity, identityOf(path));
+    EXPECT_FALSE(identityOf(dir.path(QStringLiteral("b.jpg"))).has_value());
 }
 
 TEST(FileTruncate, CutsAndRefusesReadOnly)
