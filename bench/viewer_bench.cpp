@@ -127,6 +127,20 @@ void showFittedAtTop(const QString& directory, bool readAhead)
     QCoreApplication::processEvents();
 }
 
+/** Two progressive 24-megapixel JPEGs, made once. */
+const QString& largeProgressivePictures()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QByteArray jpeg
+            = testing_support::encodeJpeg(testing_support::photoLikeImage(6000, 4000), {.progressive = true});
+        writeFile(dir.filePath(QStringLiteral("a.jpg")), jpeg);
+        writeFile(dir.filePath(QStringLiteral("b.jpg")), jpeg);
+        return dir.path();
+    }();
+    return path;
+}
+
 /** Two 24-megapixel BMPs (6000 × 4000, 24 bits, 72 MB each), made once. */
 const QString& largeBmps()
 {
@@ -172,6 +186,18 @@ void BM_WholePicture24MP(benchmark::State& state)
     stepThroughLarge(state, largePictures(), true);
 }
 BENCHMARK(BM_WholePicture24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+void BM_NextProgressive24MP(benchmark::State& state)
+{
+    stepThroughLarge(state, largeProgressivePictures(), false);
+}
+BENCHMARK(BM_NextProgressive24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+void BM_WholeProgressive24MP(benchmark::State& state)
+{
+    stepThroughLarge(state, largeProgressivePictures(), true);
+}
+BENCHMARK(BM_WholeProgressive24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 void BM_NextBmp24MP(benchmark::State& state)
 {
