@@ -184,8 +184,9 @@ Palette lookupTable(const Header& header)
 
 // Row converters: `count` pixels from `src` (which holds them all) into `dst`. Kept as plain loops over
 // whole rows so that the compiler can vectorise them. The three-byte pixel loop needs byte shuffles that plain
-// x86-64 lacks, so GCC also builds it for SSSE3 and AVX2 and picks one when the program starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// x86-64 lacks, so GCC also builds it for SSSE3 and AVX2 and picks one when the program starts (not under the
+// thread sanitizer, whose runtime is not up yet when the choice is made).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define ZELKAVIO_ROW_CLONES __attribute__((target_clones("default", "ssse3", "avx2")))
 #else
 #define ZELKAVIO_ROW_CLONES
