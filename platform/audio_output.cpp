@@ -1,5 +1,7 @@
 #include "audio_output.h"
 
+#include "sound_player.h"
+
 #include <SDL.h>
 #include <SDL_mixer.h>
 
@@ -71,6 +73,22 @@ bool ensureAudioOutput()
         Mix_Init(MIX_INIT_MP3);
     g_state = open ? OutputState::Open : OutputState::Silent;
     return open;
+}
+
+void shutdownAudioOutput()
+{
+    // A stream freed after its output has closed would be halted on a device that no longer exists.
+    closeAllSoundPlayers();
+    if (g_state == OutputState::Open) {
+        Mix_HaltMusic();
+        Mix_SetPostMix(nullptr, nullptr);
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    // A device that was missing may be there at the next start: the "dummy" fallback is forgotten.
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    g_state = OutputState::NotStarted;
 }
 
 bool audioOutputOpen()

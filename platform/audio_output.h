@@ -15,6 +15,14 @@ namespace platform {
  */
 bool ensureAudioOutput();
 
+/**
+ * Closes the sound output and the sound system behind it, for the end of the program: every player's open
+ * sound is closed first (so none is left pointing at a closed output), then the mixer, its decoders and SDL's
+ * audio go. Safe when the output never started and when called twice; the next sound starts it again.
+ * The volume stays as it was set.
+ */
+void shutdownAudioOutput();
+
 /** Whether ensureAudioOutput() has opened an output, and the SDL driver behind it ("" while none). */
 [[nodiscard]] bool audioOutputOpen();
 [[nodiscard]] QString audioDriverName();

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -77,8 +78,10 @@ TEST(SoundLength, FilesWithoutSoundFailWithTheLibrarysMessage)
         QByteArray bytes;
         QString message;
     } cases[] = {
-        {u"text.mp3"_s, QByteArray(5000, 'x'), u"No MPEG audio frame found"_s},
-        {u"empty.mp3"_s, QByteArray(), u"No MPEG audio frame found"_s},
+        // libmpg123 searches to the end for a first frame and answers that the track is done.
+        {u"text.mp3"_s, QByteArray(5000, 'x'), u"Message: I am done with this track."_s},
+        {u"empty.mp3"_s, QByteArray(), u"Message: I am done with this track."_s},
+        {u"tag_only.mp3"_s, testing_support::id3Tag(100), u"Message: I am done with this track."_s},
         {u"text.wav"_s, QByteArray(5000, 'x'), u"Format not recognised."_s},
         {u"cut_header.wav"_s, wavFile(100).left(20), u""_s},
     };
@@ -170,12 +173,45 @@ TEST_F(SoundPlayerTest, ADamagedSoundFailsAtOpenAndLeavesThePlayerClosed)
     player.setFileName(m_dir.write(u"fine.wav"_s, wavFile(8000)));
     player.open();
     player.play();
-    for (const auto& [name, bytes] : {std::pair {u"junk.wav"_s, QByteArray(4000, 'j')},
-             std::pair {u"junk.mp3"_s, QByteArray(4000, 'j')}, std::pair {u"empty.wav"_s, QByteArray()}}) {
-        player.setFileName(m_dir.write(name, bytes));
-        EXPECT_FALSE(errorOf([&] { player.open(); }).isEmpty()) << name.toStdString();
+    // SDL_mixer's own words, with libmpg123's answer inside for an ".mp3" without a frame.
+    const struct {
+        QString name;
+        QByteArray bytes;
+        QString message;
+    } cases[] = {
+        {u"junk.wav"_s, QByteArray(4000, 'j'), u"Unknown WAVE format"_s},
+        {u"junk.mp3"_s, QByteArray(4000, 'j'), u"mpg123_getformat: Message: I am done with this track."_s},
+        {u"empty.wav"_s, QByteArray(), u"Unknown WAVE format"_s},
+    };
+    for (const auto& c : cases) {
+        player.setFileName(m_dir.write(c.name, c.bytes));
+        EXPECT_EQ(errorOf([&] { player.open(); }), c.message) << c.name.toStdString();
         EXPECT_FALSE(player.isOpen());
         EXPECT_FALSE(player.isPlaying());
+    }
+}
+
+TEST_F(SoundPlayerTest, ShuttingTheOutputDownClosesEverySoundAndTheNextSoundStartsItAgain)
+{
+    platform::shutdownAudioOutput();
+    platform::shutdownAudioOutput();
+    EXPECT_FALSE(platform::audioOutputOpen());
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    platform::SoundPlayer player;
+    player.setFileName(m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30)));
+    for (int round = 0; round < 2; ++round) {
+        // The output starts lazily with the first sound, again after each shutdown.
+        player.open();
+        player.play();
+        EXPECT_TRUE(platform::audioOutputOpen()) << round;
+        EXPECT_NE(SDL_WasInit(SDL_INIT_AUDIO), 0u) << round;
+        EXPECT_TRUE(player.isPlaying()) << round;
+        platform::shutdownAudioOutput();
+        EXPECT_FALSE(platform::audioOutputOpen()) << round;
+        EXPECT_TRUE(platform::audioDriverName().isEmpty()) << round;
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << round;
+        EXPECT_FALSE(player.isOpen()) << "the player's sound was closed before the output";
+        EXPECT_FALSE(player.isPlaying()) << round;
     }
 }
 
