@@ -250,7 +250,7 @@ TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindowsAndThenTheSoundOutput)
     // Each window goes once control has left the handler, the main window with them.
     EXPECT_FALSE(m_main.isNull());
     EXPECT_FALSE(FPliki->isVisible());
-    QTRY_VERIFY(m_main.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_main.isNull(); }));
     EXPECT_TRUE(list.isNull() && picture.isNull());
     EXPECT_TRUE(FPliki.isNull() && FSzukaAll.isNull() && Fhelp.isNull() && FMain.isNull());
     EXPECT_FALSE(platform::audioOutputOpen());
