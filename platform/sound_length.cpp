@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
+#include <QThreadPool>
 
 #include <mpg123.h>
 #include <sndfile.h>
@@ -24,6 +25,18 @@ struct CachedLength {
 
 std::mutex g_cacheMutex;
 QHash<QString, CachedLength> g_cache;
+
+/** The measuring thread: one at most, so a scan in the background never takes more than one processor. */
+QThreadPool& measuringPool()
+{
+    static QThreadPool pool;
+    static const bool single = [] {
+        pool.setMaxThreadCount(1);
+        return true;
+    }();
+    (void)single;
+    return pool;
+}
 
 std::int64_t wavLengthMs(const QString& path)
 {
@@ -107,8 +120,27 @@ std::int64_t soundLengthMs(const QString& path)
 
 void clearSoundLengthCache()
 {
+    finishBackgroundMeasuring();
     const std::scoped_lock lock(g_cacheMutex);
     g_cache.clear();
+}
+
+void measureSoundLengthInBackground(std::function<QString()> findSound)
+{
+    measuringPool().start([findSound = std::move(findSound)] {
+        try {
+            const QString path = findSound();
+            if (!path.isEmpty())
+                (void)soundLengthMs(path);
+        } catch (...) {
+            // Measured again when its picture's turn comes, which reports the failure.
+        }
+    });
+}
+
+void finishBackgroundMeasuring()
+{
+    measuringPool().waitForDone();
 }
 
 void SoundLengthProbe::open()

@@ -134,6 +134,18 @@ TEST_F(ShowTest, DamagedSoundsAreReported)
     EXPECT_TRUE(state().lblKasuj->text().isEmpty()) << "the picture was not loaded";
 }
 
+TEST_F(ShowTest, TheOutputStartsWhenAListWhoseFirstPictureHasASoundIsRead)
+{
+    platform::shutdownAudioOutput();
+    openPictures({u"a.jpg"_s, u"b.jpg"_s}, {{u"b.wav"_s, wavMs(1000)}});
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(platform::audioOutputOpen()) << "the first picture has no sound";
+    m_pictures.write(u"a.mp3"_s, testing_support::mp3Frames(10));
+    FPliki->FLBox1->readList();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return platform::audioOutputOpen(); }));
+    EXPECT_FALSE(FPliki->MediaPlayer1.isOpen()) << "nothing plays before a picture is shown";
+}
+
 TEST_F(ShowTest, TheVolumeBarSetsOurOwnVolumeOnBothChannels)
 {
     platform::setWaveVolume(65535, 65535);
@@ -285,13 +297,13 @@ TEST_F(ShowTest, RealTicksGoOnInsideTheErrorBoxThatATickOpened)
         if (record.kind != Kind::Error || inBox)
             return;
         inBox = true;
-        QTRY_VERIFY_WITH_TIMEOUT(selected() >= 2, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return selected() >= 2; }, 5000));
         reachedInBox = selected();
         FMain->mnuStop->trigger();
     };
     FMain->mnuAuto->trigger();
     EXPECT_EQ(selected(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(inBox && !FPliki->Timer11->isEnabled(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inBox && !FPliki->Timer11->isEnabled(); }, 5000));
     EXPECT_EQ(reachedInBox, 2);
     EXPECT_EQ(FPliki->CurrentName, u"c.jpg");
 }
