@@ -173,8 +173,11 @@ void TFMain::createBottomPanel()
     SB1->setSingleStep(10);
     SB1->setPageStep(1);
     SB1->setGeometry(880, 11, 121, 17);
-    // The arrows, Home and End move the bar once it has the focus.
+    // The arrows, Home and End move the bar once it has the focus. A QScrollBar inverts its keys so that Up
+    // moves a vertical bar towards its top; on this horizontal bar that would send Left to the right. Left
+    // and Down lower the volume, Right and Up raise it.
     SB1->setFocusPolicy(Qt::StrongFocus);
+    SB1->setInvertedControls(false);
 }
 
 void TFMain::createMenus()

@@ -3,6 +3,7 @@
 #include "Main.h"
 
 #include "help/help.h"
+#include "platform/audio_output.h"
 #include "search/SzukaAll.h"
 #include "viewer/Fotka.h"
 #include "viewer/Pismo.h"
@@ -28,6 +29,8 @@ void destroyWindows()
     delete FPismo;
     delete FFotka;
     delete FMain;
+    // The file list window has closed both players with itself; the sound output goes last.
+    platform::shutdownAudioOutput();
 }
 
 } // namespace app

@@ -4,7 +4,10 @@
 namespace app {
 
 void createWindows();
-/** Frees every window that still exists, the main window last: the one way the windows go. */
+/**
+ * Frees every window that still exists, the main window last: the one way the windows go. Then the sound
+ * output closes, so the program releases the audio device before it ends.
+ */
 void destroyWindows();
 
 } // namespace app

@@ -1,6 +1,10 @@
 // Measuring a picture's sound: a WAV's length comes from its header whatever the file's size, an MP3's from a
 // scan of its frame headers, which must cost far less than decoding it; a remembered length costs a stat.
+// Starting a sound: opening and playing an hour-long MP3 once the output is open must stay a streaming open
+// (no scan of the file, no copy of it in memory); the output's own start is measured apart.
+#include "platform/audio_output.h"
 #include "platform/sound_length.h"
+#include "platform/sound_player.h"
 #include "support/sound_builder.h"
 #include "support/temp_dir.h"
 
@@ -8,6 +12,10 @@
 
 #include <benchmark/benchmark.h>
 #include <mpg123.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -92,6 +100,97 @@ void CachedLength(benchmark::State& state)
         benchmark::DoNotOptimize(platform::soundLengthMs(path));
 }
 BENCHMARK(CachedLength)->Unit(benchmark::kMicrosecond);
+
+// ---- starting a sound ----
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// 60 minutes of 128 kbit/s frames: 3600 s × 44100 / 1152 samples, rounded up (57 MB).
+constexpr int kHourOfFrames = 137813;
+
+/** The hour-long MP3, written once in pieces of 1,000 frames. */
+QString hourLongMp3()
+{
+    const QString path = dir().path(QStringLiteral("hour.mp3"));
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        const QByteArray thousand = testing_support::mp3Frames(1000);
+        for (int written = 0; written < kHourOfFrames; written += 1000) {
+            const int count = std::min(1000, kHourOfFrames - written);
+            file.write(count == 1000 ? thousand : testing_support::mp3Frames(count));
+        }
+    }
+    return path;
+}
+
+/**
+ * The output's start: SDL's audio and the device, or without a device the real drivers' attempts and then the
+ * "dummy" driver. Each round first shuts the output down, untimed; closing waits for the device's thread.
+ */
+void AudioOutputStart(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        platform::shutdownAudioOutput();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(platform::ensureAudioOutput());
+    }
+    state.SetLabel("driver " + platform::audioDriverName().toStdString());
+}
+BENCHMARK(AudioOutputStart)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+/**
+ * Open and play of the hour-long MP3 with the output already open, its remembered length forgotten each time.
+ * The resident size: the growth over the process's first open and play, measured after half a second of
+ * playing (so the decoder's one-time set-up and its filled buffers count), and the largest growth over one
+ * open and play of the timed rounds.
+ */
+void Mp3HourOpenAndPlay(benchmark::State& state)
+{
+    const QString path = hourLongMp3();
+    platform::ensureAudioOutput();
+    platform::SoundPlayer player;
+    player.setFileName(path);
+    static const long firstGrowth = [&] {
+        const long before = residentKilobytes();
+        player.open();
+        player.play();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return residentKilobytes() - before;
+    }();
+    long largestGrowth = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        player.close();
+        platform::clearSoundLengthCache();
+        const long before = residentKilobytes();
+        state.ResumeTiming();
+        player.open();
+        player.play();
+        state.PauseTiming();
+        largestGrowth = std::max(largestGrowth, residentKilobytes() - before);
+        state.ResumeTiming();
+    }
+    state.counters["rss_first_play_kB"] = double(firstGrowth);
+    state.counters["rss_extra_kB"] = double(largestGrowth);
+    state.counters["playing"] = player.isPlaying() ? 1 : 0;
+    state.counters["sound_min"] = double(platform::soundLengthMs(path)) / 60000.0;
+    state.counters["file_MB"] = double(QFile(path).size()) / 1e6;
+    state.SetLabel("driver " + platform::audioDriverName().toStdString());
+    player.close();
+}
+BENCHMARK(Mp3HourOpenAndPlay)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,9 +1,12 @@
 #include "audio_output.h"
 
+#include "sound_player.h"
+
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <atomic>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -13,9 +16,24 @@ constexpr std::uint32_t kFullVolume = 0xFFFFFFFFu;
 // Read by the audio thread at every mix, written by the GUI thread: left in the low half, right in the high.
 std::atomic<std::uint32_t> g_volume {kFullVolume};
 
-enum class OutputState { NotStarted, Open, Silent };
-OutputState g_state = OutputState::NotStarted;
+enum class OutputState { NotStarted, Starting, Open, Silent };
+// Written by the thread that starts the output, read by the GUI thread.
+std::atomic<OutputState> g_state {OutputState::NotStarted};
 int g_channels = 2;
+
+/** The thread of a start in the background; joined before the GUI thread touches the sound system again. */
+struct Starter {
+    std::thread thread;
+    Starter() = default;
+    Starter(const Starter&) = delete;
+    Starter& operator=(const Starter&) = delete;
+    ~Starter() { finish(); }
+    void finish()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+} g_starter;
 
 WaveVolume unpack(std::uint32_t packed)
 {
@@ -51,12 +69,8 @@ bool openMixer()
     return true;
 }
 
-} // namespace
-
-bool ensureAudioOutput()
+OutputState startOutput()
 {
-    if (g_state != OutputState::NotStarted)
-        return g_state == OutputState::Open;
     // SDL would otherwise take SIGINT and SIGTERM, and Ctrl+C in a terminal would no longer end the program.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The desktop's sound mixer lists the stream under this name.
@@ -69,8 +83,43 @@ bool ensureAudioOutput()
     }
     if (open)
         Mix_Init(MIX_INIT_MP3);
-    g_state = open ? OutputState::Open : OutputState::Silent;
-    return open;
+    return open ? OutputState::Open : OutputState::Silent;
+}
+
+} // namespace
+
+bool ensureAudioOutput()
+{
+    g_starter.finish();
+    if (g_state == OutputState::NotStarted)
+        g_state = startOutput();
+    return g_state == OutputState::Open;
+}
+
+void startAudioOutputInBackground()
+{
+    if (g_state != OutputState::NotStarted)
+        return;
+    g_state = OutputState::Starting;
+    g_starter.finish();
+    g_starter.thread = std::thread([] { g_state = startOutput(); });
+}
+
+void shutdownAudioOutput()
+{
+    g_starter.finish();
+    // A stream freed after its output has closed would be halted on a device that no longer exists.
+    closeAllSoundPlayers();
+    if (g_state == OutputState::Open) {
+        Mix_HaltMusic();
+        Mix_SetPostMix(nullptr, nullptr);
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    // A device that was missing may be there at the next start: the "dummy" fallback is forgotten.
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    g_state = OutputState::NotStarted;
 }
 
 bool audioOutputOpen()

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
+#include <QThreadPool>
 
 #include <mpg123.h>
 #include <sndfile.h>
@@ -24,6 +25,18 @@ struct CachedLength {
 
 std::mutex g_cacheMutex;
 QHash<QString, CachedLength> g_cache;
+
+/** The measuring thread: one at most, so a scan in the background never takes more than one processor. */
+QThreadPool& measuringPool()
+{
+    static QThreadPool pool;
+    static const bool single = [] {
+        pool.setMaxThreadCount(1);
+        return true;
+    }();
+    (void)single;
+    return pool;
+}
 
 std::int64_t wavLengthMs(const QString& path)
 {
@@ -47,9 +60,9 @@ struct Mpg123Deleter {
 
 std::int64_t mp3LengthMs(const QString& path)
 {
-    static const bool initialised = mpg123_init() == MPG123_OK;
-    if (!initialised)
-        throw AppError(QStringLiteral("The MPEG audio decoder cannot start"));
+    static const int initialised = mpg123_init();
+    if (initialised != MPG123_OK)
+        throw AppError(QString::fromUtf8(mpg123_plain_strerror(initialised)));
     int error = MPG123_OK;
     std::unique_ptr<mpg123_handle, Mpg123Deleter> handle(mpg123_new(nullptr, &error));
     if (!handle)
@@ -61,12 +74,16 @@ std::int64_t mp3LengthMs(const QString& path)
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    // Finding the first frame's format is what tells an MPEG audio file from anything else.
+    // Finding the first frame's format is what tells an MPEG audio file from anything else. In a file without
+    // a frame the search reads to the end and the call answers that the track is done; that answer's text is
+    // also what the player's decoder reports when it opens such a file.
     const int format = mpg123_getformat(handle.get(), &rate, &channels, &encoding);
-    if (format == MPG123_DONE || (format == MPG123_OK && rate <= 0))
-        throw AppError(QStringLiteral("No MPEG audio frame found"));
-    if (format != MPG123_OK)
+    if (format == MPG123_OK && rate <= 0)
+        throw AppError(QString::fromUtf8(mpg123_plain_strerror(MPG123_BAD_RATE)));
+    if (format == MPG123_ERR)
         throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+    if (format != MPG123_OK)
+        throw AppError(QString::fromUtf8(mpg123_plain_strerror(format)));
     // A full scan reads every frame header: exact for any bit rate, whatever a Xing header may claim.
     if (mpg123_scan(handle.get()) != MPG123_OK)
         throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
@@ -103,8 +120,27 @@ std::int64_t soundLengthMs(const QString& path)
 
 void clearSoundLengthCache()
 {
+    finishBackgroundMeasuring();
     const std::scoped_lock lock(g_cacheMutex);
     g_cache.clear();
+}
+
+void measureSoundLengthInBackground(std::function<QString()> findSound)
+{
+    measuringPool().start([findSound = std::move(findSound)] {
+        try {
+            const QString path = findSound();
+            if (!path.isEmpty())
+                (void)soundLengthMs(path);
+        } catch (...) {
+            // Measured again when its picture's turn comes, which reports the failure.
+        }
+    });
+}
+
+void finishBackgroundMeasuring()
+{
+    measuringPool().waitForDone();
 }
 
 void SoundLengthProbe::open()

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace platform {
@@ -17,8 +18,20 @@ namespace platform {
  */
 [[nodiscard]] std::int64_t soundLengthMs(const QString& path);
 
-/** Forgets every remembered length. */
+/** Forgets every remembered length, once a measuring in the background has ended. */
 void clearSoundLengthCache();
+
+/**
+ * Measures a sound on the measuring thread, beside the windows, so that a later soundLengthMs() of the same
+ * unchanged file finds its length remembered instead of scanning it then. `findSound` runs there too and gives
+ * the sound's path ("" for none), since finding a name in any letter case may read a whole directory. One
+ * sound is measured at a time, in the order asked. Failures are dropped: the later measuring meets them again
+ * and reports them.
+ */
+void measureSoundLengthInBackground(std::function<QString()> findSound);
+
+/** Waits until the measuring thread has measured everything asked of it. */
+void finishBackgroundMeasuring();
 
 /**
  * The measuring player: open measures its file (closing what it had open first), length gives the open

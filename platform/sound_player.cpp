@@ -9,17 +9,27 @@
 
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 namespace platform {
 namespace {
 // The one stream the output plays (SDL_mixer has a single music stream).
 Mix_Music* g_started = nullptr;
+// Every player alive, so that the output's shutdown can close their sounds; all of them live in the GUI thread.
+std::vector<SoundPlayer*> g_players;
 } // namespace
+
+SoundPlayer::SoundPlayer()
+{
+    g_players.push_back(this);
+}
 
 SoundPlayer::~SoundPlayer()
 {
     close();
+    g_players.erase(std::find(g_players.begin(), g_players.end(), this));
 }
 
 void SoundPlayer::open()
@@ -68,6 +78,12 @@ void SoundPlayer::close()
 bool SoundPlayer::isPlaying() const
 {
     return m_music && g_started == m_music && Mix_PlayingMusic() != 0;
+}
+
+void closeAllSoundPlayers()
+{
+    for (SoundPlayer* player : g_players)
+        player->close();
 }
 
 } // namespace platform

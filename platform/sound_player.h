@@ -16,7 +16,7 @@ namespace platform {
  */
 class SoundPlayer {
 public:
-    SoundPlayer() = default;
+    SoundPlayer();
     SoundPlayer(const SoundPlayer&) = delete;
     SoundPlayer& operator=(const SoundPlayer&) = delete;
     ~SoundPlayer();
@@ -50,5 +50,8 @@ private:
     bool m_open = false;
     int m_playCount = 0;
 };
+
+/** Closes the sound of every player that has one open (the sound output's shutdown needs them closed). */
+void closeAllSoundPlayers();
 
 } // namespace platform

@@ -7,12 +7,14 @@
 #include "sound_lookup.h"
 #include "viewer_state.h"
 
+#include "platform/audio_output.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/guard.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -64,10 +66,11 @@ TFPliki::TFPliki(viewer::MainLink& main)
 
     connect(FLBox1, &viewer::FileListBox::chosen, this, platform::guard([this] { FLBox1Click(); }));
     connect(Edit1, &QLineEdit::textChanged, this, platform::guard([this] { Edit1Change(); }));
-    // What was read ahead belongs to the list as it was.
-    connect(FLBox1, &viewer::FileListBox::listRead, this, [] {
+    // What was read ahead belongs to the list as it was; the first sounds of the new list are prepared.
+    connect(FLBox1, &viewer::FileListBox::listRead, this, [this] {
         if (FFotka)
             FFotka->DropPreparedPicture();
+        platform::guarded([this] { prepareFirstSounds(); });
     });
 
     // The list starts with the pictures of the working directory; an unreadable one leaves it empty.
@@ -136,15 +139,17 @@ void TFPliki::PrepareNextSound()
     if (count == 0)
         return;
     const int selected = FLBox1->selectedIndex();
-    NextName = FLBox1->entry(selected + 1 >= count ? 0 : selected + 1);
-    QString chosen = viewer::findSoundFile(viewer::replaceExtension(NextName, QStringLiteral(".wav")));
-    const QString mp3 = viewer::findSoundFile(viewer::replaceExtension(NextName, QStringLiteral(".mp3")));
-    if (!mp3.isEmpty())
-        chosen = mp3;
+    const int nextIndex = selected + 1 >= count ? 0 : selected + 1;
+    NextName = FLBox1->entry(nextIndex);
+    // The sound after this one is measured beside the windows meanwhile, so its picture's turn finds it known.
+    measureEntrySoundInBackground((nextIndex + 1) % count);
+    const QString chosen = viewer::pictureSound(NextName);
     if (chosen.isEmpty()) {
         MP2.setFileName(QString());
         return;
     }
+    // That sound plays when the next picture is shown: the output starts now, beside the windows.
+    platform::startAudioOutputInBackground();
     MP2.setFileName(chosen);
     MP2.open();
     const int seconds = viewer::soundSeconds(MP2.lengthMs());
@@ -174,6 +179,30 @@ void TFPliki::PlayPictureSound()
     // The sound of an earlier picture plays on to its end.
     MediaPlayer1.setFileName(QString());
     lblMuz->clear();
+}
+
+void TFPliki::prepareFirstSounds()
+{
+    const int count = FLBox1->entryCount();
+    if (count == 0)
+        return;
+    // A show, and most browsing, begins at the first picture. When its sound lies beside it under its own name,
+    // the output opens while the user still looks at the list, rather than when that sound plays.
+    const QString first = QDir(FLBox1->directory()).filePath(FLBox1->entry(0));
+    for (const QString& extension : {QStringLiteral(".mp3"), QStringLiteral(".wav")}) {
+        if (QFileInfo(viewer::replaceExtension(first, extension)).isFile()) {
+            platform::startAudioOutputInBackground();
+            break;
+        }
+    }
+    // Showing the first picture measures the second one's sound.
+    measureEntrySoundInBackground(1 % count);
+}
+
+void TFPliki::measureEntrySoundInBackground(int index)
+{
+    const QString picture = QDir(FLBox1->directory()).filePath(FLBox1->entry(index));
+    platform::measureSoundLengthInBackground([picture] { return viewer::pictureSound(picture); });
 }
 
 void TFPliki::Edit1Change()

@@ -64,6 +64,8 @@ public:
      * selected one (entry 0 after the last): a sound longer than the delay raises it to its length in whole
      * seconds, rounded up, which also goes into `lblCzas2`. Bare names resolve against the working
      * directory. A sound that cannot be measured raises, leaving the delay at `lblSpin` and MP2 closed.
+     * Meanwhile the sound of the entry after that one is measured in the background, so that the following
+     * call finds its length remembered instead of scanning the file in the GUI thread.
      */
     void PrepareNextSound();
     /**
@@ -92,6 +94,13 @@ protected:
 private:
     /** Has the picture window read ahead the entry that follows entry `index`. */
     void prepareNextPicture(int index);
+    /**
+     * After each reading of the list: starts the sound output in the background when the first picture has a
+     * sound, and measures the second picture's sound there.
+     */
+    void prepareFirstSounds();
+    /** Measures the sound of entry `index`, if any, on the measuring thread. */
+    void measureEntrySoundInBackground(int index);
 
     viewer::MainLink& m_main;
     viewer::ShowLink m_showLink;

@@ -68,7 +68,7 @@ TEST_F(KeyRoutingTest, CtrlXInTheDescriptionFieldEndsTheProgram)
     FMain->mnuNastepny->trigger();
     FPismo->Memo1->selectAll();
     QTest::keyClick(FPismo->Memo1, Qt::Key_X, Qt::ControlModifier);
-    QTRY_VERIFY(m_main.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_main.isNull(); }));
 }
 
 TEST_F(KeyRoutingTest, CtrlDWorksInTheViewerWindowsButNotInTheSearchWindow)

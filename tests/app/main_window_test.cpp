@@ -1,7 +1,9 @@
 #include "windows_fixture.h"
 
+#include "platform/audio_output.h"
 #include "platform/fault_injection.h"
 #include "settings/settings_file.h"
+#include "support/sound_builder.h"
 
 #include <QAccessible>
 
@@ -233,8 +235,14 @@ TEST_F(WindowsTest, AuthorCreditNamesTheTeamAndTheWebAddress)
     EXPECT_TRUE(messages[0].contains(QStringLiteral(ZELKAVIO_HOMEPAGE)));
 }
 
-TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindows)
+TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindowsAndThenTheSoundOutput)
 {
+    writePicture(u"a.jpg"_s);
+    m_pictures.write(u"a.wav"_s, testing_support::wavFile(std::int64_t {8000} * 30));
+    openDirectory(pictureDir());
+    FPliki->FLBox1->selectIndex(0);
+    FPliki->ShowCurrentPicture();
+    ASSERT_TRUE(FPliki->MediaPlayer1.isPlaying());
     const QPointer<QWidget> list = FPliki.data();
     const QPointer<QWidget> picture = FFotka.data();
     FMain->show();
@@ -242,9 +250,10 @@ TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindows)
     // Each window goes once control has left the handler, the main window with them.
     EXPECT_FALSE(m_main.isNull());
     EXPECT_FALSE(FPliki->isVisible());
-    QTRY_VERIFY(m_main.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_main.isNull(); }));
     EXPECT_TRUE(list.isNull() && picture.isNull());
     EXPECT_TRUE(FPliki.isNull() && FSzukaAll.isNull() && Fhelp.isNull() && FMain.isNull());
+    EXPECT_FALSE(platform::audioOutputOpen());
 }
 
 TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNothing)

@@ -358,7 +358,7 @@ TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadAndReadAgainOnlyWhenItsFileC
     const auto showAThenPrepareB = [&] {
         FPliki->FLBox1->selectIndex(-1);
         FMain->mnuNastepny->trigger();
-        QTRY_VERIFY(FFotka->readAhead().isRead());
+        ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().isRead(); }, 5000));
         EXPECT_EQ(FFotka->readAhead().path(), b);
     };
     showAThenPrepareB();
@@ -414,11 +414,11 @@ TEST_F(PictureDisplayTest, ADamagedNextPictureReportsOnlyWhenShownExactlyAsWitho
             + "@||@opis c");
     openDirectory(pictureDir());
     FMain->mnuNastepny->trigger();
-    QTRY_VERIFY(FFotka->readAhead().isRead());
+    ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().isRead(); }, 5000));
     EXPECT_TRUE(m_dialogs->records().empty());
     FMain->mnuNastepny->trigger();
     EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Błąd! - Nie mogę załadowac pliku b.jpg jako obrazu"_s});
-    QTRY_VERIFY(FFotka->readAhead().isRead());
+    ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().isRead(); }, 5000));
     EXPECT_EQ(m_dialogs->records().size(), 1);
     FMain->mnuNastepny->trigger();
     EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"JPEG error #52."_s});

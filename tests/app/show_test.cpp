@@ -3,6 +3,7 @@
 #include "platform/audio_output.h"
 #include "support/sound_builder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -133,6 +134,18 @@ TEST_F(ShowTest, DamagedSoundsAreReported)
     EXPECT_TRUE(state().lblKasuj->text().isEmpty()) << "the picture was not loaded";
 }
 
+TEST_F(ShowTest, TheOutputStartsWhenAListWhoseFirstPictureHasASoundIsRead)
+{
+    platform::shutdownAudioOutput();
+    openPictures({u"a.jpg"_s, u"b.jpg"_s}, {{u"b.wav"_s, wavMs(1000)}});
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(platform::audioOutputOpen()) << "the first picture has no sound";
+    m_pictures.write(u"a.mp3"_s, testing_support::mp3Frames(10));
+    FPliki->FLBox1->readList();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return platform::audioOutputOpen(); }));
+    EXPECT_FALSE(FPliki->MediaPlayer1.isOpen()) << "nothing plays before a picture is shown";
+}
+
 TEST_F(ShowTest, TheVolumeBarSetsOurOwnVolumeOnBothChannels)
 {
     platform::setWaveVolume(65535, 65535);
@@ -152,6 +165,45 @@ TEST_F(ShowTest, TheVolumeBarSetsOurOwnVolumeOnBothChannels)
         c.move();
         EXPECT_EQ(platform::waveVolume(), (platform::WaveVolume {c.volume, c.volume}));
     }
+    platform::setWaveVolume(65535, 65535);
+}
+
+TEST_F(ShowTest, TheArrowKeysHomeAndEndMoveTheFocusedVolumeBarAndNothingElse)
+{
+    openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s});
+    show(1);
+    FMain->show();
+    FMain->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(FMain));
+    FMain->SB1->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), FMain->SB1);
+    platform::setWaveVolume(65535, 65535);
+    const struct {
+        Qt::Key key;
+        int position;
+    } cases[] = {
+        {Qt::Key_Left, 32713},
+        {Qt::Key_Left, 32703},
+        {Qt::Key_Right, 32713},
+        {Qt::Key_End, 65535},
+        {Qt::Key_Right, 65535},
+        {Qt::Key_Left, 65525},
+        {Qt::Key_Home, 0},
+        {Qt::Key_Left, 0},
+        {Qt::Key_Right, 10},
+        {Qt::Key_Up, 20},
+        {Qt::Key_Down, 10},
+    };
+    for (const auto& c : cases) {
+        // As the keyboard sends it: to the focused control, through the application's key routing.
+        QTest::keyClick(QApplication::focusWidget(), c.key);
+        EXPECT_EQ(FMain->SB1->value(), c.position) << QKeySequence(c.key).toString().toStdString();
+        const auto volume = std::uint16_t(c.position);
+        EXPECT_EQ(platform::waveVolume(), (platform::WaveVolume {volume, volume})) << "SB1Change ran";
+    }
+    EXPECT_EQ(QApplication::focusWidget(), FMain->SB1);
+    EXPECT_EQ(selected(), 1) << "no arrow steps to another picture";
+    EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
     platform::setWaveVolume(65535, 65535);
 }
 
@@ -245,13 +297,13 @@ TEST_F(ShowTest, RealTicksGoOnInsideTheErrorBoxThatATickOpened)
         if (record.kind != Kind::Error || inBox)
             return;
         inBox = true;
-        QTRY_VERIFY_WITH_TIMEOUT(selected() >= 2, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return selected() >= 2; }, 5000));
         reachedInBox = selected();
         FMain->mnuStop->trigger();
     };
     FMain->mnuAuto->trigger();
     EXPECT_EQ(selected(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(inBox && !FPliki->Timer11->isEnabled(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inBox && !FPliki->Timer11->isEnabled(); }, 5000));
     EXPECT_EQ(reachedInBox, 2);
     EXPECT_EQ(FPliki->CurrentName, u"c.jpg");
 }

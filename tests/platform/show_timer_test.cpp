@@ -41,7 +41,7 @@ TEST_F(ShowTimerTest, StartsDisabledWithOneSecondAndRestartsOnlyOnRealChanges)
     ASSERT_NE(qtTimer, nullptr);
     EXPECT_EQ(qtTimer->timerType(), Qt::PreciseTimer);
     // The same interval and a second enable leave the running period alone: what remains keeps shrinking.
-    QTRY_VERIFY_WITH_TIMEOUT(qtTimer->remainingTime() < 950, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return qtTimer->remainingTime() < 950; }, 2000));
     m_timer.setInterval(1000);
     m_timer.setEnabled(true);
     EXPECT_LT(qtTimer->remainingTime(), 950);
@@ -94,13 +94,13 @@ TEST_F(ShowTimerTest, TicksGoOnInsideANestedLoopThatATickOpened)
         }
         // As a message box would: a nested loop that runs until three more ticks came.
         inBox = true;
-        QTRY_VERIFY_WITH_TIMEOUT(nestedTicks >= 3, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return nestedTicks >= 3; }, 5000));
         inBox = false;
         m_timer.setEnabled(false);
     };
     m_timer.setInterval(10);
     m_timer.setEnabled(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_timer.isEnabled(), 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_timer.isEnabled(); }, 5000));
     EXPECT_GE(nestedTicks, 3);
 }
 
@@ -117,7 +117,7 @@ TEST_F(ShowTimerTest, ATickThatFailsIsReportedAndADisabledTimerDropsItsPendingTi
     m_timer.setInterval(5);
     m_timer.setEnabled(true);
     // The guard catches each failure and the timer goes on.
-    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 2, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 5000));
     m_timer.setEnabled(false);
     const int seen = ticks;
     QCoreApplication::processEvents();

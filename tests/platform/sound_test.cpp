@@ -10,8 +10,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -37,6 +39,19 @@ QByteArray cutLastFrame(QByteArray bytes)
 {
     bytes.chop(200);
     return bytes;
+}
+
+/** Writes `bytes` over the start of the file and puts its modification time back, so only its bytes differ. */
+void rewriteKeepingTime(const QString& path, qint64 offset, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+    file.seek(offset);
+    file.write(bytes);
+    // The write must reach the file before its time is put back, or closing stamps it anew.
+    ASSERT_TRUE(file.flush());
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
 }
 
 } // namespace
@@ -77,8 +92,10 @@ TEST(SoundLength, FilesWithoutSoundFailWithTheLibrarysMessage)
         QByteArray bytes;
         QString message;
     } cases[] = {
-        {u"text.mp3"_s, QByteArray(5000, 'x'), u"No MPEG audio frame found"_s},
-        {u"empty.mp3"_s, QByteArray(), u"No MPEG audio frame found"_s},
+        // libmpg123 searches to the end for a first frame and answers that the track is done.
+        {u"text.mp3"_s, QByteArray(5000, 'x'), u"Message: I am done with this track."_s},
+        {u"empty.mp3"_s, QByteArray(), u"Message: I am done with this track."_s},
+        {u"tag_only.mp3"_s, testing_support::id3Tag(100), u"Message: I am done with this track."_s},
         {u"text.wav"_s, QByteArray(5000, 'x'), u"Format not recognised."_s},
         {u"cut_header.wav"_s, wavFile(100).left(20), u""_s},
     };
@@ -113,21 +130,32 @@ TEST(SoundLength, ALengthIsMeasuredOnceUntilTheFileChanges)
     const QString path = dir.write(u"cached.wav"_s, wavFile(8000));
     EXPECT_EQ(platform::soundLengthMs(path), 1000);
     // Same size and time: the remembered length, even though the bytes now say something else.
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
-    file.seek(24);
-    file.write(QByteArray::fromHex("a00f0000")); // 4000 Hz
-    // The write must reach the file before its time is put back, or closing stamps it anew.
-    ASSERT_TRUE(file.flush());
-    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
-    file.close();
+    const QDateTime modified = QFileInfo(path).lastModified();
+    rewriteKeepingTime(path, 24, QByteArray::fromHex("a00f0000")); // 4000 Hz
     EXPECT_EQ(platform::soundLengthMs(path), 1000);
     // A new time: measured again.
+    QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     ASSERT_TRUE(file.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime));
     file.close();
     EXPECT_EQ(platform::soundLengthMs(path), 2000);
+    platform::clearSoundLengthCache();
+}
+
+TEST(SoundLength, AMeasuringInTheBackgroundIsRememberedButNotItsFailure)
+{
+    TempDir dir;
+    const QString path = dir.write(u"next.mp3"_s, mp3Frames(40));
+    const QString damaged = dir.write(u"damaged.mp3"_s, QByteArray(100, 'x'));
+    for (const QString& found : {path, QString(), damaged, dir.path(u"missing.wav"_s)})
+        platform::measureSoundLengthInBackground([found] { return found; });
+    platform::finishBackgroundMeasuring();
+    // Frames of another bit rate, same size and time: only a remembered length still says 40 frames.
+    rewriteKeepingTime(path, 0, mp3Frames(160, 32).left(mp3Frames(40).size()));
+    EXPECT_EQ(platform::soundLengthMs(path), mp3LengthMs(40));
+    EXPECT_EQ(errorOf([&] { (void)platform::soundLengthMs(damaged); }), u"Message: I am done with this track.");
+    platform::clearSoundLengthCache();
+    EXPECT_NE(platform::soundLengthMs(path), mp3LengthMs(40)) << "measured afresh once forgotten";
     platform::clearSoundLengthCache();
 }
 
@@ -155,7 +183,7 @@ TEST_F(SoundPlayerTest, PlaysAStreamUntilItEndsAndOpeningAnotherStopsIt)
     first.play();
     EXPECT_EQ(first.playCount(), 2);
     // About 100 ms of sound: it ends by itself and the player stays open.
-    QTRY_VERIFY_WITH_TIMEOUT(!first.isPlaying(), 3000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !first.isPlaying(); }, 3000));
     EXPECT_TRUE(first.isOpen());
     first.close();
     EXPECT_FALSE(first.isOpen());
@@ -170,13 +198,73 @@ TEST_F(SoundPlayerTest, ADamagedSoundFailsAtOpenAndLeavesThePlayerClosed)
     player.setFileName(m_dir.write(u"fine.wav"_s, wavFile(8000)));
     player.open();
     player.play();
-    for (const auto& [name, bytes] : {std::pair {u"junk.wav"_s, QByteArray(4000, 'j')},
-             std::pair {u"junk.mp3"_s, QByteArray(4000, 'j')}, std::pair {u"empty.wav"_s, QByteArray()}}) {
-        player.setFileName(m_dir.write(name, bytes));
-        EXPECT_FALSE(errorOf([&] { player.open(); }).isEmpty()) << name.toStdString();
+    // SDL_mixer's own words, with libmpg123's answer inside for an ".mp3" without a frame.
+    const struct {
+        QString name;
+        QByteArray bytes;
+        QString message;
+    } cases[] = {
+        {u"junk.wav"_s, QByteArray(4000, 'j'), u"Unknown WAVE format"_s},
+        {u"junk.mp3"_s, QByteArray(4000, 'j'), u"mpg123_getformat: Message: I am done with this track."_s},
+        {u"empty.wav"_s, QByteArray(), u"Unknown WAVE format"_s},
+    };
+    for (const auto& c : cases) {
+        player.setFileName(m_dir.write(c.name, c.bytes));
+        EXPECT_EQ(errorOf([&] { player.open(); }), c.message) << c.name.toStdString();
         EXPECT_FALSE(player.isOpen());
         EXPECT_FALSE(player.isPlaying());
     }
+}
+
+TEST_F(SoundPlayerTest, ShuttingTheOutputDownClosesEverySoundAndTheNextSoundStartsItAgain)
+{
+    platform::shutdownAudioOutput();
+    platform::shutdownAudioOutput();
+    EXPECT_FALSE(platform::audioOutputOpen());
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    platform::SoundPlayer player;
+    player.setFileName(m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30)));
+    for (int round = 0; round < 2; ++round) {
+        // The output starts lazily with the first sound, again after each shutdown.
+        player.open();
+        player.play();
+        EXPECT_TRUE(platform::audioOutputOpen()) << round;
+        EXPECT_NE(SDL_WasInit(SDL_INIT_AUDIO), 0u) << round;
+        EXPECT_TRUE(player.isPlaying()) << round;
+        platform::shutdownAudioOutput();
+        EXPECT_FALSE(platform::audioOutputOpen()) << round;
+        EXPECT_TRUE(platform::audioDriverName().isEmpty()) << round;
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << round;
+        EXPECT_FALSE(player.isOpen()) << "the player's sound was closed before the output";
+        EXPECT_FALSE(player.isPlaying()) << round;
+    }
+}
+
+TEST_F(SoundPlayerTest, AnOutputStartedInTheBackgroundIsWaitedForOrShutDown)
+{
+    platform::shutdownAudioOutput();
+    // Shut down while it may still be starting: it ends closed all the same.
+    platform::startAudioOutputInBackground();
+    platform::shutdownAudioOutput();
+    EXPECT_FALSE(platform::audioOutputOpen());
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    // Left alone, it opens by itself; a sound then plays on it at once.
+    platform::startAudioOutputInBackground();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return platform::audioOutputOpen(); }));
+    platform::startAudioOutputInBackground();
+    platform::SoundPlayer player;
+    player.setFileName(m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30)));
+    player.open();
+    player.play();
+    EXPECT_TRUE(player.isPlaying());
+    platform::shutdownAudioOutput();
+    // A sound asked for while the output starts waits for that start.
+    platform::startAudioOutputInBackground();
+    EXPECT_TRUE(platform::ensureAudioOutput());
+    player.open();
+    player.play();
+    EXPECT_TRUE(player.isPlaying());
+    platform::shutdownAudioOutput();
 }
 
 TEST(WaveVolume, IsRememberedAndScalesEachChannel)
