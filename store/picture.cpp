@@ -47,11 +47,15 @@ struct Picture::RowDecoding final : RowTarget {
 
     bool written(int from, int to) override
     {
-        (from >= first ? bandEnd : upperEnd).store(to, std::memory_order_release);
-        {
-            const std::scoped_lock lock(mutex);
+        // Sequentially consistent, with `waiting` below: either the waiter sees these rows or this sees the waiter.
+        (from >= first ? bandEnd : upperEnd).store(to);
+        // A waiter is woken only once its rows are all there: waking it for every batch costs more than the batch.
+        if (waiting.load() && rows().cover(wantedFirst.load(), wantedLast.load())) {
+            {
+                const std::scoped_lock lock(mutex);
+            }
+            arrived.notify_all();
         }
-        arrived.notify_all();
         if (onProgress)
             onProgress();
         return !stop.load(std::memory_order_relaxed);
@@ -82,6 +86,10 @@ struct Picture::RowDecoding final : RowTarget {
     std::atomic<int> bandEnd;
     std::atomic<bool> ended {false};
     std::atomic<bool> stop {false};
+    /** The rows a thread waits for in waitForRows(). */
+    std::atomic<bool> waiting {false};
+    std::atomic<int> wantedFirst {0};
+    std::atomic<int> wantedLast {0};
     /** Written by the worker before `ended`. */
     QString error;
     std::function<void()> onProgress;
@@ -146,8 +154,12 @@ void Picture::waitForRows(int first, int last) const
     if (!m_decoding)
         return;
     RowDecoding& decoding = *m_decoding;
+    decoding.wantedFirst = first;
+    decoding.wantedLast = last;
+    decoding.waiting = true;
     std::unique_lock lock(decoding.mutex);
     decoding.arrived.wait(lock, [&] { return decoding.ended.load() || decoding.rows().cover(first, last); });
+    decoding.waiting = false;
 }
 
 DecodedRows Picture::decodedRows() const
