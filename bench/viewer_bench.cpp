@@ -160,10 +160,14 @@ const QString& largeBmps()
  * Steps from mnuNastepnyClick until the window's visible part is painted (`whole`: and every row is decoded),
  * nothing prepared ahead.
  */
-void stepThroughLarge(benchmark::State& state, const QString& directory, bool whole)
+void stepThroughLarge(benchmark::State& state, const QString& directory, bool whole, bool atBottom = false)
 {
     ensureWindows();
     showFittedAtTop(directory, false);
+    if (atBottom) {
+        QScrollBar* bar = FFotka->scrollArea()->verticalScrollBar();
+        bar->setValue(bar->maximum());
+    }
     for (auto _ : state) {
         const quint64 before = FFotka->Image11->paintCount();
         stepForward();
@@ -186,6 +190,13 @@ void BM_WholePicture24MP(benchmark::State& state)
     stepThroughLarge(state, largePictures(), true);
 }
 BENCHMARK(BM_WholePicture24MP)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+
+/** Scrolled to the bottom, the rows above the visible ones are passed over first, without drawing them. */
+void BM_NextPicture24MPScrolledDown(benchmark::State& state)
+{
+    stepThroughLarge(state, largePictures(), false, true);
+}
+BENCHMARK(BM_NextPicture24MPScrolledDown)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 void BM_NextProgressive24MP(benchmark::State& state)
 {
