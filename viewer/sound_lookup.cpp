@@ -2,9 +2,71 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
+#include <QStringList>
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+
+#include <sys/stat.h>
 
 namespace viewer {
+
+namespace {
+
+/**
+ * The names of one directory by their case-folded form, kept while the directory is unchanged (same inode and
+ * modification time), so that looking up the sounds of every picture shown does not read a large directory
+ * again and again. A listing made within a second of the directory's last change is not kept: a file added in
+ * the same clock tick would leave the time unchanged.
+ */
+struct DirectoryNames {
+    QString directory;
+    ino_t inode = 0;
+    qint64 modifiedNs = 0;
+    QMultiHash<QString, QString> byFoldedName;
+};
+
+std::mutex g_namesMutex;
+std::optional<DirectoryNames> g_names;
+
+std::optional<std::pair<ino_t, qint64>> directoryStamp(const QString& directory)
+{
+    struct stat st { };
+    if (::stat(QFile::encodeName(directory).constData(), &st) != 0)
+        return std::nullopt;
+    return std::pair(st.st_ino, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec);
+}
+
+/** The names in `directory` that differ from `wanted` only in letter case. */
+QStringList caseInsensitiveMatches(const QString& directory, const QString& wanted)
+{
+    const auto stamp = directoryStamp(directory);
+    const std::scoped_lock lock(g_namesMutex);
+    if (!stamp || !g_names || g_names->directory != directory || g_names->inode != stamp->first
+        || g_names->modifiedNs != stamp->second) {
+        DirectoryNames names {directory, stamp ? stamp->first : 0, stamp ? stamp->second : 0, {}};
+        // One pass over the directory, unsorted.
+        QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System);
+        while (it.hasNext()) {
+            const QString name = it.nextFileInfo().fileName();
+            names.byFoldedName.insert(name.toCaseFolded(), name);
+        }
+        const qint64 now
+            = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+                  .count();
+        const bool settled = stamp && now - stamp->second > 1'000'000'000;
+        if (!settled)
+            return names.byFoldedName.values(wanted.toCaseFolded());
+        g_names = std::move(names);
+    }
+    return g_names->byFoldedName.values(wanted.toCaseFolded());
+}
+
+} // namespace
 
 QString replaceExtension(const QString& name, const QString& extension)
 {
@@ -20,16 +82,12 @@ QString findSoundFile(const QString& path)
     const QFileInfo exact(path);
     if (exact.isFile())
         return path;
-    const QString wanted = exact.fileName();
-    // One pass over the directory, unsorted; a FIFO or socket of that name is no sound.
-    QDirIterator it(exact.path(), QDir::Files | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo found = it.fileInfo();
-        if (found.fileName().compare(wanted, Qt::CaseInsensitive) == 0 && found.isFile()) {
-            const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-            return slash < 0 ? found.fileName() : path.left(slash + 1) + found.fileName();
-        }
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    for (const QString& name : caseInsensitiveMatches(exact.path(), exact.fileName())) {
+        // A FIFO or socket of that name is no sound.
+        const QString found = slash < 0 ? name : path.left(slash + 1) + name;
+        if (QFileInfo(found).isFile())
+            return found;
     }
     return QString();
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -233,5 +235,22 @@ TEST(SoundLookup, FindsRegularFilesMp3FirstIgnoringCase)
     for (const auto& c : cases) {
         const QString expected = c.sound.isEmpty() ? QString() : base + c.sound;
         EXPECT_EQ(viewer::pictureSound(base + c.picture), expected) << c.picture.toStdString();
+    }
+}
+
+TEST(SoundLookup, ASoundAddedLaterIsFoundWhetherTheListingWasKeptOrNot)
+{
+    for (const bool settled : {true, false}) {
+        testing_support::TempDir dir;
+        const QString base = QDir(dir.path(QString())).absolutePath() + u"/"_s;
+        dir.write(u"a.jpg"_s, "j");
+        if (settled) {
+            // A directory last changed a minute ago: its listing is kept for later lookups.
+            const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(base).constData(), times, 0), 0);
+        }
+        EXPECT_EQ(viewer::pictureSound(base + u"A.JPG"_s), QString());
+        dir.write(u"A.WAV"_s, "w");
+        EXPECT_EQ(viewer::pictureSound(base + u"a.jpg"_s), base + u"A.WAV"_s) << settled;
     }
 }
