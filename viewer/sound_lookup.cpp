@@ -17,28 +17,35 @@ namespace viewer {
 
 namespace {
 
+/** What tells one state of a directory from another. */
+struct DirectoryStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 modifiedNs = 0;
+    friend bool operator==(const DirectoryStamp&, const DirectoryStamp&) = default;
+};
+
 /**
- * The names of one directory by their case-folded form, kept while the directory is unchanged (same inode and
- * modification time), so that looking up the sounds of every picture shown does not read a large directory
+ * The names of one directory by their case-folded form, kept while the directory is unchanged (same device, inode
+ * and modification time), so that looking up the sounds of every picture shown does not read a large directory
  * again and again. A listing made within a second of the directory's last change is not kept: a file added in
  * the same clock tick would leave the time unchanged.
  */
 struct DirectoryNames {
-    QString directory;
-    ino_t inode = 0;
-    qint64 modifiedNs = 0;
+    /** Which directory, however it was spelled (".", a bare name's, a full path). */
+    DirectoryStamp stamp;
     QMultiHash<QString, QString> byFoldedName;
 };
 
 std::mutex g_namesMutex;
 std::optional<DirectoryNames> g_names;
 
-std::optional<std::pair<ino_t, qint64>> directoryStamp(const QString& directory)
+std::optional<DirectoryStamp> directoryStamp(const QString& directory)
 {
     struct stat st { };
     if (::stat(QFile::encodeName(directory).constData(), &st) != 0)
         return std::nullopt;
-    return std::pair(st.st_ino, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec);
+    return DirectoryStamp {st.st_dev, st.st_ino, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 /** The names in `directory` that differ from `wanted` only in letter case. */
@@ -46,9 +53,8 @@ QStringList caseInsensitiveMatches(const QString& directory, const QString& want
 {
     const auto stamp = directoryStamp(directory);
     const std::scoped_lock lock(g_namesMutex);
-    if (!stamp || !g_names || g_names->directory != directory || g_names->inode != stamp->first
-        || g_names->modifiedNs != stamp->second) {
-        DirectoryNames names {directory, stamp ? stamp->first : 0, stamp ? stamp->second : 0, {}};
+    if (!stamp || !g_names || g_names->stamp != *stamp) {
+        DirectoryNames names {stamp.value_or(DirectoryStamp {}), {}};
         // One pass over the directory, unsorted.
         QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System);
         while (it.hasNext()) {
@@ -58,7 +64,7 @@ QStringList caseInsensitiveMatches(const QString& directory, const QString& want
         const qint64 now
             = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
                   .count();
-        const bool settled = stamp && now - stamp->second > 1'000'000'000;
+        const bool settled = stamp && now - stamp->modifiedNs > 1'000'000'000;
         if (!settled)
             return names.byFoldedName.values(wanted.toCaseFolded());
         g_names = std::move(names);
