@@ -78,6 +78,23 @@ void BM_ScannerOnePiece(benchmark::State& state)
 }
 BENCHMARK(BM_ScannerOnePiece)->Arg(1)->Arg(0)->ArgName("matchCase")->MinTime(0.2);
 
+// The same piece with each scanner this processor has (0 portable, 1 SSE2, 2 AVX2, 3 AVX-512), case-sensitive.
+void BM_ScannerKindOnePiece(benchmark::State& state)
+{
+    const auto scanner = static_cast<search::Scanner>(state.range(0));
+    if (!search::scannerAvailable(scanner)) {
+        state.SkipWithError("this processor lacks the scanner");
+        return;
+    }
+    const auto& b = buffer();
+    const std::size_t piece = std::size_t {256} * 1024;
+    const search::PhraseMatcher matcher(kPhrase, true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(search::foundInWith(matcher, {b.data(), piece}, scanner));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(piece));
+}
+BENCHMARK(BM_ScannerKindOnePiece)->DenseRange(1, 3)->ArgName("scanner")->MinTime(0.2);
+
 void BM_GlibcMemmemOnePiece(benchmark::State& state)
 {
     const auto& b = buffer();

@@ -3,19 +3,10 @@
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
-#include "search/phrase_search.h"
+#include "search_command.h"
 #include "store/described_file.h"
-#include "viewer/file_listing.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
-
-#include <cerrno>
-
-#include <map>
-#include <optional>
 
 namespace cli {
 
@@ -44,80 +35,6 @@ Commands:
 Exit status: 0 success, 1 failure, 2 wrong usage.
 For search, as grep: 0 when a picture holds the phrase, 1 when none does, 2 on wrong usage or a failure.
 )";
-
-/** A wrong command line: reported with a hint to --help and exit status 2. */
-struct UsageError {
-    QString message;
-};
-
-struct CommandLine {
-    QString command;
-    QStringList positional;
-    std::map<QString, std::optional<QString>> options; // an option and its value, if it takes one
-};
-
-bool takesValue(const QString& option)
-{
-    return option == u"--text" || option == u"--text-file" || option == u"--raw-file" || option == u"--threads";
-}
-
-bool isFlag(const QString& option)
-{
-    return option == u"--raw" || option == u"--match-case";
-}
-
-CommandLine parse(const QStringList& args)
-{
-    CommandLine line;
-    line.command = args.value(0);
-    bool onlyPositional = false;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (onlyPositional || !arg.startsWith(u'-') || arg == u"-") {
-            line.positional << arg;
-        } else if (arg == u"--") {
-            onlyPositional = true;
-        } else if (isFlag(arg) || takesValue(arg)) {
-            if (line.options.count(arg) != 0)
-                throw UsageError {QStringLiteral("option %1 given twice").arg(arg)};
-            if (!takesValue(arg)) {
-                line.options[arg] = std::nullopt;
-            } else if (i + 1 < args.size()) {
-                line.options[arg] = args[++i];
-            } else {
-                throw UsageError {QStringLiteral("option %1 needs a value").arg(arg)};
-            }
-        } else {
-            throw UsageError {QStringLiteral("unknown option %1").arg(arg)};
-        }
-    }
-    return line;
-}
-
-void expect(const CommandLine& line, qsizetype positional, std::initializer_list<const char*> allowedOptions)
-{
-    if (line.positional.size() < positional)
-        throw UsageError {QStringLiteral("%1: missing file name").arg(line.command)};
-    if (line.positional.size() > positional)
-        throw UsageError {QStringLiteral("%1: unexpected argument %2").arg(line.command, line.positional[positional])};
-    for (const auto& [option, value] : line.options) {
-        bool allowed = false;
-        for (const char* name : allowedOptions)
-            allowed = allowed || option == QLatin1String(name);
-        if (!allowed)
-            throw UsageError {QStringLiteral("%1 does not take %2").arg(line.command, option)};
-    }
-}
-
-void print(std::ostream& out, const QByteArray& bytes)
-{
-    out.write(bytes.constData(), static_cast<std::streamsize>(bytes.size()));
-}
-
-void printLine(std::ostream& out, const QString& text)
-{
-    print(out, text.toUtf8() + '\n');
-}
 
 int info(const CommandLine& line, std::ostream& out)
 {
@@ -207,33 +124,6 @@ int render(const CommandLine& line)
     return Success;
 }
 
-int searchPictures(const CommandLine& line, std::ostream& out)
-{
-    if (line.positional.size() < 2)
-        throw UsageError {QStringLiteral("search needs a phrase and a directory")};
-    expect(line, 2, {"--match-case", "--threads"});
-    search::SearchOptions options;
-    if (const auto threads = line.options.find(QStringLiteral("--threads")); threads != line.options.end()) {
-        bool ok = false;
-        options.threads = threads->second->toInt(&ok);
-        if (!ok || options.threads < 1 || options.threads > 256)
-            throw UsageError {QStringLiteral("--threads needs a number from 1 to 256")};
-    }
-    const bool matchCase = line.options.count(QStringLiteral("--match-case")) != 0;
-    const QString directory = QDir(line.positional[1]).absolutePath();
-    if (!QFileInfo(directory).isDir())
-        throw platform::IoError(ENOTDIR, directory);
-    // The names the viewer's file list shows, in its order.
-    const QStringList names = viewer::listPictureFiles(directory, viewer::kDefaultMask.toString());
-    const search::SearchResult result
-        = search::searchDirectory(directory, names, search::encodePhrase(line.positional[0]), matchCase, options);
-    for (const int index : result.hits)
-        print(out, QFile::encodeName(names.at(index)) + '\n');
-    if (result.failure)
-        std::rethrow_exception(result.failure);
-    return result.hits.empty() ? NotFound : Success;
-}
-
 int run(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     const CommandLine line = parse(args);
@@ -264,22 +154,7 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err)
 
 int runOpis(const QStringList& args, std::ostream& out, std::ostream& err)
 {
-    try {
-        const int status = run(args, out, err);
-        out.flush();
-        if (!out) {
-            err << "zelkavio-opis: cannot write the output\n";
-            return args.value(0) == u"search" ? WrongUsage : Failure;
-        }
-        return status;
-    } catch (const UsageError& e) {
-        print(err, "zelkavio-opis: " + e.message.toUtf8() + "\nTry 'zelkavio-opis --help'.\n");
-        return WrongUsage;
-    } catch (const std::exception& e) {
-        err << "zelkavio-opis: " << e.what() << '\n';
-        // search answers as grep: 1 means nothing found, so a failure is 2.
-        return args.value(0) == u"search" ? WrongUsage : Failure;
-    }
+    return runReporting(args, out, err, [&] { return run(args, out, err); });
 }
 
 bool needsGuiApplication(const QStringList& args)

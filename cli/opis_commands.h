@@ -1,21 +1,17 @@
 #pragma once
 
+#include "command_line.h"
+
+#include <QByteArray>
 #include <QStringList>
 
 #include <ostream>
 
 /**
  * The commands of zelkavio-opis, the command-line companion for described picture files. No widgets here; the
- * executable's main only builds the application object and calls runOpis().
+ * main of zelkavio-opis-full only builds the application object and calls runOpis().
  */
 namespace cli {
-
-enum ExitCode : int {
-    Success = 0,
-    Failure = 1, // the command could not be done (missing file, invalid picture, refused strip, ...)
-    WrongUsage = 2, // unknown command or option, missing or surplus arguments; for search also a failure
-    NotFound = 1, // search: no picture holds the phrase
-};
 
 /**
  * Runs one command line (the arguments after the program's name). Output goes to `out` (bytes, unchanged for

@@ -79,7 +79,7 @@ bool scanScalar(const PhraseMatcher& matcher, const std::uint8_t* data, std::siz
 }
 
 /** Checks each start whose bit is set in `mask` (bit k: start at `base` + k). */
-bool verifyCandidates(const PhraseMatcher& matcher, const std::uint8_t* base, std::uint32_t mask)
+bool verifyCandidates(const PhraseMatcher& matcher, const std::uint8_t* base, std::uint64_t mask)
 {
     while (mask != 0) {
         if (matcher.matchesAt(base + std::countr_zero(mask)))
@@ -181,10 +181,77 @@ __attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, cons
     return scanScalar(matcher, data, i, last);
 }
 
+/** The starts among the 64 from `at` where both probes stand (bit k: start at `at` + k). */
+template <bool TwoCases>
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline __mmask64 pairHits512(const std::uint8_t* at,
+    const PhraseMatcher::Probe& a, const PhraseMatcher::Probe& b, __m512i a1, __m512i a2, __m512i b1, __m512i b2)
+{
+    __m512i x = _mm512_loadu_si512(at + a.offset);
+    __m512i y = _mm512_loadu_si512(at + b.offset);
+    if constexpr (TwoCases) {
+        x = _mm512_or_si512(x, a2);
+        y = _mm512_or_si512(y, b2);
+    }
+    return _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x, a1), y, b1);
+}
+
+/** 256 starts per round, as scanAvx2 but with vectors of 64 bytes and the hits as bit masks. */
+template <bool TwoCases>
+__attribute__((target("avx512f,avx512bw"))) bool scanAvx512(
+    const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+{
+    const PhraseMatcher::Probe& a = matcher.first();
+    const PhraseMatcher::Probe& b = matcher.second();
+    const std::size_t last = size - matcher.length();
+    const __m512i a1 = _mm512_set1_epi8(static_cast<char>(probeTarget(a)));
+    const __m512i a2 = _mm512_set1_epi8(static_cast<char>(caseBit(a)));
+    const __m512i b1 = _mm512_set1_epi8(static_cast<char>(probeTarget(b)));
+    const __m512i b2 = _mm512_set1_epi8(static_cast<char>(caseBit(b)));
+    std::size_t i = 0;
+    // The first probe's loads then start on cache lines: only the second probe's cross from one line to the next.
+    if (last + 1 >= 64) {
+        const auto misalignment = reinterpret_cast<std::uintptr_t>(data + a.offset) % 64;
+        if (misalignment != 0) {
+            const std::size_t head = 64 - misalignment;
+            const __mmask64 hits = pairHits512<TwoCases>(data, a, b, a1, a2, b1, b2) & ((__mmask64 {1} << head) - 1);
+            if (hits != 0 && verifyCandidates(matcher, data, hits))
+                return true;
+            i = head;
+        }
+    }
+    for (; i + 256 <= last + 1; i += 256) {
+        const __mmask64 h0 = pairHits512<TwoCases>(data + i, a, b, a1, a2, b1, b2);
+        const __mmask64 h1 = pairHits512<TwoCases>(data + i + 64, a, b, a1, a2, b1, b2);
+        const __mmask64 h2 = pairHits512<TwoCases>(data + i + 128, a, b, a1, a2, b1, b2);
+        const __mmask64 h3 = pairHits512<TwoCases>(data + i + 192, a, b, a1, a2, b1, b2);
+        if ((h0 | h1 | h2 | h3) == 0)
+            continue;
+        std::size_t at = i;
+        for (const __mmask64 hits : {h0, h1, h2, h3}) {
+            if (verifyCandidates(matcher, data + at, hits))
+                return true;
+            at += 64;
+        }
+    }
+    for (; i + 64 <= last + 1; i += 64) {
+        const __mmask64 hits = pairHits512<TwoCases>(data + i, a, b, a1, a2, b1, b2);
+        if (hits != 0 && verifyCandidates(matcher, data + i, hits))
+            return true;
+    }
+    return scanScalar(matcher, data, i, last);
+}
+
 bool hasAvx2()
 {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
+}
+
+/** AVX-512 with byte operations; the check covers the system's support of the wide registers too. */
+bool hasAvx512()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 }
 
 #endif
@@ -198,6 +265,8 @@ Kernels kernelsOf(Scanner scanner)
 {
     switch (scanner) {
 #if defined(__x86_64__)
+    case Scanner::Avx512:
+        return {scanAvx512<false>, scanAvx512<true>};
     case Scanner::Avx2:
         return {scanAvx2<false>, scanAvx2<true>};
     case Scanner::Sse2:
@@ -211,6 +280,8 @@ Kernels kernelsOf(Scanner scanner)
 Scanner fastestScanner()
 {
 #if defined(__x86_64__)
+    if (hasAvx512())
+        return Scanner::Avx512;
     return hasAvx2() ? Scanner::Avx2 : Scanner::Sse2;
 #else
     return Scanner::Portable;
@@ -293,7 +364,14 @@ bool PhraseMatcher::foundIn(platform::ByteView bytes) const
 bool scannerAvailable(Scanner scanner)
 {
 #if defined(__x86_64__)
-    return scanner != Scanner::Avx2 || hasAvx2();
+    switch (scanner) {
+    case Scanner::Avx512:
+        return hasAvx512();
+    case Scanner::Avx2:
+        return hasAvx2();
+    default:
+        return true;
+    }
 #else
     return scanner == Scanner::Portable;
 #endif

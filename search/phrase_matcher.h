@@ -16,9 +16,9 @@ namespace search {
  * itself. An empty phrase is never found.
  *
  * The scan never copies or folds the data. It looks for two bytes of the phrase, chosen as the rarest in
- * pictures and text, at their distance from each other, sixteen or thirty-two positions at a time (SSE2, or
- * AVX2 when the processor has it, chosen once at start-up), and compares the whole phrase only where both
- * stand. Without regard to case a letter of the pair is compared against both of its cases.
+ * pictures and text, at their distance from each other, sixteen, thirty-two or sixty-four positions at a time
+ * (SSE2, AVX2 or AVX-512, the widest the processor has, chosen once at start-up), and compares the whole phrase
+ * only where both stand. Without regard to case a letter of the pair is compared against both of its cases.
  */
 class PhraseMatcher {
 public:
@@ -55,7 +55,7 @@ private:
 };
 
 /** The scanners a processor may have; foundIn() uses the fastest this one has. */
-enum class Scanner { Portable, Sse2, Avx2 };
+enum class Scanner { Portable, Sse2, Avx2, Avx512 };
 
 /** Whether this processor can run `scanner`. */
 [[nodiscard]] bool scannerAvailable(Scanner scanner);

@@ -53,7 +53,6 @@ bool scanOpenFile(int fd, off_t size, const QString& path, const PhraseMatcher& 
 {
     const std::size_t carry = static_cast<std::size_t>(matcher.carry());
     std::uint8_t* const piece = buffer.prepare(carry);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     auto remaining = static_cast<std::uint64_t>(size);
     std::size_t kept = 0;
     while (remaining > 0) {

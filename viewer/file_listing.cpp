@@ -203,6 +203,20 @@ QString joined(const QString& directory, const QString& name)
 
 } // namespace
 
+std::string_view PictureNames::operator[](std::size_t index) const
+{
+    const std::size_t begin = m_offsets[index];
+    const std::size_t end = index + 1 < m_offsets.size() ? m_offsets[index + 1] - 1 : m_block.size() - 1;
+    return {m_block.data() + begin, end - begin};
+}
+
+void PictureNames::append(std::string_view name)
+{
+    m_offsets.push_back(m_block.size());
+    m_block.append(name.data(), name.size());
+    m_block.push_back('\0');
+}
+
 bool hasWildcards(QStringView text)
 {
     return text.contains(u'*') || text.contains(u'?');
@@ -213,7 +227,7 @@ bool matchesWildcard(QStringView name, QStringView pattern)
     return matchFolded(name, foldAll(pattern));
 }
 
-QStringList listPictureFiles(const QString& directory, const QString& mask, const QLocale& locale)
+PictureNames readPictureNames(const QString& directory, const QString& mask)
 {
     std::vector<MaskPattern> patterns;
     for (const QStringView pattern : QStringView(mask).split(u';', Qt::SkipEmptyParts)) {
@@ -230,10 +244,8 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
         patterns.push_back(std::move(compiled));
     }
 
-    // The names are kept, with their terminating zero, in one block; only the sorted list holds strings.
     const DirHandle dir = openDirectory(directory);
-    std::string block;
-    std::vector<std::size_t> offsets;
+    PictureNames result;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
         if (entry->d_name[0] == '.')
@@ -241,20 +253,22 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
         const std::string_view name(entry->d_name);
         const bool wanted = std::any_of(
             patterns.begin(), patterns.end(), [&](const MaskPattern& pattern) { return pattern.matches(name); });
-        if (wanted && isRegularFile(dir.get(), entry)) {
-            offsets.push_back(block.size());
-            block.append(name.data(), name.size() + 1);
-        }
+        if (wanted && isRegularFile(dir.get(), entry))
+            result.append(name);
         errno = 0;
     }
     if (errno != 0)
         throw platform::IoError(errno, directory);
+    return result;
+}
 
+QStringList listPictureFiles(const QString& directory, const QString& mask, const QLocale& locale)
+{
+    const PictureNames found = readPictureNames(directory, mask);
     std::vector<std::string_view> names;
-    names.reserve(offsets.size());
-    for (const std::size_t offset : offsets)
-        names.emplace_back(block.data() + offset);
-
+    names.reserve(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i)
+        names.push_back(found[i]);
     QStringList sorted;
     sorted.reserve(static_cast<qsizetype>(names.size()));
     for (const std::uint32_t i : collationOrder(names, locale))

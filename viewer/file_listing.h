@@ -5,6 +5,10 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 /** The file list's directory reading and path splitting, free of widgets. */
 namespace viewer {
 
@@ -29,6 +33,28 @@ inline constexpr QStringView kDefaultMask = u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf";
  */
 [[nodiscard]] QStringList listPictureFiles(
     const QString& directory, const QString& mask, const QLocale& locale = QLocale());
+
+/** The names of a listing as the file system spells them (UTF-8 bytes), in the order the directory gives them. */
+class PictureNames {
+public:
+    [[nodiscard]] std::size_t size() const { return m_offsets.size(); }
+    [[nodiscard]] bool empty() const { return m_offsets.empty(); }
+    /** One name; its bytes are followed by a zero. */
+    [[nodiscard]] std::string_view operator[](std::size_t index) const;
+    void append(std::string_view name);
+
+private:
+    /** Each name with its terminating zero, one after the other. */
+    std::string m_block;
+    std::vector<std::size_t> m_offsets;
+};
+
+/**
+ * The names listPictureFiles() lists, under the same rules, but unsorted: for a caller that needs the list's
+ * order only among a few of them, which collationOrder() (name_order.h) then gives cheaply. Decoded with
+ * QFile::decodeName, and ordered by collationOrder() in `locale`, they are the list.
+ */
+[[nodiscard]] PictureNames readPictureNames(const QString& directory, const QString& mask);
 
 /** Where a text given to the file list points: a directory and a last component. */
 struct ListPathTarget {

@@ -2,15 +2,20 @@
 
 #include "platform/fault_injection.h"
 #include "platform/key_router.h"
+#include "platform/repaint_wait.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
 #include <cerrno>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
@@ -353,39 +358,75 @@ TEST_F(SearchWindowTest, KeysStartTheSearchOpenAndRemoveHitsAndEscCloses)
 
 TEST_F(SearchWindowTest, ARunningShowIsHeldBackUntilTheSummary)
 {
-    // Many candidate positions and no occurrence, so that reading takes a while.
-    QByteArray filler;
-    for (int i = 0; i < 1024 * 1024; ++i)
-        filler += "xy";
-    for (int i = 0; i < 16; ++i)
-        m_pictures.write(u"p%1.jpg"_s.arg(i, 2, 10, QLatin1Char('0')),
-            testing_support::encodeJpeg(QImage(8, 8, QImage::Format_RGB32)) + filler);
+    // One picture takes the search a while, however many threads share the files: every other byte of it starts a
+    // candidate that is compared over the whole long phrase (without regard to case, byte by byte) and fails only
+    // at the phrase's last byte.
+    const QByteArray jpeg = testing_support::encodeJpeg(QImage(8, 8, QImage::Format_RGB32));
+    for (int i = 0; i < 6; ++i)
+        m_pictures.write(
+            u"p%1.jpg"_s.arg(i), jpeg + (i == 5 ? QByteArray("xy").repeated(qsizetype {384} * 1024) : "xy"));
+    const QString phrase = u"xy"_s.repeated(1000) + u"z"_s;
     openDirectory(pictureDir());
     FPliki->FLBox1->selectIndex(0);
     FPliki->ShowCurrentPicture();
     openSearch();
 
-    // The show's steps, every millisecond.
-    int ticks = 0;
-    QTimer show;
-    show.setInterval(1);
-    QObject::connect(&show, &QTimer::timeout, [&] {
-        ++ticks;
-        FMain->nextPicture();
-    });
-    show.start();
+    // The real show, a picture every two seconds, started from its menu item; the ticks its timer runs are counted.
+    const auto ticks = std::make_shared<int>(0);
+    FPliki->Timer11->onTick = [ticks, showTick = FPliki->Timer11->onTick] {
+        ++*ticks;
+        showTick();
+    };
+    FMain->SpinEdit1->setValue(2);
+    FMain->mnuAuto->trigger();
+    ASSERT_EQ(FPliki->CurrentName, u"p1.jpg"); // the show's first step comes at once
+    ASSERT_EQ(FPliki->Timer11->interval(), 2000u);
+    const QTimer* showClock = FPliki->Timer11->findChild<QTimer*>();
+    ASSERT_TRUE(showClock != nullptr && showClock->isActive());
+
+    // The search starts shortly before the show's next tick is due, and goes on past it.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const int dueIn = showClock->remainingTime();
+            return dueIn > 5 && dueIn <= 25;
+        },
+        10000));
+    const int ticksBefore = *ticks;
+    const QString pictureBefore = FPliki->CurrentName;
+    const int dueIn = showClock->remainingTime();
+    QElapsedTimer searching;
+    searching.start();
     int ticksAtSummary = -1;
     QString pictureAtSummary;
+    qint64 searchedFor = 0;
+    QElapsedTimer sinceSummary;
     m_dialogs->whileOpen = [&](const testing_support::DialogRecord& record) {
-        if (record.kind == Kind::Message) {
-            ticksAtSummary = ticks;
-            pictureAtSummary = FPliki->CurrentName;
-        }
+        if (record.kind != Kind::Message)
+            return;
+        searchedFor = searching.elapsed();
+        ticksAtSummary = *ticks;
+        pictureAtSummary = FPliki->CurrentName;
+        sinceSummary.start();
     };
-    search(u"xyxz"_s);
+    search(phrase);
     m_dialogs->whileOpen = nullptr;
-    EXPECT_EQ(ticksAtSummary, 0);
-    EXPECT_EQ(pictureAtSummary, u"p00.jpg");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 5000)); // and the show goes on afterwards
-    EXPECT_NE(FPliki->CurrentName, u"p00.jpg");
+    ASSERT_EQ(dialogTexts(Kind::Message), QStringList {summary(phrase, 0)});
+    // The tick came due during the search, which then went on for rounds of repainting...
+    EXPECT_GT(searchedFor, dueIn + 2 * platform::kRepaintPeriod.count())
+        << "the search ended too soon after the tick came due to tell whether it held the tick back";
+    // ...yet the picture did not change until the summary.
+    EXPECT_EQ(ticksAtSummary, ticksBefore);
+    EXPECT_EQ(pictureAtSummary.toStdString(), pictureBefore.toStdString());
+
+    // The tick that came due runs after the summary, once, and before the show's timer would tick again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return *ticks > ticksBefore; }, 10000));
+    const qint64 tickAfter = sinceSummary.elapsed();
+    EXPECT_EQ(*ticks, ticksBefore + 1);
+    EXPECT_EQ(FPliki->CurrentName.toStdString(), u"p%1.jpg"_s.arg(pictureBefore.mid(1, 1).toInt() + 1).toStdString());
+    // Had the search dropped it, the show would next tick a period after the tick that came due.
+    const qint64 nextPeriodAfterSummary = dueIn + 2000 - searchedFor;
+    if (nextPeriodAfterSummary > 200) {
+        EXPECT_LT(tickAfter, nextPeriodAfterSummary) << "the tick that came due was lost";
+    }
+    FMain->mnuStop->trigger();
 }

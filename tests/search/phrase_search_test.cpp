@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <random>
 
@@ -93,6 +95,7 @@ TEST(PhraseMatcher, AgreesWithThePlainDefinitionAtEveryPositionAndLength)
             c = alphabet[static_cast<qsizetype>(random() % alphabet.size())];
         return bytes;
     };
+    alignas(64) std::array<std::uint8_t, 64 + 512> aligned {};
     int found = 0;
     for (int round = 0; round < 3000; ++round) {
         const QByteArray phrase = text(1 + static_cast<int>(random() % 5));
@@ -101,6 +104,10 @@ TEST(PhraseMatcher, AgreesWithThePlainDefinitionAtEveryPositionAndLength)
             const qsizetype at = static_cast<qsizetype>(random() % (data.size() - phrase.size() + 1));
             data.replace(at, phrase.size(), phrase);
         }
+        // The data at every distance from the start of a cache line, where the widest scanner aligns its loads.
+        const std::size_t shift = static_cast<std::size_t>(round) % 64;
+        std::copy(data.begin(), data.end(), aligned.begin() + static_cast<std::ptrdiff_t>(shift));
+        const platform::ByteView shifted(aligned.data() + shift, static_cast<std::size_t>(data.size()));
         for (const bool matchCase : {true, false}) {
             const bool expected = naiveFind(phrase, data, matchCase);
             found += expected ? 1 : 0;
@@ -108,9 +115,11 @@ TEST(PhraseMatcher, AgreesWithThePlainDefinitionAtEveryPositionAndLength)
             ASSERT_EQ(matcher.foundIn(asBytes(data)), expected)
                 << phrase.toHex().toStdString() << " in " << data.toHex().toStdString() << " matchCase " << matchCase;
             for (const search::Scanner scanner :
-                {search::Scanner::Portable, search::Scanner::Sse2, search::Scanner::Avx2}) {
+                {search::Scanner::Portable, search::Scanner::Sse2, search::Scanner::Avx2, search::Scanner::Avx512}) {
                 if (search::scannerAvailable(scanner)) {
-                    ASSERT_EQ(search::foundInWith(matcher, asBytes(data), scanner), expected) << int(scanner);
+                    ASSERT_EQ(search::foundInWith(matcher, shifted, scanner), expected)
+                        << int(scanner) << " at " << shift << ": " << phrase.toHex().toStdString() << " in "
+                        << data.toHex().toStdString() << " matchCase " << matchCase;
                 }
             }
         }

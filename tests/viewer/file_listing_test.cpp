@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "support/temp_dir.h"
 #include "viewer/file_listing.h"
+#include "viewer/name_order.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,25 @@ TEST_F(PictureDirectory, EverythingMaskStillSkipsHiddenFilesDirectoriesAndBroken
     EXPECT_FALSE(all.contains(QStringLiteral("sub.jpg")));
     EXPECT_FALSE(all.contains(QStringLiteral("broken.jpg")));
     EXPECT_EQ(all.size(), 12);
+}
+
+TEST_F(PictureDirectory, TheUnsortedNamesAreTheListsNamesAndSortAsTheListDoes)
+{
+    for (const QString& mask : {viewer::kDefaultMask.toString(), QStringLiteral("*"), QStringLiteral("?.jpg")}) {
+        const viewer::PictureNames found = viewer::readPictureNames(m_dir.path(QString()), mask);
+        std::vector<std::string_view> names;
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            EXPECT_EQ(found[i].data()[found[i].size()], '\0'); // each name ends with a zero byte
+            names.push_back(found[i]);
+        }
+        QStringList sorted;
+        for (const std::uint32_t i : viewer::collationOrder(names, kPolish))
+            sorted << QFile::decodeName(QByteArray(names[i].data(), qsizetype(names[i].size())));
+        EXPECT_EQ(sorted, list(mask)) << mask.toStdString();
+    }
+    EXPECT_TRUE(viewer::readPictureNames(m_dir.path(QStringLiteral("sub.jpg")), QStringLiteral("*.bmp")).empty());
+    EXPECT_THROW(
+        (void)viewer::readPictureNames(m_dir.path(QStringLiteral("none")), QStringLiteral("*")), platform::IoError);
 }
 
 TEST(FileListing, EmptyDirectoryListsNothingAndMissingOneIsAnError)

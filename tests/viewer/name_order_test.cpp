@@ -96,6 +96,32 @@ TEST(CollationOrder, AgreesWithICUInManyLanguages)
     }
 }
 
+TEST(CollationOrder, AFewNamesSortAsManyDo)
+{
+    // Below a thousand names the order comes from ICU's keys alone, without the rank table: the same order.
+    const char* localeNames[] = {"en_US", "pl_PL", "cs_CZ", "da_DK", "tr_TR", "th_TH"};
+    std::uint32_t seed = 100;
+    for (const char* localeName : localeNames) {
+        const QLocale locale(QString::fromLatin1(localeName));
+        for (const std::size_t count : {2, 3, 50, 999}) {
+            const std::vector<std::string> names = trickyNames(seed++, count);
+            EXPECT_EQ(ourOrder(names, locale), referenceOrder(names, locale)) << localeName << ", " << count;
+            // The same names among many others keep their order relative to one another.
+            std::vector<std::string> many = trickyNames(seed++, 1500);
+            many.insert(many.end(), names.begin(), names.end());
+            std::vector<std::string> sortedFew;
+            for (const std::string& name : ourOrder(many, locale)) {
+                if (std::find(names.begin(), names.end(), name) != names.end()
+                    && std::find(sortedFew.begin(), sortedFew.end(), name) == sortedFew.end())
+                    sortedFew.push_back(name);
+            }
+            std::vector<std::string> unique = ourOrder(names, locale);
+            unique.erase(std::unique(unique.begin(), unique.end()), unique.end());
+            EXPECT_EQ(sortedFew, unique) << localeName << ", " << count;
+        }
+    }
+}
+
 TEST(CollationOrder, PolishLettersFollowTheirBaseLettersAndCaseDoesNotCount)
 {
     const std::vector<std::string> names

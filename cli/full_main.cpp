@@ -1,0 +1,44 @@
+// zelkavio-opis-full: every command of zelkavio-opis, which hands it all but the search (cli/main.cpp).
+#include "opis_commands.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <csignal>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// Qt's own notices (a missing runtime folder, font fallbacks) are noise in a tool whose stderr scripts read.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::cerr << "zelkavio-opis: " << message.toStdString() << std::endl;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A write past the file-size limit then fails with an error instead of ending the process mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
+    qInstallMessageHandler(quietMessages);
+    // Taken before Qt sees the command line, which it might otherwise read options from.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QFile::decodeName(argv[i]);
+
+    std::unique_ptr<QCoreApplication> app;
+    if (cli::needsGuiApplication(args)) {
+        // Drawing metafile text needs fonts, hence a GUI application; it never shows a window.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    std::ios::sync_with_stdio(false);
+    return cli::runOpis(args, std::cout, std::cerr);
+}
