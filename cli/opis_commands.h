@@ -9,7 +9,7 @@
 
 /**
  * The commands of zelkavio-opis, the command-line companion for described picture files. No widgets here; the
- * main of zelkavio-opis-full only builds the application object and calls runOpis().
+ * tool's main only builds the application object and calls runOpis().
  */
 namespace cli {
 
