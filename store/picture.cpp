@@ -102,7 +102,12 @@ Picture::Picture() = default;
 
 Picture::~Picture()
 {
-    stopDecoding();
+    // The layer has stopped its worker already (stopDecoding()); this only guards against one that did not. The
+    // layer's part is gone here, so nothing of it (size()) may be asked.
+    if (m_decoding && m_decoding->worker.joinable()) {
+        m_decoding->stop.store(true, std::memory_order_relaxed);
+        m_decoding->worker.join();
+    }
 }
 
 void Picture::stopDecoding() noexcept
