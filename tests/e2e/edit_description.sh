@@ -43,18 +43,28 @@ done
 field=$(visible '^Opis obrazu$')
 [ -n "$field" ] || fail "the description window did not open"
 
-# Select the old text with the keyboard (Ctrl+A starts the show here) and type over it.
-xdotool windowfocus --sync "$field"
-xdotool key --clearmodifiers ctrl+End ctrl+shift+Home
-xdotool type --delay 30 'Zażółć gęślą jaźń'
-sleep 0.3
-xdotool key --clearmodifiers ctrl+z
-wait_for 10 visible '^Zelkavio$' || fail "no box confirmed the save"
-box=$(visible '^Zelkavio$')
-xdotool windowfocus --sync "$box" >/dev/null 2>&1
-xdotool key --clearmodifiers Return
-wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Zelkavio\$' >/dev/null" || fail "the box did not close"
-cmp -s "$file" "$work/expected.jpg" || { od -c "$file" | tail -3; fail "the saved file is not picture + marker + text"; }
+# Select the old text with the keyboard (Ctrl+A starts the show here), type over it and save with Ctrl+Z. xdotool
+# types a letter the keyboard map lacks by remapping a spare key, and on a loaded machine it now and then drops one:
+# the whole edit is then typed and saved again (a fault of ours fails every attempt the same way).
+type_and_save() {
+    xdotool windowfocus --sync "$field"
+    xdotool key --clearmodifiers ctrl+End ctrl+shift+Home
+    xdotool type --delay 30 'Zażółć gęślą jaźń'
+    sleep 0.3
+    xdotool key --clearmodifiers ctrl+z
+    wait_for 10 visible '^Zelkavio$' || fail "no box confirmed the save"
+    box=$(visible '^Zelkavio$')
+    xdotool windowfocus --sync "$box" >/dev/null 2>&1
+    xdotool key --clearmodifiers Return
+    wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Zelkavio\$' >/dev/null" || fail "the box did not close"
+}
+for attempt in 1 2 3; do
+    type_and_save
+    cmp -s "$file" "$work/expected.jpg" && break
+    echo "attempt $attempt: the saved text differs from what was typed:"
+    od -c "$file" | tail -3
+done
+cmp -s "$file" "$work/expected.jpg" || fail "the saved file is not picture + marker + text"
 
 xdotool windowfocus --sync "$(visible '^Opis obrazu$')" >/dev/null 2>&1
 xdotool key --clearmodifiers ctrl+k
