@@ -3,6 +3,8 @@
 // measuring of a file scans all its frames). The same show without sounds gives the pictures' own share, and
 // the sound work of one picture is also timed on its own. SHOW_BENCH_STEPS=1 lists every step and every gap
 // over 30 ms on standard error.
+#include "bench_support.h"
+
 #include "app/Main.h"
 #include "app/windows.h"
 #include "platform/audio_output.h"
@@ -45,23 +47,9 @@ constexpr int kTenMegabyteFrames = 10 * 1024 * 1024 / 417;
 
 testing_support::ScriptedDialogs* g_dialogs = nullptr;
 
-/** The windows, created once for the whole run, with dialogs that never block. */
 void ensureWindows()
 {
-    static bool created = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "show_bench";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-        auto dialogs = std::make_unique<testing_support::ScriptedDialogs>();
-        g_dialogs = dialogs.get();
-        platform::installDialogs(std::move(dialogs));
-        app::createWindows();
-        FMain->show();
-        return true;
-    }();
-    (void)created;
+    g_dialogs = &bench_support::ensureWindows();
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)

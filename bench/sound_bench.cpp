@@ -2,6 +2,8 @@
 // scan of its frame headers, which must cost far less than decoding it; a remembered length costs a stat.
 // Starting a sound: opening and playing an hour-long MP3 once the output is open must stay a streaming open
 // (no scan of the file, no copy of it in memory); the output's own start is measured apart.
+#include "bench_support.h"
+
 #include "platform/audio_output.h"
 #include "platform/sound_length.h"
 #include "platform/sound_player.h"
@@ -103,17 +105,7 @@ BENCHMARK(CachedLength)->Unit(benchmark::kMicrosecond);
 
 // ---- starting a sound ----
 
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
+using bench_support::residentKilobytes;
 
 // 60 minutes of 128 kbit/s frames: 3600 s × 44100 / 1152 samples, rounded up (57 MB).
 constexpr int kHourOfFrames = 137813;

@@ -2,6 +2,8 @@
 // reading the file list of 10,000 pictures into the list window against a bare readdir + sort, and the
 // process's memory while stepping through 2,000 pictures; saving a description into a 24-megapixel JPEG against
 // showing it and against copying it with a flush.
+#include "bench_support.h"
+
 #include "app/Main.h"
 #include "app/windows.h"
 #include "platform/dialogs.h"
@@ -43,22 +45,8 @@
 
 namespace {
 
-/** The windows, created once for the whole run, with dialogs that never block. */
-void ensureWindows()
-{
-    static bool created = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "viewer_bench";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-        platform::installDialogs(std::make_unique<testing_support::ScriptedDialogs>());
-        app::createWindows();
-        FMain->show();
-        return true;
-    }();
-    (void)created;
-}
+using bench_support::ensureWindows;
+using bench_support::residentKilobytes;
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -91,18 +79,6 @@ void openDirectory(const QString& path)
 {
     FMain->GroupBox1->lblDir->setText(path);
     FMain->mnuPodkatalogClick();
-}
-
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 /** mnuNastepnyClick, from the first entry again after the last (as the show goes on). */

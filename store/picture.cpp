@@ -61,6 +61,16 @@ struct Picture::RowDecoding final : RowTarget {
         return !stop.load(std::memory_order_relaxed);
     }
 
+    /** Stops the worker if it still runs and waits for it; gives whether it ran. */
+    bool stopWorker() noexcept
+    {
+        if (!worker.joinable())
+            return false;
+        stop.store(true, std::memory_order_relaxed);
+        worker.join();
+        return true;
+    }
+
     [[nodiscard]] DecodedRows rows() const
     {
         return {upperEnd.load(std::memory_order_acquire), first, bandEnd.load(std::memory_order_acquire)};
@@ -104,21 +114,16 @@ Picture::~Picture()
 {
     // The layer has stopped its worker already (stopDecoding()); this only guards against one that did not. The
     // layer's part is gone here, so nothing of it (size()) may be asked.
-    if (m_decoding && m_decoding->worker.joinable()) {
-        m_decoding->stop.store(true, std::memory_order_relaxed);
-        m_decoding->worker.join();
-    }
+    if (m_decoding)
+        (void)m_decoding->stopWorker();
 }
 
 void Picture::stopDecoding() noexcept
 {
-    if (m_decoding && m_decoding->worker.joinable()) {
-        m_decoding->stop.store(true, std::memory_order_relaxed);
-        m_decoding->worker.join();
-        // Stopped short, the buffer is not the picture: a later image() decodes afresh.
-        if (m_decoding->error.isEmpty() && !m_decoding->rows().cover(0, size().height()))
-            m_decoding.reset();
-    }
+    // Stopped short, the buffer is not the picture: a later image() decodes afresh.
+    if (m_decoding && m_decoding->stopWorker() && m_decoding->error.isEmpty()
+        && !m_decoding->rows().cover(0, size().height()))
+        m_decoding.reset();
 }
 
 namespace {
