@@ -1,16 +1,21 @@
 #include "platform/dialogs.h"
+#include "platform/key_router.h"
 #include "platform/translation.h"
 #include "support/scripted_dialogs.h"
 #include "support/widget_application.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -282,6 +287,44 @@ TEST_F(QtDialogs, FolderChooserPreselectsDisablesOnlyItsOwnerAndGivesTheFullPath
     whenOpen<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_FALSE(platform::dialogs().chooseFolder(&owner, QString(), preselect));
     EXPECT_TRUE(owner.isEnabled());
+}
+
+TEST_F(QtDialogs, KeysTypedInTheFolderChoosersFieldEditTheFieldAndRunNoMenuItem)
+{
+    // A main window whose menu has Ctrl+N and Ctrl+X, and a picture window that owns the chooser, so the main
+    // window stays enabled while it is open.
+    QWidget main;
+    auto* bar = new QMenuBar(&main);
+    QMenu* menu = bar->addMenu(QStringLiteral("&Obraz"));
+    QAction* next = menu->addAction(QStringLiteral("&Następny"));
+    next->setShortcut(Qt::CTRL | Qt::Key_N);
+    QAction* end = menu->addAction(QStringLiteral("&Koniec"));
+    end->setShortcut(Qt::CTRL | Qt::Key_X);
+    platform::KeyRouter::instance().setMainWindow(&main, bar);
+    QWidget owner;
+    main.show();
+    owner.show();
+    QSignalSpy nextRuns(next, &QAction::triggered);
+    QSignalSpy endRuns(end, &QAction::triggered);
+    QString left;
+    QString clipboard;
+    whenOpen<QFileDialog>([&](QFileDialog* dialog) {
+        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (field) {
+            field->setText(QStringLiteral("Zdjęcia"));
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_N, Qt::ControlModifier);
+            field->setSelection(0, 3);
+            QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+            left = field->text();
+            clipboard = QApplication::clipboard()->text();
+        }
+        dialog->reject();
+    });
+    (void)platform::dialogs().chooseFolder(&owner, QString(), QDir::tempPath());
+    EXPECT_EQ(nextRuns.count() + endRuns.count(), 0);
+    EXPECT_EQ(left, QStringLiteral("ęcia")); // Ctrl+X cut the selected letters
+    EXPECT_EQ(clipboard, QStringLiteral("Zdj"));
 }
 
 TEST_F(QtDialogs, ColourDialogStartsAtTheCurrentColourAndCancelChangesNothing)
