@@ -3,7 +3,9 @@
 #include "platform/errors.h"
 #include "viewer/file_listing.h"
 
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -259,6 +261,10 @@ TEST_F(FileListTest, TheListsSelectionAndTheShownPictureNeverDisagreeWhateverThe
 
     // A right click opens the pop-up menu and leaves the selection alone.
     QTest::mouseClick(viewport, Qt::RightButton, {}, centre(2));
+    QContextMenuEvent menuAsked(QContextMenuEvent::Mouse, centre(2), viewport->mapToGlobal(centre(2)));
+    QApplication::sendEvent(viewport, &menuAsked);
+    EXPECT_TRUE(FMain->PopupMenu1->isVisible());
+    FMain->PopupMenu1->hide();
     EXPECT_EQ(list()->selectedIndex(), 0);
     FMain->mnuNastepny->trigger();
     EXPECT_EQ(FPliki->CurrentName, u"b.jpg");

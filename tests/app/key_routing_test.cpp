@@ -184,4 +184,9 @@ TEST_F(KeyRoutingTest, AnAccessKeySharedByTwoItemsMovesTheHighlightAndEnterRunsI
     EXPECT_EQ(FMain->MainMenu1->activeAction(), nullptr);
     EXPECT_EQ(end.count(), 0);
     EXPECT_FALSE(m_main.isNull());
+    // A letter that only one item has opens it at once.
+    EXPECT_TRUE(QTest::qWaitFor([] { return FMain->isActiveWindow(); }));
+    QTest::keyClick(target, Qt::Key_E, Qt::AltModifier);
+    EXPECT_TRUE(FMain->mnuEdycja->isVisible());
+    FMain->mnuEdycja->hide();
 }
