@@ -112,8 +112,16 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
     if (!widget || qobject_cast<QMenu*>(widget) || qobject_cast<QMenuBar*>(widget))
         return false;
     auto* keyEvent = static_cast<QKeyEvent*>(event);
-    if (dialogOpen())
-        return false;
+    if (dialogOpen()) {
+        // A dialog owned by one window leaves the others enabled, and Qt's menu bar would still take the Alt key
+        // there: an access key, or Alt alone and then Enter, would open a second chooser or end the program under
+        // the open one. In a window with a menu bar, keys with Alt held go nowhere; every other key, the dialog's
+        // own included, reaches its control.
+        if (!m_menuBars.value(widget->window()) || !(keyEvent->modifiers() & Qt::AltModifier))
+            return false;
+        event->accept();
+        return true;
+    }
     if (handleAccessKey(widget, keyEvent))
         return true;
     const QKeyCombination combination(keyEvent->modifiers() & ~Qt::KeypadModifier, Qt::Key(keyEvent->key()));

@@ -23,7 +23,9 @@ namespace platform {
  * show its text; Qt's own shortcut map never fires them, because it would call the same key in two windows
  * ambiguous and would let a text edit take Ctrl+Z before the menu does.
  *
- * While a box or dialog of this layer is open no key reaches any menu: the dialog's fields get them all.
+ * While a box or dialog of this layer is open no key reaches any menu: the dialog's fields get them all, and in a
+ * window the dialog leaves enabled, keys with Alt held go nowhere, so Qt's own menu bar handling cannot run an
+ * item either.
  *
  * Access keys (Alt and the underlined letter) of a window's menu bar: a letter that only one item has opens or
  * runs that item at once, as Qt does. A letter that several items share only moves the highlight from one of

@@ -159,6 +159,29 @@ TEST_F(KeyRoutingTest, WhileADialogIsOpenNoKeyReachesAMenu)
     EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
 }
 
+TEST_F(KeyRoutingTest, WhileTheChooserIsOpenTheMainWindowsMenuBarTakesNoAltKey)
+{
+    // The chooser disables only the picture window, so the main window can be active under it.
+    QSignalSpy end(FMain->mnuKoniec, &QAction::triggered);
+    int choosers = 0;
+    m_dialogs->whileOpen = [&](const testing_support::DialogRecord&) {
+        if (++choosers > 1)
+            return;
+        FMain->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([] { return FMain->isActiveWindow(); }));
+        QWidget* target = FMain->focusWidget() ? FMain->focusWidget() : FMain.data();
+        QTest::keyClick(target, Qt::Key_K, Qt::AltModifier);
+        QTest::keyClick(target, Qt::Key_K, Qt::AltModifier);
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_E, Qt::AltModifier);
+        EXPECT_FALSE(FMain->mnuEdycja->isVisible());
+    };
+    FMain->mnuKatalog->trigger();
+    EXPECT_EQ(choosers, 1);
+    EXPECT_EQ(end.count(), 0);
+    EXPECT_FALSE(m_main.isNull());
+}
+
 TEST_F(KeyRoutingTest, AnAccessKeySharedByTwoItemsMovesTheHighlightAndEnterRunsIt)
 {
     QSignalSpy chooser(FMain->mnuKatalog, &QAction::triggered);
