@@ -4,10 +4,13 @@
 
 #include "help/help.h"
 #include "platform/audio_output.h"
+#include "platform/dialogs.h"
 #include "search/SzukaAll.h"
 #include "viewer/Fotka.h"
 #include "viewer/Pismo.h"
 #include "viewer/Pliki.h"
+
+#include <QApplication>
 
 namespace app {
 
@@ -23,6 +26,14 @@ void createWindows()
 
 void destroyWindows()
 {
+    // The folder chooser leaves the main window enabled, so the program can be ended under it: its handler still
+    // runs inside the chooser's loop and uses the windows when the loop returns. Cancel the dialogs first and free
+    // the windows once their loops have returned.
+    if (platform::dialogOpen()) {
+        platform::cancelOpenDialogs();
+        QMetaObject::invokeMethod(qApp, &destroyWindows, Qt::QueuedConnection);
+        return;
+    }
     delete Fhelp;
     delete FSzukaAll;
     delete FPliki;

@@ -39,6 +39,15 @@ bool dialogOpen()
     return openDialogs > 0;
 }
 
+void cancelOpenDialogs()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
+            dialog->reject();
+    }
+}
+
 QString reportText(const QString& message)
 {
     if (!message.isEmpty() && message.back().unicode() > u'.')

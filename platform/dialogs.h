@@ -83,4 +83,7 @@ public:
 /** Whether a box or dialog of this layer is open. */
 [[nodiscard]] bool dialogOpen();
 
+/** Cancels every box and dialog that is open, so that their nested event loops return. */
+void cancelOpenDialogs();
+
 } // namespace platform

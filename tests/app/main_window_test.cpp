@@ -256,6 +256,21 @@ TEST_F(WindowsTest, EndingTheProgramFreesTheViewerWindowsAndThenTheSoundOutput)
     EXPECT_FALSE(platform::audioOutputOpen());
 }
 
+TEST_F(WindowsTest, EndingTheProgramUnderTheOpenChooserFreesTheWindowsOnlyAfterItsHandler)
+{
+    FMain->show();
+    // The chooser leaves the main window enabled, so "Koniec" can be clicked while it is open.
+    m_dialogs->whileOpen = [&](const testing_support::DialogRecord&) {
+        FMain->mnuKoniec->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(m_main.isNull());
+    };
+    m_dialogs->queue(pictureDir());
+    FMain->mnuKatalog->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_main.isNull(); }));
+    EXPECT_TRUE(FPliki.isNull() && FFotka.isNull() && FPismo.isNull());
+}
+
 TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNothing)
 {
     writePicture(u"a.jpg"_s);

@@ -287,6 +287,11 @@ TEST_F(QtDialogs, FolderChooserPreselectsDisablesOnlyItsOwnerAndGivesTheFullPath
     whenOpen<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_FALSE(platform::dialogs().chooseFolder(&owner, QString(), preselect));
     EXPECT_TRUE(owner.isEnabled());
+
+    // Ending the program cancels whatever is open.
+    whenOpen<QFileDialog>([](QFileDialog*) { platform::cancelOpenDialogs(); });
+    EXPECT_FALSE(platform::dialogs().chooseFolder(&owner, QString(), preselect));
+    EXPECT_FALSE(platform::dialogOpen());
 }
 
 TEST_F(QtDialogs, KeysTypedInTheFolderChoosersFieldEditTheFieldAndRunNoMenuItem)
