@@ -180,6 +180,9 @@ TEST_F(HelpWindow, AResizeReloadsAChangedFileAndKeepsTheScrollPosition)
     withHelpOpen([&](TFhelp* help) {
         QScrollBar* bar = help->RichEdit1->verticalScrollBar();
         ASSERT_GT(bar->maximum(), 100);
+        // The help opens at its beginning, the text cursor too.
+        EXPECT_EQ(bar->value(), 0);
+        EXPECT_EQ(help->RichEdit1->textCursor().position(), 0);
         // The keys scroll the text and select it.
         help->RichEdit1->setFocus();
         QTest::keyClick(help->RichEdit1, Qt::Key_PageDown);
@@ -192,11 +195,13 @@ TEST_F(HelpWindow, AResizeReloadsAChangedFileAndKeepsTheScrollPosition)
         help->resize(700, 400);
         EXPECT_TRUE(text(help).startsWith(u"MARK"_s));
         EXPECT_EQ(bar->value(), 100);
+        const int cursorAt = help->RichEdit1->textCursor().position();
         writeHelp(longText + "Nowy koniec}");
         help->resize(710, 400);
         EXPECT_FALSE(text(help).startsWith(u"MARK"_s));
         EXPECT_TRUE(text(help).endsWith(u"Nowy koniec"_s));
         EXPECT_EQ(bar->value(), 100);
+        EXPECT_EQ(help->RichEdit1->textCursor().position(), cursorAt); // the keys go on from where they were
         // A file that goes away leaves what is shown.
         QFile::remove(helpPath());
         help->resize(720, 400);
