@@ -16,6 +16,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 QPointer<TFhelp> Fhelp;
 
 namespace {
@@ -113,6 +115,7 @@ void TFhelp::loadHelpFile()
         return;
     QScrollBar* bar = RichEdit1->verticalScrollBar();
     const int scrolled = bar->value();
+    const int cursorAt = RichEdit1->textCursor().position();
     QTextDocument* document = RichEdit1->document();
     help::loadHelpText(platform::asBytes(*bytes), *document, RichEdit1->logicalDpiX());
     m_plainText = !help::isRtf(platform::asBytes(*bytes));
@@ -120,6 +123,11 @@ void TFhelp::loadHelpFile()
     if (m_plainText)
         applyIndents(true);
     (void)document->documentLayout()->documentSize();
+    // The new text pushed the view's cursor to its end, and the view scrolls to its cursor when it first shows:
+    // the cursor goes back to where it was (the start, on the first load), then the view to where it was.
+    QTextCursor cursor(document);
+    cursor.setPosition(std::min(cursorAt, document->characterCount() - 1));
+    RichEdit1->setTextCursor(cursor);
     bar->setValue(scrolled);
 }
 

@@ -10,7 +10,10 @@
 #include <QTextDocument>
 #include <QTextOption>
 
+#include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace help {
 
@@ -102,16 +105,32 @@ void buildDocument(const RtfDocument& rtf, QTextDocument& document, qreal dpi)
     document.setDefaultTextOption(option);
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
+    // A document has few distinct formats: each is converted once.
+    std::vector<std::pair<RtfCharFormat, QTextCharFormat>> charFormats;
+    const auto converted = [&charFormats](const RtfCharFormat& format) -> const QTextCharFormat& {
+        for (const auto& [rtfFormat, qtFormat] : charFormats) {
+            if (rtfFormat == format)
+                return qtFormat;
+        }
+        if (charFormats.size() >= 64)
+            charFormats.clear();
+        return charFormats.emplace_back(format, charFormat(format)).second;
+    };
+    std::optional<RtfParaFormat> lastParagraph;
+    QTextBlockFormat lastBlock;
     bool first = true;
     for (const RtfParagraph& paragraph : rtf.paragraphs) {
-        const QTextBlockFormat format = blockFormat(paragraph.format, dpi);
+        if (paragraph.format != lastParagraph) {
+            lastParagraph = paragraph.format;
+            lastBlock = blockFormat(paragraph.format, dpi);
+        }
         if (first)
-            cursor.setBlockFormat(format);
+            cursor.setBlockFormat(lastBlock);
         else
-            cursor.insertBlock(format);
+            cursor.insertBlock(lastBlock);
         first = false;
         for (const RtfRun& run : paragraph.runs)
-            cursor.insertText(inlineText(run.text), charFormat(run.format));
+            cursor.insertText(inlineText(run.text), converted(run.format));
     }
     cursor.endEditBlock();
 }

@@ -66,7 +66,12 @@ SECTIONS = [
     ("m", "zelkavio-opis write PLIK --text TEKST"),
     ("m", "zelkavio-opis strip PLIK"),
     ("m", "zelkavio-opis render PLIK OBRAZ.png"),
-    ("p", "Kod wyjścia 0 oznacza sukces, 1 błąd, 2 złe użycie; zelkavio-opis --help opisuje wszystkie polecenia."),
+    ("m", "zelkavio-opis search [--match-case] [--threads N] FRAZA KATALOG"),
+    ("p", "Polecenie search szuka frazy tak jak okno Szukanie: wypisuje nazwy obrazów katalogu, które ją zawierają, "
+          "po jednej w wierszu, w kolejności listy plików."),
+    ("p", "Kod wyjścia 0 oznacza sukces, 1 błąd, 2 złe użycie; search, jak grep, kończy się kodem 0, gdy fraza "
+          "się znalazła, 1, gdy nie ma jej w żadnym obrazie, i 2 przy błędzie. zelkavio-opis --help opisuje "
+          "wszystkie polecenia."),
     ("p", "To okno zamyka klawisz Esc."),
 ]
 
