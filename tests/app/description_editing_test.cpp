@@ -12,9 +12,11 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cerrno>
 #include <functional>
@@ -451,11 +453,16 @@ TEST_F(DescriptionEditingTest, TheFieldsOwnMenuShowsNoShortcutsAndItsChangesCoun
 {
     showPicture(u"a.jpg"_s, "@||@opis");
     viewer::DescriptionField* field = FPismo->Memo1;
+    // The program loads Qt's Polish translation; here only while this menu is open.
+    QTranslator polish;
+    ASSERT_TRUE(polish.load(u"qtbase_pl"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+    QCoreApplication::installTranslator(&polish);
     QMenu* menu = nullptr;
     QTimer::singleShot(0, [&] {
         menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (!menu)
             return;
+        EXPECT_EQ(menu->actions().value(0)->text(), u"&Cofnij");
         for (QAction* action : menu->actions()) {
             EXPECT_FALSE(action->text().contains(u'\t')) << action->text().toStdString();
             EXPECT_TRUE(action->shortcut().isEmpty());
@@ -470,6 +477,7 @@ TEST_F(DescriptionEditingTest, TheFieldsOwnMenuShowsNoShortcutsAndItsChangesCoun
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(field->viewport(), &event);
     EXPECT_TRUE(QTest::qWaitFor([&] { return menu != nullptr; }));
+    QCoreApplication::removeTranslator(&polish);
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_TRUE(field->modified());
 }
