@@ -116,16 +116,21 @@ void saveDescription(MainLink& main)
         return;
     field.insertPlainText(text);
     field.viewport()->repaint();
+    // The file gets its block back, and with it the block length shown, so that the save can simply be run again.
+    const auto putBack = [&] {
+        store::restoreFile(path, original);
+        main.state().lblKasuj->setText(QString::number(blockLength));
+    };
     bool written = false;
     try {
         // The text noted before the re-display, which the field holds again.
         written = FFotka->WritePictureFile(path, stored);
     } catch (...) {
-        store::restoreFile(path, original);
+        putBack();
         throw;
     }
     if (!written) {
-        store::restoreFile(path, original);
+        putBack();
         return;
     }
     main.state().lblKasuj->setText(QString::number(4 + stored.size()));

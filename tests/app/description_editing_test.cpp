@@ -300,6 +300,21 @@ TEST_P(SaveFailure, LeavesTheFileAsItWas)
 INSTANTIATE_TEST_SUITE_P(Rows, SaveFailure, testing::ValuesIn(kFailures),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.name); });
 
+TEST_F(DescriptionEditingTest, AfterAFailedWriteTheSameSaveSucceedsOnceTheWriteCan)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@stary opis");
+    type(u"nowy, dłuższy opis obrazu"_s);
+    {
+        const testing_support::FileSizeLimit limit(QFileInfo(path).size() + 8);
+        FMain->mnuZapis->trigger();
+    }
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@stary opis");
+    EXPECT_EQ(state().lblKasuj->text(), u"14");
+    FMain->mnuZapis->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@" + stored(u"nowy, dłuższy opis obrazu"_s));
+    EXPECT_EQ(dialogTexts(Kind::Message), QStringList {u"Zapisano do pliku   a.jpg"_s});
+}
+
 TEST_F(DescriptionEditingTest, TheSaveAndDeleteActOnTheShownPictureWhenTheSelectionMoved)
 {
     const QString path = showPicture(u"a.jpg"_s, "@||@opis a");
