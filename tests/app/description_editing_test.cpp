@@ -272,8 +272,11 @@ const Failure kFailures[] = {
             auto elsewhere = std::make_shared<testing_support::TempDir>();
             const QString namesake = elsewhere->write(u"a.jpg"_s, fileBytes(scene.path));
             FPliki->FLBox1->SetListPath(namesake);
-            return afterwards(
-                [elsewhere, namesake, before = fileBytes(namesake)] { EXPECT_EQ(fileBytes(namesake), before); });
+            // Refused before the cut: the namesake is never shown in the picture's place.
+            return afterwards([elsewhere, namesake, before = fileBytes(namesake), shown = scene.path] {
+                EXPECT_EQ(fileBytes(namesake), before);
+                EXPECT_EQ(FPliki->CurrentPath, shown);
+            });
         }},
 };
 
