@@ -6,6 +6,7 @@
 #include "store/described_file.h"
 #include "support/bmp_builder.h"
 #include "support/file_size_limit.h"
+#include "support/sound_builder.h"
 #include "support/wmf_builder.h"
 
 #include <QAction>
@@ -67,13 +68,16 @@ protected:
 TEST_F(DescriptionEditingTest, SaveWritesThePictureTheMarkerAndTheTextWhateverBlockWasThere)
 {
     const QString text = u"Morskie Oko\nŻółw\u00a0nad wodą"_s;
+    m_pictures.write(u"a.wav"_s, testing_support::wavFile(800));
     for (const QByteArray& before : {QByteArray(), QByteArray("@||@a much longer old description, gone"),
              QByteArray("@||@x"), QByteArray("@||@")}) {
         SCOPED_TRACE(before.toStdString());
         const QString path = showPicture(u"a.jpg"_s, before);
         type(text);
         ASSERT_TRUE(FPismo->Memo1->modified());
+        const int plays = FPliki->MediaPlayer1.playCount();
         FMain->mnuZapis->trigger();
+        EXPECT_EQ(FPliki->MediaPlayer1.playCount(), plays + 1) << "the re-display starts the sound over";
         const QByteArray expected = m_picture + "@||@" + stored(text);
         EXPECT_EQ(fileBytes(path), expected);
         EXPECT_EQ(state().lblKasuj->text(), QString::number(4 + stored(text).size()));
