@@ -466,12 +466,15 @@ void BM_SaveFieldShare(benchmark::State& state)
 }
 BENCHMARK(BM_SaveFieldShare)->Arg(1024)->Arg(std::int64_t {1024} * 1024)->Unit(benchmark::kMillisecond);
 
-/** The baseline: showing the same file, and a copy of it written and flushed to the disk (cp + fsync). */
+/**
+ * The baseline: showing the same picture, and a copy of it written and flushed to the disk (cp + fsync). b.jpg holds
+ * the same bytes as a.jpg before any save, without a description, as the save's re-display finds a.jpg.
+ */
 void BM_ShowCurrentPicture24MP(benchmark::State& state)
 {
     ensureWindows();
     openDirectory(largePictures());
-    FPliki->FLBox1->SetListPath(largePictures() + QStringLiteral("/a.jpg"));
+    FPliki->FLBox1->SetListPath(largePictures() + QStringLiteral("/b.jpg"));
     for (auto _ : state)
         FPliki->ShowCurrentPicture();
 }
