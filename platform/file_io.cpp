@@ -121,6 +121,14 @@ FileIdentity File::identity() const
     return identityFrom(st);
 }
 
+qint64 File::linkCount() const
+{
+    struct stat st { };
+    if (::fstat(m_fd, &st) != 0)
+        fail();
+    return qint64(st.st_nlink);
+}
+
 QByteArray File::readAll() const
 {
     const qint64 length = size();

@@ -80,6 +80,8 @@ public:
 
     [[nodiscard]] qint64 size() const;
     [[nodiscard]] FileIdentity identity() const;
+    /** How many names (hard links) the file has now; 0 once the last one is gone. */
+    [[nodiscard]] qint64 linkCount() const;
     /** Reads the file from offset 0 to its current end. */
     [[nodiscard]] QByteArray readAll() const;
     void truncate(qint64 length);

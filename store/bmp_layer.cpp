@@ -86,9 +86,11 @@ BmpPicture::BmpPicture(const QByteArray& fileBytes)
     m_pixelOffset = offset;
     const platform::ByteView pixels = slice(m_bytes, offset, size);
     const bool runLength = m_header.compression == dib::Rle8 || m_header.compression == dib::Rle4;
-    // Run-length data without a usable size ends at its end-of-bitmap escape, never in what follows the picture.
-    if (runLength && (m_header.sizeImage == 0 || m_header.sizeImage > pixels.size()))
-        m_pixelLength = static_cast<qint64>(dib::runLengthDataLength(m_header, pixels));
+    // Run-length data without a usable size ends at its end-of-bitmap escape, never in what follows the picture:
+    // a size that runs past the escape would reach into a description stored behind it once that is long enough.
+    const std::size_t runLengthEnd = runLength ? dib::runLengthDataLength(m_header, pixels) : 0;
+    if (runLength && (m_header.sizeImage == 0 || m_header.sizeImage > runLengthEnd))
+        m_pixelLength = static_cast<qint64>(runLengthEnd);
     else
         m_pixelLength = static_cast<qint64>(dib::pixelDataLength(m_header, pixels.size()));
 }

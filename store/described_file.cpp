@@ -128,15 +128,21 @@ void replaceDescription(const QString& path, const QByteArray& description)
             platform::asBytes(description)});
 }
 
+bool putBackCut(platform::File& file, const QByteArray& original)
+{
+    const qint64 size = file.size();
+    if (size > original.size() || file.readAll() != original.left(size))
+        return false;
+    file.append(platform::asBytes(original).subspan(static_cast<std::size_t>(size)));
+    return true;
+}
+
 void restoreFile(const QString& path, const QByteArray& original)
 {
     try {
         platform::File file(path, platform::File::Mode::ReadWrite);
-        const qint64 size = file.size();
-        if (size <= original.size() && file.readAll() == original.left(size)) {
-            file.append(platform::asBytes(original).subspan(static_cast<std::size_t>(size)));
+        if (putBackCut(file, original))
             return;
-        }
     } catch (const platform::IoError&) {
         // Gone or unreadable: written anew below.
     }

@@ -3,6 +3,7 @@
 #include "description_codec.h"
 #include "picture.h"
 #include "platform/bytes.h"
+#include "platform/file_io.h"
 
 #include <QByteArray>
 #include <QString>
@@ -74,5 +75,11 @@ void replaceDescription(const QString& path, const QByteArray& description);
  * replaced by `original` whole. Raises IoError when neither is possible.
  */
 void restoreFile(const QString& path, const QByteArray& original);
+
+/**
+ * The same for a file already open: when it holds exactly the first bytes of `original`, the rest is appended in
+ * place and true given back; otherwise the file is left as it is. Raises IoError when the append fails.
+ */
+bool putBackCut(platform::File& file, const QByteArray& original);
 
 } // namespace store

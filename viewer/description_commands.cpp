@@ -17,6 +17,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 
+#include <memory>
+
 namespace viewer {
 
 namespace {
@@ -72,6 +74,16 @@ bool stripAndShowAgain(const QString& path, qint64 blockLength, const QByteArray
     return false;
 }
 
+/**
+ * The file itself, held open, when it has further names (hard links). The save gives this name a new file and never
+ * writes in place, so those names keep the old bytes: the cut goes back into the old file once the new one is in.
+ */
+std::unique_ptr<platform::File> heldForOtherNames(const QString& path)
+{
+    auto file = std::make_unique<platform::File>(path, platform::File::Mode::ReadWrite);
+    return file->linkCount() > 1 ? std::move(file) : nullptr;
+}
+
 } // namespace
 
 void saveDescription(MainLink& main)
@@ -98,24 +110,32 @@ void saveDescription(MainLink& main)
                                      .arg(kMaxDescriptionBytes));
     const QByteArray original = readUnchanged(path, blockLength);
     platform::checkReplaceable(path);
+    const std::unique_ptr<platform::File> otherNames = heldForOtherNames(path);
 
     if (!stripAndShowAgain(path, blockLength, original))
         return;
     field.insertPlainText(text);
     field.viewport()->repaint();
+    // The file gets its block back, and with it the block length shown, so that the save can simply be run again.
+    const auto putBack = [&] {
+        store::restoreFile(path, original);
+        main.state().lblKasuj->setText(QString::number(blockLength));
+    };
     bool written = false;
     try {
         // The text noted before the re-display, which the field holds again.
         written = FFotka->WritePictureFile(path, stored);
     } catch (...) {
-        store::restoreFile(path, original);
+        putBack();
         throw;
     }
     if (!written) {
-        store::restoreFile(path, original);
+        putBack();
         return;
     }
     main.state().lblKasuj->setText(QString::number(4 + stored.size()));
+    if (otherNames && otherNames->linkCount() > 0)
+        (void)store::putBackCut(*otherNames, original);
     // The saved text stays in view, as the user left it.
     if (!text.isEmpty())
         showWindow(FPismo);

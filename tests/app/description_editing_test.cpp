@@ -4,24 +4,44 @@
 #include "platform/fault_injection.h"
 #include "platform/screen.h"
 #include "store/described_file.h"
+#include "support/bmp_builder.h"
 #include "support/file_size_limit.h"
+#include "support/sound_builder.h"
+#include "support/wmf_builder.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cerrno>
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using testing_support::fileBytes;
 using Kind = testing_support::DialogRecord::Kind;
 
 namespace {
+
+/** Replaces the field's text as a user does: select everything, then type (Polish letters too). */
+void type(const QString& text)
+{
+    viewer::DescriptionField* field = FPismo->Memo1;
+    field->setFocus();
+    field->selectAll();
+    for (const QChar c : text) {
+        if (c == u'\n')
+            QTest::keyClick(field, Qt::Key_Return);
+        else
+            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
 
 class DescriptionEditingTest : public testing_support::WindowsTest {
 protected:
@@ -38,20 +58,6 @@ protected:
         return path;
     }
 
-    /** Replaces the field's text as a user does: select everything, then type (Polish letters too). */
-    static void type(const QString& text)
-    {
-        viewer::DescriptionField* field = FPismo->Memo1;
-        field->setFocus();
-        field->selectAll();
-        for (const QChar c : text) {
-            if (c == u'\n')
-                QTest::keyClick(field, Qt::Key_Return);
-            else
-                QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-    }
-
     static QByteArray stored(const QString& text) { return store::fieldTextToDescription(text); }
 
     QByteArray m_picture;
@@ -62,13 +68,16 @@ protected:
 TEST_F(DescriptionEditingTest, SaveWritesThePictureTheMarkerAndTheTextWhateverBlockWasThere)
 {
     const QString text = u"Morskie Oko\nŻółw\u00a0nad wodą"_s;
+    m_pictures.write(u"a.wav"_s, testing_support::wavFile(800));
     for (const QByteArray& before : {QByteArray(), QByteArray("@||@a much longer old description, gone"),
              QByteArray("@||@x"), QByteArray("@||@")}) {
         SCOPED_TRACE(before.toStdString());
         const QString path = showPicture(u"a.jpg"_s, before);
         type(text);
         ASSERT_TRUE(FPismo->Memo1->modified());
+        const int plays = FPliki->MediaPlayer1.playCount();
         FMain->mnuZapis->trigger();
+        EXPECT_EQ(FPliki->MediaPlayer1.playCount(), plays + 1) << "the re-display starts the sound over";
         const QByteArray expected = m_picture + "@||@" + stored(text);
         EXPECT_EQ(fileBytes(path), expected);
         EXPECT_EQ(state().lblKasuj->text(), QString::number(4 + stored(text).size()));
@@ -122,10 +131,16 @@ TEST_F(DescriptionEditingTest, DeleteKeepsTheBytesBeforeTheFirstMarker)
 
 namespace {
 
+/** What a failure row may touch: the shown picture and the dialogs, whose boxes it may act inside. */
+struct Scene {
+    QString path;
+    testing_support::ScriptedDialogs& dialogs;
+};
+
 struct Failure {
     const char* name;
     /** Prepares the failure once the picture is shown; the object it gives back lives until the command ends. */
-    std::function<std::shared_ptr<void>(const QString& path)> arrange;
+    std::function<std::shared_ptr<void>(Scene&)> arrange;
 };
 
 void PrintTo(const Failure& failure, std::ostream* out)
@@ -140,34 +155,132 @@ template <typename T, typename... Args> std::shared_ptr<void> hold(Args&&... arg
     return std::make_shared<T>(std::forward<Args>(args)...);
 }
 
+/** Runs `atEnd` when the command has ended (the row's object goes). */
+std::shared_ptr<void> afterwards(std::function<void()> atEnd)
+{
+    return std::shared_ptr<void>(nullptr, [atEnd = std::move(atEnd)](void*) { atEnd(); });
+}
+
+QString besidePicture(const Scene& scene, const QString& name)
+{
+    return QFileInfo(scene.path).absoluteDir().filePath(name);
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+/** b.jpg beside the picture, in the list, so that a show tick has another picture to go to. */
+QString addSecondPicture(const Scene& scene)
+{
+    const QString other = besidePicture(scene, u"b.jpg"_s);
+    writeBytes(other, testing_support::encodeJpeg(QImage(8, 8, QImage::Format_RGB32)) + "@||@opis b");
+    FPliki->FLBox1->readList();
+    FPliki->FLBox1->SetListPath(u"a.jpg"_s);
+    return other;
+}
+
+/** While a box is open, the show's next tick shows b.jpg (once). */
+std::shared_ptr<void> tickInsideTheNextBox(Scene& scene, const QString& other)
+{
+    auto ticked = std::make_shared<bool>(false);
+    scene.dialogs.whileOpen = [ticked](const testing_support::DialogRecord&) {
+        if (std::exchange(*ticked, true))
+            return;
+        FMain->mnuNastepnyClick();
+    };
+    return afterwards([&dialogs = scene.dialogs, other, before = fileBytes(other), ticked] {
+        dialogs.whileOpen = nullptr;
+        EXPECT_TRUE(*ticked);
+        EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+        EXPECT_EQ(fileBytes(other), before);
+    });
+}
+
 const Failure kFailures[] = {
     {"ReadOnlyFile",
-        [](const QString& path) {
-            return hold<platform::InjectedFailure>(platform::FileOperation::WriteFile, path, EACCES);
+        [](Scene& scene) {
+            return hold<platform::InjectedFailure>(platform::FileOperation::WriteFile, scene.path, EACCES);
         }},
     {"ReadOnlyDirectory",
-        [](const QString& path) {
+        [](Scene& scene) {
             return hold<platform::InjectedFailure>(
-                platform::FileOperation::CreateFile, QFileInfo(path).absolutePath(), EACCES);
+                platform::FileOperation::CreateFile, QFileInfo(scene.path).absolutePath(), EACCES);
         }},
     {"ChangedOnDiskSinceShown",
-        [](const QString& path) {
-            QFile file(path);
+        [](Scene& scene) {
+            QFile file(scene.path);
             EXPECT_TRUE(file.open(QIODevice::Append));
             file.write(" appended by another program");
             return std::shared_ptr<void>();
         }},
+    {"NoBlockLengthAfterAFailedRead",
+        [](Scene&) {
+            FMain->GroupBox1->lblKasuj->setText(QString());
+            return afterwards([] {
+                EXPECT_EQ(FMain->GroupBox1->lblKasuj->text(), QString());
+                EXPECT_EQ(QApplication::clipboard()->text(), u"nowy, dłuższy opis obrazu");
+            });
+        }},
+    {"TextLongerThanAReadAccepts",
+        [](Scene&) {
+            QString text = u"Linia opisu o długości mniej więcej osiemdziesięciu znaków, powtarzana bez końca.\n"_s;
+            text = text.repeated(int(viewer::kMaxDescriptionBytes / text.size()) + 1);
+            FPismo->Memo1->selectAll();
+            FPismo->Memo1->insertPlainText(text);
+            return std::shared_ptr<void>();
+        }},
     {"RedisplayFails",
-        [](const QString& path) {
+        [](Scene& scene) {
             // The first read (the check before the cut) passes; the re-display's read fails.
-            return hold<platform::InjectedFailure>(platform::FileOperation::ReadFile, path, EIO, 1);
+            return hold<platform::InjectedFailure>(platform::FileOperation::ReadFile, scene.path, EIO, 1);
+        }},
+    {"RedisplayFailsOnADamagedSound",
+        [](Scene& scene) {
+            const QString sound = besidePicture(scene, u"a.wav"_s);
+            writeBytes(sound, "RIFF, but no sound at all");
+            return afterwards([sound] { QFile::remove(sound); });
+        }},
+    {"ShowTickInsideTheRedisplaysErrorBox",
+        [](Scene& scene) {
+            const QString other = addSecondPicture(scene);
+            auto unreadable
+                = std::make_shared<platform::InjectedFailure>(platform::FileOperation::ReadFile, scene.path, EIO, 1);
+            auto ticking = tickInsideTheNextBox(scene, other);
+            return afterwards([unreadable, ticking] {});
+        }},
+    {"ShowTickInsideTheRedisplaysDecodingReport",
+        [](Scene& scene) {
+            // A picture whose data fails to decode is shown, reporting it once; the show moves on in that report.
+            const QByteArray broken = testing_support::withoutQuantisationTables(
+                testing_support::encodeJpeg(QImage(16, 16, QImage::Format_RGB32)));
+            writeBytes(scene.path, broken + "@||@stary opis");
+            const QString other = addSecondPicture(scene);
+            EXPECT_TRUE(FPliki->ShowCurrentPicture());
+            type(u"nowy, dłuższy opis obrazu"_s);
+            scene.dialogs.clear();
+            return tickInsideTheNextBox(scene, other);
         }},
     {"WriteBeyondTheFileSizeLimit",
-        [](const QString& path) { return hold<testing_support::FileSizeLimit>(QFileInfo(path).size() + 8); }},
+        [](Scene& scene) { return hold<testing_support::FileSizeLimit>(QFileInfo(scene.path).size() + 8); }},
     {"OtherDirectoryOpen",
-        [](const QString&) {
+        [](Scene&) {
             FPliki->FLBox1->SetListPath(QDir::tempPath());
             return std::shared_ptr<void>();
+        }},
+    {"OtherDirectoryHoldingAFileOfTheSameName",
+        [](Scene& scene) {
+            auto elsewhere = std::make_shared<testing_support::TempDir>();
+            const QString namesake = elsewhere->write(u"a.jpg"_s, fileBytes(scene.path));
+            FPliki->FLBox1->SetListPath(namesake);
+            // Refused before the cut: the namesake is never shown in the picture's place.
+            return afterwards([elsewhere, namesake, before = fileBytes(namesake), shown = scene.path] {
+                EXPECT_EQ(fileBytes(namesake), before);
+                EXPECT_EQ(FPliki->CurrentPath, shown);
+            });
         }},
 };
 
@@ -179,7 +292,8 @@ TEST_P(SaveFailure, LeavesTheFileAsItWas)
     type(u"nowy, dłuższy opis obrazu"_s);
     QByteArray before;
     {
-        const std::shared_ptr<void> held = GetParam().arrange(path);
+        Scene scene {path, *m_dialogs};
+        const std::shared_ptr<void> held = GetParam().arrange(scene);
         before = fileBytes(path);
         FMain->mnuZapis->trigger();
     }
@@ -187,11 +301,26 @@ TEST_P(SaveFailure, LeavesTheFileAsItWas)
     EXPECT_FALSE(dialogTexts(Kind::Report).isEmpty() && dialogTexts(Kind::Error).isEmpty());
     EXPECT_TRUE(dialogTexts(Kind::Message).isEmpty());
     // No temporary file is left beside the picture.
-    EXPECT_EQ(QDir(pictureDir()).entryList(QDir::Files | QDir::Hidden), QStringList {u"a.jpg"_s});
+    EXPECT_TRUE(QDir(pictureDir()).entryList({u".*"_s}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SaveFailure, testing::ValuesIn(kFailures),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.name); });
+
+TEST_F(DescriptionEditingTest, AfterAFailedWriteTheSameSaveSucceedsOnceTheWriteCan)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@stary opis");
+    type(u"nowy, dłuższy opis obrazu"_s);
+    {
+        const testing_support::FileSizeLimit limit(QFileInfo(path).size() + 8);
+        FMain->mnuZapis->trigger();
+    }
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@stary opis");
+    EXPECT_EQ(state().lblKasuj->text(), u"14");
+    FMain->mnuZapis->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@" + stored(u"nowy, dłuższy opis obrazu"_s));
+    EXPECT_EQ(dialogTexts(Kind::Message), QStringList {u"Zapisano do pliku   a.jpg"_s});
+}
 
 TEST_F(DescriptionEditingTest, TheSaveAndDeleteActOnTheShownPictureWhenTheSelectionMoved)
 {
@@ -204,6 +333,11 @@ TEST_F(DescriptionEditingTest, TheSaveAndDeleteActOnTheShownPictureWhenTheSelect
     EXPECT_EQ(fileBytes(path), m_picture + "@||@nowy");
     EXPECT_EQ(fileBytes(pictureDir() + u"/b.jpg"_s), other);
     EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
+
+    FPliki->FLBox1->selectIndex(1);
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture);
+    EXPECT_EQ(fileBytes(pictureDir() + u"/b.jpg"_s), other);
 }
 
 TEST_F(DescriptionEditingTest, APictureReachedThroughALinkIsSavedIntoItsTarget)
@@ -221,12 +355,98 @@ TEST_F(DescriptionEditingTest, APictureReachedThroughALinkIsSavedIntoItsTarget)
     EXPECT_EQ(fileBytes(target).left(m_picture.size()), m_picture);
 }
 
+TEST_F(DescriptionEditingTest, AFileWithFurtherNamesIsReplacedUnderThisNameOnly)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@stary");
+    const QString twin = pictureDir() + u"/bliźniak.jpg"_s;
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(twin).constData()), 0);
+    type(u"nowy"_s);
+    FMain->mnuZapis->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@nowy");
+    EXPECT_EQ(fileBytes(twin), m_picture + "@||@stary");
+    QFile::remove(twin);
+}
+
+namespace {
+
+struct PictureEnd {
+    const char* name;
+    const char* fileName;
+    QByteArray bytes;
+    /** The picture's bytes as a save writes them. */
+    QByteArray written;
+};
+
+void PrintTo(const PictureEnd& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+/** A placeable metafile whose size field counts the placeable header too, as some writers store it. */
+PictureEnd metafileCountingItsHeader()
+{
+    const QByteArray plain
+        = testing_support::WmfBuilder().window(0, 0, 100, 50).rectangle(10, 10, 90, 40).placeable(0, 0, 96, 48);
+    QByteArray counting = plain;
+    const int words = int(plain.size() / 2);
+    counting[22 + 6] = char(words & 0xFF);
+    counting[22 + 7] = char(words >> 8);
+    return {"MetafileSizeCountingThePlaceableHeader", "m.wmf", counting, plain};
+}
+
+/** A run-length bitmap (two rows of four pixels) whose image size field is `sizeImage`. */
+PictureEnd runLengthBitmap(const char* name, std::uint32_t sizeImage)
+{
+    testing_support::BmpSpec plan;
+    plan.width = 4;
+    plan.height = 2;
+    plan.bitCount = 8;
+    plan.compression = 1; // run-length, 8 bits
+    plan.palette = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    plan.pixels = QByteArray::fromHex("0401000004020001"); // a row of 1s, end of line, a row of 2s, end
+    plan.sizeImage = sizeImage;
+    const QByteArray bmp = testing_support::buildBmp(plan);
+    return {name, "r.bmp", bmp, bmp};
+}
+
+class SavedPictureEnd : public DescriptionEditingTest, public testing::WithParamInterface<PictureEnd> { };
+
+} // namespace
+
+TEST_P(SavedPictureEnd, StaysBeforeTheDescriptionAcrossSavesAndTheDelete)
+{
+    const PictureEnd& row = GetParam();
+    const QString path = m_pictures.write(QString::fromLatin1(row.fileName), row.bytes);
+    openDirectory(pictureDir());
+    FPliki->FLBox1->SetListPath(QString::fromLatin1(row.fileName));
+    ASSERT_TRUE(FPliki->ShowCurrentPicture());
+    // The last text is longer than the bitmap's image size claims: the picture still ends where its data ends.
+    for (const QString& text : {u"Pierwszy opis, dłuższy niż osiemnaście bajtów"_s, u"drugi"_s,
+             u"Trzeci opis, znacznie dłuższy.\n"_s.repeated(200)}) {
+        type(text);
+        FMain->mnuZapis->trigger();
+        EXPECT_EQ(fileBytes(path), row.written + "@||@" + stored(text));
+    }
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(fileBytes(path), row.written);
+    EXPECT_TRUE(dialogTexts(Kind::Report).isEmpty()) << dialogTexts(Kind::Report).join(u' ').toStdString();
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SavedPictureEnd,
+    testing::Values(metafileCountingItsHeader(), runLengthBitmap("RunLengthBitmapWithoutImageSize", 0),
+        runLengthBitmap("RunLengthBitmapWithImageSizePastTheData", 4000)),
+    [](const testing::TestParamInfo<PictureEnd>& param) { return std::string(param.param.name); });
+
 TEST_F(DescriptionEditingTest, TextCommandsWorkWhileTheWindowIsHiddenAndSetTheModifiedFlag)
 {
     showPicture(u"a.jpg"_s, "@||@opis");
     viewer::DescriptionField* field = FPismo->Memo1;
+    const QString storedLeft = state().lblLewa->text();
+    FPismo->move(FPismo->pos() + QPoint(7, 7));
     FMain->mnuUkryjOapisy->trigger();
     EXPECT_FALSE(FPismo->isVisible());
+    EXPECT_EQ(state().lblLewa->text(), storedLeft); // hiding is no closing: nothing is stored
     EXPECT_FALSE(field->modified());
 
     field->selectAll();
@@ -255,11 +475,16 @@ TEST_F(DescriptionEditingTest, TheFieldsOwnMenuShowsNoShortcutsAndItsChangesCoun
 {
     showPicture(u"a.jpg"_s, "@||@opis");
     viewer::DescriptionField* field = FPismo->Memo1;
+    // The program loads Qt's Polish translation; here only while this menu is open.
+    QTranslator polish;
+    ASSERT_TRUE(polish.load(u"qtbase_pl"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+    QCoreApplication::installTranslator(&polish);
     QMenu* menu = nullptr;
     QTimer::singleShot(0, [&] {
         menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (!menu)
             return;
+        EXPECT_EQ(menu->actions().value(0)->text(), u"&Cofnij");
         for (QAction* action : menu->actions()) {
             EXPECT_FALSE(action->text().contains(u'\t')) << action->text().toStdString();
             EXPECT_TRUE(action->shortcut().isEmpty());
@@ -274,6 +499,7 @@ TEST_F(DescriptionEditingTest, TheFieldsOwnMenuShowsNoShortcutsAndItsChangesCoun
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(field->viewport(), &event);
     EXPECT_TRUE(QTest::qWaitFor([&] { return menu != nullptr; }));
+    QCoreApplication::removeTranslator(&polish);
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_TRUE(field->modified());
 }

@@ -12,6 +12,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testing_support::fileBytes;
 using testing_support::TempDir;
@@ -24,16 +25,21 @@ struct Result {
     QByteArray err;
 };
 
-/** Runs the tool; `fileSizeLimit` (bytes) bounds the files it may write, as `ulimit -f` does. */
-Result opis(const QStringList& args, rlim_t fileSizeLimit = RLIM_INFINITY)
+/**
+ * Runs the tool; `fileSizeLimit` (bytes) bounds the files it may write, as `ulimit -f` does. `unprivileged` runs it
+ * as "nobody" when the tests run as the superuser, whom permission bits do not stop.
+ */
+Result opis(const QStringList& args, rlim_t fileSizeLimit = RLIM_INFINITY, bool unprivileged = false)
 {
     QProcess process;
-    if (fileSizeLimit != RLIM_INFINITY) {
-        process.setChildProcessModifier([fileSizeLimit] {
+    process.setChildProcessModifier([fileSizeLimit, unprivileged] {
+        if (fileSizeLimit != RLIM_INFINITY) {
             const rlimit limit {fileSizeLimit, fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
+        }
+        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+    });
     process.start(QStringLiteral(ZELKAVIO_OPIS_PATH), args);
     Result result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -327,6 +333,17 @@ TEST_F(Opis, AWriteThatFailsLeavesTheOldDescriptionAndNoTemporaryFile)
     EXPECT_TRUE(tooLarge.err.startsWith("zelkavio-opis: I/O error 27 ")) << tooLarge.err.toStdString();
     EXPECT_EQ(fileBytes(file), original);
     EXPECT_EQ(QDir(m_dir.path({})).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("p.jpg")});
+
+    // A picture that may be written in a folder that may not: nothing is cut before the write fails.
+    const QByteArray folder = QFile::encodeName(m_dir.path({}));
+    ::chmod(QFile::encodeName(file).constData(), 0666);
+    ::chmod(folder.constData(), 0555);
+    const Result readOnlyFolder
+        = opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("nowy")}, RLIM_INFINITY, true);
+    ::chmod(folder.constData(), 0700);
+    EXPECT_EQ(readOnlyFolder.exitCode, 1);
+    EXPECT_TRUE(readOnlyFolder.err.startsWith("zelkavio-opis: I/O error 13 ")) << readOnlyFolder.err.toStdString();
+    EXPECT_EQ(fileBytes(file), original);
 
     // Written, the description replaces the old block in one step, after the bytes before the first marker.
     EXPECT_EQ(opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("nowy")}).exitCode, 0);

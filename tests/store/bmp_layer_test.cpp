@@ -133,6 +133,7 @@ std::vector<EndCase> endCases()
         {"BehindAGap", gap, 10, 80 + 24},
         {"RunLengthWithoutImageSizeEndsAtTheEndOfBitmap", rleWithoutSize, 40, 54 + 16 + 16},
         {"RunLengthImageSizePastTheDataEndsAtTheEndOfBitmap", rleSizePastTheData, 40, 54 + 16 + 16},
+        {"RunLengthImageSizePastTheEndOfBitmapWithALongerTailBehind", rleSizePastTheData, 2000, 54 + 16 + 16},
     };
 }
 

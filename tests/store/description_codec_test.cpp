@@ -16,6 +16,10 @@ TEST(DescriptionCodec, LineBreaksAreCrLfInTheFileAndParagraphsInTheField)
     // Stored lone CRs and LFs show as breaks, and the text ends at a NUL.
     EXPECT_EQ(descriptionToFieldText(asBytes(QByteArray("a\rb\nc\n\rd\0e", 10))), u"a\nb\nc\n\nd");
     EXPECT_EQ(fieldTextToDescription(u"a\rb\nc\r\nd"_s), "a\r\nb\r\nc\r\nd");
+    // A CR before any other break character is one break with it; the same whether or not the code page holds
+    // every character of the text.
+    EXPECT_EQ(fieldTextToDescription(u"a\r\u2029b\n\rc\r\rd\r\u2028"_s), "a\r\nb\r\n\r\nc\r\n\r\nd\r\n");
+    EXPECT_EQ(fieldTextToDescription(u"a\r\u2029b\n\rc\r\rd\r\u2028\u4e2d"_s), "a\r\nb\r\n\r\nc\r\n\r\nd\r\n?");
 }
 
 TEST(DescriptionCodec, PolishLettersRoundTripThroughWindows1250)
