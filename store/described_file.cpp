@@ -23,7 +23,11 @@ qint64 findMarker(platform::ByteView bytes)
 DescribedPicture readDescribedFile(const QString& path)
 {
     // One read: the picture layer keeps (a shallow copy of) this buffer and the marker search runs over it.
-    return describedPictureOf(path, platform::readWholeFile(path));
+    std::optional<platform::FileIdentity> identity;
+    const QByteArray bytes = platform::readWholeFile(path, identity);
+    DescribedPicture result = describedPictureOf(path, bytes);
+    result.identity = identity;
+    return result;
 }
 
 DescribedPicture describedPictureOf(const QString& path, const QByteArray& bytes)

@@ -30,6 +30,8 @@ struct DescribedPicture {
     std::optional<QByteArray> description;
     /** Bytes from the first marker to the end of the file; 0 without a marker. */
     qint64 blockLength = 0;
+    /** The identity of the file these came from, when it did not change while it was read. */
+    std::optional<platform::FileIdentity> identity;
 };
 
 /**

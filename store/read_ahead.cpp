@@ -16,7 +16,6 @@ constexpr qint64 kDecodeAheadPixels = 2'000'000;
 
 struct ReadAhead::Work {
     std::optional<DescribedPicture> prepared;
-    std::optional<platform::FileIdentity> identity;
     std::atomic<bool> read {false};
     std::thread worker;
 
@@ -42,9 +41,11 @@ void ReadAhead::start(const QString& path, int firstRow, std::function<void()> o
     Work* work = m_work.get();
     work->worker = std::thread([work, path, firstRow, onProgress = std::move(onProgress)]() mutable {
         try {
-            const QByteArray bytes = platform::readWholeFile(path, work->identity);
-            if (work->identity) {
+            std::optional<platform::FileIdentity> identity;
+            const QByteArray bytes = platform::readWholeFile(path, identity);
+            if (identity) {
                 DescribedPicture picture = describedPictureOf(path, bytes);
+                picture.identity = identity;
                 const QSize size = picture.picture->size();
                 if (qint64(size.width()) * size.height() >= kDecodeAheadPixels)
                     picture.picture->decodeInBackground(firstRow, std::move(onProgress));
@@ -78,7 +79,7 @@ std::optional<DescribedPicture> ReadAhead::take(const QString& path)
     if (m_work->worker.joinable())
         m_work->worker.join();
     std::optional<DescribedPicture> result;
-    if (m_work->prepared && m_work->identity && platform::identityOf(path) == m_work->identity)
+    if (m_work->prepared && m_work->prepared->identity && platform::identityOf(path) == m_work->prepared->identity)
         result = std::move(m_work->prepared);
     drop();
     return result;

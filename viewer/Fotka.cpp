@@ -80,6 +80,7 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
     // The picture shown so far lets go of the view first; its worker then stops with it.
     Image11->stopFollowing();
     m_picture.reset();
+    m_written.reset();
     const int height = picture->size().height();
     const auto [first, last] = rowsInView(height);
     if (first > 0 || last < height)
@@ -159,11 +160,31 @@ void TFFotka::startReadAhead()
     m_readAhead.start(path, rowsInView(std::numeric_limits<int>::max()).first, [this] { postProgress(); });
 }
 
+bool TFFotka::showsFile(const QString& path, const platform::FileIdentity& identity) const
+{
+    return m_picture && m_pictureFile && m_pictureFile->path == path && m_pictureFile->identity == identity;
+}
+
+void TFFotka::keepShownPicture(const QString& path, const platform::FileIdentity& identity, const QByteArray& bytes)
+{
+    m_kept = KeptPicture {FileState {path, identity}, bytes};
+}
+
 qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& description)
 {
+    // A save that has just cut the block off the shown picture's file shows the same picture again: its pixels are
+    // the file's, so it is neither read nor decoded a second time. What is written from now on is what the file
+    // holds after the cut.
+    if (const std::optional<KeptPicture> kept = std::exchange(m_kept, std::nullopt);
+        kept && m_picture && kept->file.path == path && platform::identityOf(path) == kept->file.identity) {
+        m_written = store::loadPicture(path, kept->bytes);
+        m_pictureFile = kept->file;
+        return 0; // the cut took everything from the first marker on
+    }
     std::optional<store::DescribedPicture> prepared = m_readAhead.take(path);
     store::DescribedPicture read = prepared ? std::move(*prepared) : store::readDescribedFile(path);
     showPicture(std::move(read.picture));
+    setPictureFile(path, read.identity);
     if (read.description) {
         if (read.description->size() > viewer::kMaxDescriptionBytes)
             throw platform::AppError(
@@ -187,7 +208,9 @@ bool TFFotka::WritePictureFile(const QString& path, const QByteArray& descriptio
         platform::dialogs().message(QStringLiteral("Trzeba załadowac grafikę..."));
         return false;
     }
-    store::writeDescribedFile(path, *m_picture, description);
+    store::writeDescribedFile(path, m_written ? *m_written : *m_picture, description);
+    // The file now holds the picture shown, so the next save of it need not read and decode it again either.
+    setPictureFile(path, platform::identityOf(path));
     return true;
 }
 
@@ -211,7 +234,17 @@ void TFFotka::FitWindowToPicture()
         repaint();
     }
     // The picture is loaded once more from the current file, as after every fit.
-    showPicture(store::readDescribedFile(m_main.state().lblPlik->text()).picture, false);
+    const QString path = m_main.state().lblPlik->text();
+    store::DescribedPicture read = store::readDescribedFile(path);
+    showPicture(std::move(read.picture), false);
+    setPictureFile(path, read.identity);
+}
+
+void TFFotka::setPictureFile(const QString& path, const std::optional<platform::FileIdentity>& identity)
+{
+    m_pictureFile.reset();
+    if (identity)
+        m_pictureFile = FileState {path, *identity};
 }
 
 void TFFotka::FormShow()

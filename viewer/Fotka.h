@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 namespace viewer {
 class DescriptionField;
@@ -63,6 +64,18 @@ public:
     /** Whether the shown picture's rows are still being decoded. */
     [[nodiscard]] bool decoding() const { return Image11->followed() != nullptr; }
 
+    /**
+     * Whether the picture shown was read from the file at `path` when the file had `identity`: the bytes in
+     * front of that file's block are then the shown picture's.
+     */
+    [[nodiscard]] bool showsFile(const QString& path, const platform::FileIdentity& identity) const;
+    /**
+     * Lets the next ReadPictureFile() of `path` keep the picture shown instead of reading and decoding it again,
+     * when the file then has `identity`: a save has just cut the block off a file that showsFile(), leaving
+     * `bytes`, which are what the picture is written from from then on.
+     */
+    void keepShownPicture(const QString& path, const platform::FileIdentity& identity, const QByteArray& bytes);
+
     /** Sizes the window to the picture for the primary screen's size, then loads the picture again. */
     void FitWindowToPicture();
     void FormShow();
@@ -93,9 +106,27 @@ private:
     void postProgress();
     void startReadAhead();
     void setAutoSize(bool on);
+    /** Notes the file the picture shown was read from (nothing when it changed while it was read). */
+    void setPictureFile(const QString& path, const std::optional<platform::FileIdentity>& identity);
+
+    /** A file at a path in one state (its identity). */
+    struct FileState {
+        QString path;
+        platform::FileIdentity identity;
+    };
 
     QScrollArea* m_scrollArea;
     std::unique_ptr<store::Picture> m_picture;
+    /** The file m_picture was read from, when it did not change while it was read. */
+    std::optional<FileState> m_pictureFile;
+    /** The picture as the file holds it, for writing, when m_picture was kept from before a cut. */
+    std::unique_ptr<store::Picture> m_written;
+    /** See keepShownPicture(). */
+    struct KeptPicture {
+        FileState file;
+        QByteArray bytes;
+    };
+    std::optional<KeptPicture> m_kept;
     /** Image11's size as FitWindowToPicture last measured it. */
     int m_imageWidth = 0;
     int m_imageHeight = 0;

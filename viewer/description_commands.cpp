@@ -45,23 +45,35 @@ void selectCurrentPicture()
 }
 
 /** The whole current file, once its block is known to be the one shown (lblKasuj). */
-QByteArray readUnchanged(const QString& path, qint64 shownBlockLength)
+struct CurrentFile {
+    QByteArray bytes;
+    /** Whether the picture window shows the picture these bytes hold (it read this very state of the file). */
+    bool shown = false;
+};
+
+CurrentFile readUnchanged(const QString& path, qint64 shownBlockLength)
 {
-    QByteArray bytes = platform::readWholeFile(path);
-    if (store::blockLengthOf(bytes) != shownBlockLength) {
+    std::optional<platform::FileIdentity> identity;
+    CurrentFile file {platform::readWholeFile(path, identity)};
+    if (store::blockLengthOf(file.bytes) != shownBlockLength) {
         throw platform::AppError(QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.")
                                      .arg(QFileInfo(path).fileName()));
     }
-    return bytes;
+    file.shown = identity && FFotka->showsFile(path, *identity);
+    return file;
 }
 
 /**
  * Cuts the block off and shows the picture again. When the re-display fails (it reports its own error) or ends
  * on another picture, the file gets its block back; gives back whether the command may go on.
  */
-bool stripAndShowAgain(const QString& path, qint64 blockLength, const QByteArray& original)
+bool stripAndShowAgain(const QString& path, qint64 blockLength, const CurrentFile& current)
 {
+    const QByteArray& original = current.bytes;
     store::stripDescriptionBlock(path, blockLength, original);
+    // The cut leaves the very bytes the shown picture was read from: the re-display keeps it.
+    if (const std::optional<platform::FileIdentity> cut = platform::identityOf(path); current.shown && cut)
+        FFotka->keepShownPicture(path, *cut, original.first(original.size() - blockLength));
     const bool shown = FPliki->ShowCurrentPicture();
     if (shown && FPliki->CurrentPath == path)
         return true;
@@ -108,11 +120,12 @@ void saveDescription(MainLink& main)
         throw platform::AppError(QStringLiteral("Opis jest za długi (%1 bajtów); pole opisu mieści najwyżej %2.")
                                      .arg(stored.size())
                                      .arg(kMaxDescriptionBytes));
-    const QByteArray original = readUnchanged(path, blockLength);
+    const CurrentFile current = readUnchanged(path, blockLength);
+    const QByteArray& original = current.bytes;
     platform::checkReplaceable(path);
     const std::unique_ptr<platform::File> otherNames = heldForOtherNames(path);
 
-    if (!stripAndShowAgain(path, blockLength, original))
+    if (!stripAndShowAgain(path, blockLength, current))
         return;
     field.insertPlainText(text);
     field.viewport()->repaint();
@@ -151,9 +164,9 @@ void deleteDescription(MainLink& main)
     const int blockLength = platform::toInt(main.state().lblKasuj->text());
     selectCurrentPicture();
     const QString path = FPliki->CurrentPath;
-    const QByteArray original = readUnchanged(path, blockLength);
+    const CurrentFile current = readUnchanged(path, blockLength);
     platform::checkWritable(path);
-    stripAndShowAgain(path, blockLength, original);
+    stripAndShowAgain(path, blockLength, current);
 }
 
 } // namespace viewer

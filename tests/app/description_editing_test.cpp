@@ -200,6 +200,17 @@ std::shared_ptr<void> tickInsideTheNextBox(Scene& scene, const QString& other)
     });
 }
 
+/**
+ * Gives the file another modification time, its bytes unchanged: the shown picture no longer counts as read from
+ * the file as it is, so the save's re-display reads it again.
+ */
+void touch(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QFileInfo(path).lastModified().addSecs(-60), QFileDevice::FileModificationTime));
+}
+
 const Failure kFailures[] = {
     {"ReadOnlyFile",
         [](Scene& scene) {
@@ -236,6 +247,7 @@ const Failure kFailures[] = {
     {"RedisplayFails",
         [](Scene& scene) {
             // The first read (the check before the cut) passes; the re-display's read fails.
+            touch(scene.path);
             return hold<platform::InjectedFailure>(platform::FileOperation::ReadFile, scene.path, EIO, 1);
         }},
     {"RedisplayFailsOnADamagedSound",
@@ -247,6 +259,7 @@ const Failure kFailures[] = {
     {"ShowTickInsideTheRedisplaysErrorBox",
         [](Scene& scene) {
             const QString other = addSecondPicture(scene);
+            touch(scene.path);
             auto unreadable
                 = std::make_shared<platform::InjectedFailure>(platform::FileOperation::ReadFile, scene.path, EIO, 1);
             auto ticking = tickInsideTheNextBox(scene, other);
@@ -262,6 +275,7 @@ const Failure kFailures[] = {
             EXPECT_TRUE(FPliki->ShowCurrentPicture());
             type(u"nowy, dłuższy opis obrazu"_s);
             scene.dialogs.clear();
+            touch(scene.path);
             return tickInsideTheNextBox(scene, other);
         }},
     {"WriteBeyondTheFileSizeLimit",
@@ -306,6 +320,18 @@ TEST_P(SaveFailure, LeavesTheFileAsItWas)
 
 INSTANTIATE_TEST_SUITE_P(Rows, SaveFailure, testing::ValuesIn(kFailures),
     [](const testing::TestParamInfo<Failure>& param) { return std::string(param.param.name); });
+
+TEST_F(DescriptionEditingTest, TheFileAsShownIsReadOnceAndItsPictureKeptForTheRedisplay)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@stary opis");
+    type(u"nowy opis"_s);
+    const platform::InjectedFailure secondRead(platform::FileOperation::ReadFile, path, EIO, 1);
+    FMain->mnuZapis->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture + "@||@" + stored(u"nowy opis"_s));
+    EXPECT_EQ(dialogTexts(Kind::Message), QStringList {u"Zapisano do pliku   a.jpg"_s});
+    EXPECT_EQ(FPismo->Memo1->toPlainText(), u"nowy opis");
+    EXPECT_EQ(state().lblKasuj->text(), QString::number(4 + stored(u"nowy opis"_s).size()));
+}
 
 TEST_F(DescriptionEditingTest, AfterAFailedWriteTheSameSaveSucceedsOnceTheWriteCan)
 {
@@ -536,7 +562,8 @@ TEST_F(DescriptionEditingTest, ADeleteThatCannotGoOnLeavesFileFieldAndBlockLengt
         FMain->mnuKasuj->trigger();
     }
     {
-        // The re-display fails after the cut: the block goes back.
+        // The re-display fails after the cut (the file was touched, so it is read again): the block goes back.
+        touch(path);
         const platform::InjectedFailure unreadable(platform::FileOperation::ReadFile, path, EIO, 1);
         FMain->mnuKasuj->trigger();
     }
