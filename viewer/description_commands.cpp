@@ -72,8 +72,10 @@ bool stripAndShowAgain(const QString& path, qint64 blockLength, const CurrentFil
     const QByteArray& original = current.bytes;
     store::stripDescriptionBlock(path, blockLength, original);
     // The cut leaves the very bytes the shown picture was read from: the re-display keeps it.
-    if (const std::optional<platform::FileIdentity> cut = platform::identityOf(path); current.shown && cut)
-        FFotka->keepShownPicture(path, *cut, original.first(original.size() - blockLength));
+    if (current.shown) {
+        if (const std::optional<platform::FileIdentity> cut = platform::identityOf(path))
+            FFotka->keepShownPicture(path, *cut, original.first(original.size() - blockLength));
+    }
     const bool shown = FPliki->ShowCurrentPicture();
     if (shown && FPliki->CurrentPath == path)
         return true;
