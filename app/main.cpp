@@ -2,6 +2,7 @@
 #include "windows.h"
 
 #include "platform/translation.h"
+#include "store/exiv2_setup.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
 {
     // A write past the file-size limit then fails with an error instead of ending the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
+    store::initialiseExiv2();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkavio"));
     platform::installPolishQtTranslation();

@@ -1,5 +1,6 @@
 #include "opis_commands.h"
 #include "search_command.h"
+#include "store/exiv2_setup.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
 {
     // A write past the file-size limit then fails with an error instead of ending the process mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
+    store::initialiseExiv2();
     qInstallMessageHandler(quietMessages);
     // Taken before Qt sees the command line, which it might otherwise read options from.
     QStringList args;
