@@ -10,6 +10,7 @@
 #include "platform/guard.h"
 #include "platform/key_router.h"
 #include "platform/sizing_frame.h"
+#include "platform/version.h"
 #include "search/SzukaAll.h"
 #include "settings/settings_file.h"
 #include "viewer/Fotka.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -33,6 +35,7 @@
 #include <QVBoxLayout>
 
 #include <climits>
+#include <utility>
 
 QPointer<TFMain> FMain;
 
@@ -90,8 +93,8 @@ TFMain::TFMain()
     : QMainWindow(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("FMain"));
-    setWindowTitle(QStringLiteral("Zelkavio wer. 3.0"));
-    setAccessibleName(QStringLiteral("Zelkavio wer. 3.0"));
+    setWindowTitle(QStringLiteral("Zelkavio wer. " ZELKAVIO_VERSION));
+    setAccessibleName(windowTitle());
     setGeometry(193, 119, 1024, 768);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);
@@ -375,10 +378,39 @@ void TFMain::setPanelTextColour(const QColor& colour)
     pnlDolny->setPalette(text);
 }
 
+void TFMain::setStartFolder(const QString& folder, const QString& picture)
+{
+    m_startFolder = folder;
+    m_startPicture = picture;
+}
+
 void TFMain::FormShow()
 {
+    // A folder given on the command line takes the remembered one's place, as if chosen through "Katalog".
+    if (const QString folder = std::exchange(m_startFolder, {}); !folder.isEmpty()) {
+        FolderBrowse1->Directory = folder;
+        openDirectory(folder);
+        // Shown once the windows are up, as a click on the entry would show it.
+        if (!m_startPicture.isEmpty())
+            QMetaObject::invokeMethod(this, platform::guard([this] { showStartPicture(); }), Qt::QueuedConnection);
+        return;
+    }
     if (QFileInfo(GroupBox1->lblDir->text()).isDir())
         mnuPodkatalogClick();
+}
+
+void TFMain::showStartPicture()
+{
+    const QString name = std::exchange(m_startPicture, {});
+    viewer::FileListBox* list = FPliki->FLBox1;
+    // Only a listed entry is selected: any other name would become the list's mask.
+    if (!list->entries().contains(name)) {
+        platform::dialogs().error(
+            QStringLiteral("Plik %1 nie jest obrazem z listy tego katalogu (BMP, JPEG, EMF, WMF).").arg(name));
+        return;
+    }
+    list->SetListPath(QDir(list->directory()).filePath(name));
+    FPliki->FLBox1Click();
 }
 
 void TFMain::FormClose()
@@ -399,10 +431,15 @@ void TFMain::mnuKatalogClick()
 {
     if (!FolderBrowse1->Execute(FFotka))
         return;
+    openDirectory(FolderBrowse1->Directory);
+}
+
+void TFMain::openDirectory(const QString& directory)
+{
     // The chosen directory is noted only once it has been listed: a directory that cannot be read changes
     // nothing, not even the remembered path.
-    FPliki->FLBox1->SetListPath(FolderBrowse1->Directory);
-    GroupBox1->lblDir->setText(FolderBrowse1->Directory);
+    FPliki->FLBox1->SetListPath(directory);
+    GroupBox1->lblDir->setText(directory);
     mnuPodkatalogClick();
 }
 
@@ -421,7 +458,7 @@ void TFMain::mnuKoniecClick()
 
 void TFMain::mnuAutorClick()
 {
-    platform::dialogs().message(QStringLiteral("Program Zelkavio wer. 3.0 napisał zespół Zelkavio.\n"
+    platform::dialogs().message(QStringLiteral("Program Zelkavio wer. " ZELKAVIO_VERSION " napisał zespół Zelkavio.\n"
                                                "Strona internetowa programu: ")
         + QStringLiteral(ZELKAVIO_HOMEPAGE));
 }

@@ -92,8 +92,17 @@ public:
     QAction* pupKoniec;
 
     void FormCreate();
-    /** Opens the remembered directory when it still exists. */
+    /**
+     * Opens the folder given on the command line (see setStartFolder()), or else the remembered directory when
+     * it still exists.
+     */
     void FormShow();
+    /**
+     * Makes the next FormShow() list `folder` (an absolute path) in place of the remembered directory, as if
+     * it had been chosen through "Katalog", and then select and show its entry `picture` (a bare name) as a
+     * click on it would; an empty `picture` selects nothing.
+     */
+    void setStartFolder(const QString& folder, const QString& picture);
     /** Frees the picture, description and file list windows; the main window goes with them. */
     void FormClose();
 
@@ -116,6 +125,8 @@ public:
     void setPanelTextColour(const QColor& colour);
 
     void mnuKatalogClick();
+    /** Lists `directory` and makes it the open one, as a choice through "Katalog" does. */
+    void openDirectory(const QString& directory);
     void pupKatalogClick() { mnuKatalogClick(); }
     void mnuPodkatalogClick();
     void mnuKoniecClick();
@@ -180,6 +191,10 @@ private:
     void createBottomPanel();
     void createMenus();
     void connectHandlers();
+    void showStartPicture();
+
+    QString m_startFolder;
+    QString m_startPicture;
 };
 
 extern QPointer<TFMain> FMain;

@@ -1,28 +1,61 @@
 #include "Main.h"
+#include "start_arguments.h"
 #include "windows.h"
 
+#include "platform/dialogs.h"
+#include "platform/guard.h"
 #include "platform/translation.h"
 #include "store/exiv2_setup.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+
+namespace {
+
+/** The arguments after the program's name, as the bytes they are. */
+QList<QByteArray> arguments(int argc, char* argv[])
+{
+    QList<QByteArray> list;
+    for (int i = 1; i < argc; ++i)
+        list << QByteArray(argv[i]);
+    return list;
+}
+
+int print(const QByteArray& text)
+{
+    return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // --help and --version need no display, so they are answered before Qt looks for one.
+    if (const app::StartArguments early = app::parseStartArguments(arguments(argc, argv)); early.help)
+        return print(app::usageText());
+    else if (early.version)
+        return print(app::versionText());
     // A write past the file-size limit then fails with an error instead of ending the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
     store::initialiseExiv2();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkavio"));
     platform::installPolishQtTranslation();
+    // Read again now that Qt has taken out its own options (-platform, -style, ...).
+    const app::StartArguments start = app::parseStartArguments(arguments(argc, argv));
     app::createWindows();
+    FMain->setStartFolder(start.folder, start.picture);
     // The window is shown already at its maximised place, so the file list window, which the main window's
     // show handler may open, settles at the screen's lower right corner rather than the designed bounds'.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         FMain->setGeometry(screen->availableGeometry());
     FMain->showMaximized();
+    if (!start.error.isEmpty())
+        QTimer::singleShot(0, FMain, platform::guard([message = start.error] { platform::dialogs().error(message); }));
     const int result = QApplication::exec();
     app::destroyWindows();
     return result;

@@ -82,7 +82,7 @@ settings::Settings TFMain::currentSettings() const
 
 void TFMain::WriteSettings()
 {
-    settings::writeSettings(settings::settingsFilePath(), currentSettings());
+    settings::writeSettings(currentSettings());
 }
 
 void TFMain::mnuZapisSetupClick()

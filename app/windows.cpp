@@ -5,6 +5,7 @@
 #include "help/help.h"
 #include "platform/audio_output.h"
 #include "platform/dialogs.h"
+#include "platform/screen_saver.h"
 #include "search/SzukaAll.h"
 #include "viewer/Fotka.h"
 #include "viewer/Pismo.h"
@@ -34,6 +35,8 @@ void destroyWindows()
         QMetaObject::invokeMethod(qApp, &destroyWindows, Qt::QueuedConnection);
         return;
     }
+    // The show has stopped with the main window; the screen saver is let go before the program ends.
+    platform::releaseScreenSaver();
     delete Fhelp;
     delete FSzukaAll;
     delete FPliki;

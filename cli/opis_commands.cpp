@@ -3,6 +3,7 @@
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
+#include "platform/version.h"
 #include "search_command.h"
 #include "store/described_file.h"
 
@@ -31,6 +32,7 @@ Commands:
                              (picture and description) hold PHRASE, one a line in list order; without --match-case
                              only the letters a-z match A-Z; N threads read the files (default: one per processor)
   --help                     this text
+  --version                  the tool's version
 
 Exit status: 0 success, 1 failure, 2 wrong usage.
 For search, as grep: 0 when a picture holds the phrase, 1 when none does, 2 on wrong usage or a failure.
@@ -129,6 +131,10 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err)
     const CommandLine line = parse(args);
     if (line.command == u"--help" || line.command == u"-h" || line.command == u"help") {
         out << kUsage;
+        return Success;
+    }
+    if (line.command == u"--version") {
+        out << "zelkavio-opis " ZELKAVIO_VERSION "\n";
         return Success;
     }
     if (line.command.isEmpty())

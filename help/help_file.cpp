@@ -64,7 +64,7 @@ QString loadFailureText()
 
 QString helpFilePath()
 {
-    return platform::programFile(QStringLiteral("Zelkavio.rtf"));
+    return platform::dataFile(QStringLiteral("Zelkavio.rtf"));
 }
 
 bool helpFileExists(const QString& path)

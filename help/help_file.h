@@ -14,7 +14,7 @@ inline constexpr qint64 kMaxHelpFileSize = 64 * 1024 * 1024;
 /** The failure text of a help file that cannot be loaded at all. */
 [[nodiscard]] QString loadFailureText();
 
-/** The help file's path: the program's directory followed by "/Zelkavio.rtf". */
+/** The help file's path: "Zelkavio.rtf" beside the program, else in an installed program's shared folder. */
 [[nodiscard]] QString helpFilePath();
 
 /** Whether a help file is there: a directory of that name or nothing at all is no help file. */

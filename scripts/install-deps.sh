@@ -18,6 +18,10 @@ packages=(
     xvfb xdotool openbox x11-utils imagemagick
     # making sample sounds
     sox
+    # the icon's PNGs, the desktop entry and metainfo checks, the Debian package (shlibdeps needs `file`)
+    librsvg2-bin desktop-file-utils appstream dpkg-dev file
+    # the screen saver test's private session bus
+    dbus-daemon
 )
 if [ "${1:-}" = "--only" ]; then
     shift

@@ -52,12 +52,21 @@ SECTIONS = [
     ("p", "Listę trafień można zapisać jako plik tekstowy (.txt): same nazwy plików, bez katalogu, każda w "
           "osobnym wierszu zakończonym CR LF, w kodowaniu Windows-1250."),
     ("h", "Plik ustawień i „Zapis ustawień”"),
-    ("p", "Ustawienia leżą w pliku Zelkavio.ini w katalogu programu (nie w katalogu bieżącym): położenie okna "
+    ("p", "Ustawienia leżą w pliku Zelkavio.ini (nigdy w katalogu bieżącym): położenie okna "
           "obrazu i okna opisu, rozmiar okna opisu, cztery kolory, czcionka opisów, ostatni katalog i przełącznik "
           "Powtarzaj. Polecenia menu Ustawienia zmieniają wygląd od razu, ale do pliku trafia on dopiero po "
           "poleceniu Zapis ustawień; zamknięcie programu niczego nie zapisuje. Zapis ustawień chowa okno obrazu "
           "i okno opisu, zapisuje ich położenie, a potem czyta plik z powrotem. Klucze i sekcje, których program "
           "nie zna, zostają w pliku nietknięte."),
+    ("p", "Gdzie leży ten plik: program uruchomiony z katalogu, w którym go zbudowano albo do którego go "
+          "skopiowano, trzyma Zelkavio.ini obok siebie, w katalogu programu. Program zainstalowany w systemie "
+          "(na przykład z pakietu, jako /usr/bin/zelkavio) trzyma ustawienia w katalogu konfiguracji "
+          "użytkownika: $XDG_CONFIG_HOME/zelkavio/Zelkavio.ini, a gdy zmienna XDG_CONFIG_HOME nie jest "
+          "ustawiona, ~/.config/zelkavio/Zelkavio.ini; katalog zelkavio powstaje przy pierwszym zapisie "
+          "ustawień. Jeśli jednak obok zainstalowanego programu leży plik Zelkavio.ini, to on jest czytany i "
+          "zapisywany. Gdy zapis się nie uda, komunikat „Unable to write to …” podaje pełną ścieżkę pliku, "
+          "który program próbował zapisać. Plik pomocy Zelkavio.rtf program szuka najpierw obok siebie, a "
+          "potem w katalogu ../share/zelkavio/ względem swojego katalogu."),
     ("h", "zelkavio-opis w skryptach"),
     ("p", "Program wierszowy zelkavio-opis czyta i zmienia opisy bez okien, np. w skryptach:"),
     ("m", "zelkavio-opis info PLIK"),

@@ -51,7 +51,7 @@ QByteArray number(std::int32_t value)
 
 QString settingsFilePath()
 {
-    return platform::programFile(QStringLiteral("Zelkavio.ini"));
+    return platform::settingsPlace(QStringLiteral("Zelkavio.ini")).path;
 }
 
 Settings readSettings(const QString& path)
@@ -80,9 +80,17 @@ Settings readSettings(const QString& path)
     return s;
 }
 
-void writeSettings(const QString& path, const Settings& s)
+void writeSettings(const Settings& values)
+{
+    const platform::SettingsPlace place = platform::settingsPlace(QStringLiteral("Zelkavio.ini"));
+    writeSettings(place.path, values, place.createFolder);
+}
+
+void writeSettings(const QString& path, const Settings& s, bool createFolder)
 {
     try {
+        if (createFolder)
+            platform::makeFolderFor(path);
         ProfileFile profile = ProfileFile::load(path);
         profile.setValue("Fotka", "Left", text(s.fotkaLeft));
         profile.setValue("Fotka", "Top", text(s.fotkaTop));

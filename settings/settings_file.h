@@ -38,7 +38,10 @@ struct Settings {
     friend bool operator==(const Settings&, const Settings&) = default;
 };
 
-/** The settings file's path: the directory of the program's executable followed by "/Zelkavio.ini". */
+/**
+ * The settings file's path: "Zelkavio.ini" in the directory of the program's executable, or, for an installed
+ * program without such a file, in the user's configuration folder "zelkavio" (platform::settingsPlace()).
+ */
 [[nodiscard]] QString settingsFilePath();
 
 /**
@@ -52,11 +55,15 @@ struct Settings {
 /**
  * Writes the fifteen keys in table order with one atomic replacement of the file: keys and sections that
  * exist are replaced in place, others are added, everything else in the file is kept. A new file lists the
- * sections Fotka, Pismo, Kolor, Fonty, Plik. When the write is refused (read-only file, unwritable or missing
+ * sections Fotka, Pismo, Kolor, Fonty, Plik. With `createFolder` a missing folder of `path` is made first;
+ * without it a missing folder is refused. When the write is refused (read-only file, unwritable or missing
  * directory, a value that holds a line break) it raises AppError "Unable to write to <path>" and the file
  * stays as it was.
  */
-void writeSettings(const QString& path, const Settings& values);
+void writeSettings(const QString& path, const Settings& values, bool createFolder = false);
+
+/** Writes the settings file at settingsFilePath(), making the user's configuration folder when it is used. */
+void writeSettings(const Settings& values);
 
 /** A 0x00BBGGRR colour value as a QColor (the high byte is ignored). */
 [[nodiscard]] QColor colourFromValue(std::int32_t value);

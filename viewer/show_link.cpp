@@ -7,6 +7,7 @@
 #include "viewer_state.h"
 
 #include "platform/errors.h"
+#include "platform/screen_saver.h"
 #include "platform/show_timer.h"
 
 #include <QDir>
@@ -52,6 +53,8 @@ void ShowLink::setConfiguredDelay(int seconds)
 void ShowLink::setTimerEnabled(bool enabled)
 {
     FPliki->Timer11->setEnabled(enabled);
+    // No screen saver while a show runs; it may blank the screen again once the show stops or ends.
+    platform::screenSaver().setHeld(enabled);
 }
 
 void ShowLink::setTimerInterval(std::uint32_t milliseconds)

@@ -11,9 +11,13 @@ require_tools() {
     done
 }
 
-# Installs the build into a fresh folder below $work and sets $exe to the installed program.
+# Installs the build into a fresh prefix below $work and sets $exe to the installed program. The installed
+# program keeps its settings in $XDG_CONFIG_HOME/zelkavio, pointed below $work; $settings is that file.
 install_program() { # install_program BUILD_DIR
     cmake --install "$1" --prefix "$work/prefix" >/dev/null
-    exe="$work/prefix/zelkavio"
+    exe="$work/prefix/bin/zelkavio"
     [ -x "$exe" ] || { echo "FAIL: no program installed at $exe"; exit 1; }
+    export XDG_CONFIG_HOME="$work/config"
+    settings="$XDG_CONFIG_HOME/zelkavio/Zelkavio.ini"
+    mkdir -p "$(dirname "$settings")"
 }

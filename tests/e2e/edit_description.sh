@@ -17,7 +17,9 @@ printf '@||@stary opis' >> "$work/pictures/jezioro.jpg"
 # The text typed below, as the file must hold it: "Zażółć gęślą jaźń" in Windows-1250.
 { cat "$work/picture.jpg"; printf '@||@Za\xbf\xf3\xb3\xe6 g\xea\x9cl\xb9 ja\x9f\xf1'; } > "$work/expected.jpg"
 printf '[Fotka]\r\nLeft=10\r\nTop=10\r\n[Pismo]\r\nLeft=10\r\nTop=400\r\nWidth=500\r\nHeight=120\r\n[Plik]\r\nNazwa=%s\r\n' \
-    "$work/pictures" > "$work/prefix/Zelkavio.ini"
+    "$work/pictures" > "$work/prefix/bin/Zelkavio.ini"
+# A settings file beside the installed program wins over the user's, which names no folder here.
+printf '[Plik]\r\nNazwa=%s\r\n' "$work/nowhere" > "$settings"
 
 cat > "$work/session.sh" <<'INNER'
 set -u

@@ -16,7 +16,7 @@ picture="$work/pictures/quadrants.jpg"
 convert -size 100x75 xc:'#e01010' -size 100x75 xc:'#10c010' +append \
     \( -size 100x75 xc:'#1010e0' -size 100x75 xc:'#f0f0f0' +append \) -append -quality 95 "$picture"
 printf '@||@Opis obrazu: czerwie\xf1 i zielone' >> "$picture"
-printf '[Fotka]\r\nLeft=120\r\nTop=90\r\n[Plik]\r\nNazwa=%s\r\n' "$work/pictures" > "$work/prefix/Zelkavio.ini"
+printf '[Fotka]\r\nLeft=120\r\nTop=90\r\n[Plik]\r\nNazwa=%s\r\n' "$work/pictures" > "$settings"
 
 cat > "$work/session.sh" <<'INNER'
 set -u

@@ -16,7 +16,7 @@ convert -size 100x80 xc:'#c03030' "$work/pictures/a.jpg"
 convert -size 130x80 xc:'#30c030' "$work/pictures/b.jpg"
 convert -size 160x80 xc:'#3030c0' "$work/pictures/c.jpg"
 sox -n -r 8000 -c 1 -b 16 "$work/pictures/b.wav" trim 0 2.5
-printf '[Fotka]\r\nLeft=10\r\nTop=10\r\n[Plik]\r\nNazwa=%s\r\n' "$work/pictures" > "$work/prefix/Zelkavio.ini"
+printf '[Fotka]\r\nLeft=10\r\nTop=10\r\n[Plik]\r\nNazwa=%s\r\n' "$work/pictures" > "$settings"
 
 cat > "$work/session.sh" <<'INNER'
 set -u

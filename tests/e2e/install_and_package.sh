@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The install tree and the Debian package: `cmake --install` lays out the usual tree, the desktop entry and the
+# AppStream metainfo pass their validators, and the package CPack makes holds that tree, depends on what the
+# programs need, and its zelkavio-opis runs from the unpacked package.
+set -euo pipefail
+build=${1:?usage: install_and_package.sh BUILD_DIR}
+source "$(dirname "$0")/common.bash"
+require_tools desktop-file-validate appstreamcli cpack dpkg-deb dpkg-shlibdeps
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+install_program "$build"
+
+tree=(
+    bin/zelkavio bin/zelkavio-opis share/zelkavio/Zelkavio.rtf share/applications/zelkavio.desktop
+    share/icons/hicolor/scalable/apps/zelkavio.svg share/icons/hicolor/48x48/apps/zelkavio.png
+    share/icons/hicolor/128x128/apps/zelkavio.png share/icons/hicolor/256x256/apps/zelkavio.png
+    share/metainfo/zelkavio.metainfo.xml share/man/man1/zelkavio.1 share/man/man1/zelkavio-opis.1
+)
+status=0
+for file in "${tree[@]}"; do
+    [ -s "$work/prefix/$file" ] || { echo "FAIL: the install has no $file"; status=1; }
+done
+desktop-file-validate "$work/prefix/share/applications/zelkavio.desktop" || { echo "FAIL: desktop entry"; status=1; }
+# The component's id is the desktop entry's name, zelkavio, rather than a reversed domain name.
+appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
+    "$work/prefix/share/metainfo/zelkavio.metainfo.xml" || { echo "FAIL: metainfo"; status=1; }
+
+# The package, made from this build (stripped) into the temporary folder.
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1) \
+    || { cat "$work/cpack.log"; echo "FAIL: cpack"; exit 1; }
+version=$(sed -n 's/^#define ZELKAVIO_VERSION "\(.*\)"$/\1/p' "$build/generated/platform/version.h")
+deb="$work/package/zelkavio_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls "$work/package"; echo "FAIL: no $deb"; exit 1; }
+listing=$(dpkg-deb -c "$deb")
+for file in "${tree[@]}"; do
+    grep -q " \./usr/$file\$" <<<"$listing" || { echo "FAIL: the package has no /usr/$file"; status=1; }
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in libqt6widgets6 libqt6dbus6 libjpeg62-turbo libsdl2-mixer libexiv2 qt6-qpa-plugins qt6-translations-l10n \
+    fonts-liberation fonts-dejavu-core; do
+    grep -q "$need" <<<"$depends" || { echo "FAIL: Depends lacks $need: $depends"; status=1; }
+done
+[ "$(dpkg-deb -f "$deb" Section)" = graphics ] || { echo "FAIL: the section is not graphics"; status=1; }
+dpkg-deb -x "$deb" "$work/unpacked"
+got=$("$work/unpacked/usr/bin/zelkavio-opis" --version)
+[ "$got" = "zelkavio-opis $version" ] || { echo "FAIL: the packaged zelkavio-opis --version printed '$got'"; status=1; }
+[ "$status" = 0 ] && echo "PASS: install tree, validators and package ($(basename "$deb"))"
+exit "$status"
