@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "opis_commands.h"
 #include "search_command.h"
 #include "store/exiv2_setup.h"

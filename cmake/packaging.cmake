@@ -16,8 +16,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation, fonts-dejavu-core")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "picture viewer that keeps descriptions inside the picture files")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "picture viewer that keeps descriptions inside the picture files
-Zelkavio shows the pictures of one folder at a time (BMP, JPEG, EMF and WMF). Every picture may carry a
+# CPack puts the summary above this text as the package's one-line synopsis.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Zelkavio shows the pictures of one folder at a time (BMP, JPEG, EMF and WMF). Every picture may carry a
 free-text description stored inside the picture file itself, behind the picture's own bytes, so no side
 file or database is needed and other programs still see an ordinary picture.
 .

@@ -3,7 +3,7 @@
 # AppStream metainfo pass their validators, and the package CPack makes holds that tree, depends on what the
 # programs need, and its zelkavio-opis runs from the unpacked package.
 set -euo pipefail
-build=${1:?usage: install_and_package.sh BUILD_DIR}
+build=$(cd "${1:?usage: install_and_package.sh BUILD_DIR}" && pwd)
 source "$(dirname "$0")/common.bash"
 require_tools desktop-file-validate appstreamcli cpack dpkg-deb dpkg-shlibdeps
 work=$(mktemp -d)

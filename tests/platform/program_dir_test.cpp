@@ -21,6 +21,11 @@ struct PlaceCase {
     QString help;
 };
 
+void PrintTo(const PlaceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FilePlaces : public testing::TestWithParam<PlaceCase> { };
 
 } // namespace

@@ -65,6 +65,11 @@ struct InhibitCase {
     QStringList calls;
 };
 
+void PrintTo(const InhibitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 /** A private session bus (`dbus-daemon --session`) with the stand-in service on it, answered on its own thread. */
 class ScreenSaverInhibit : public testing::TestWithParam<InhibitCase> {
 protected:
