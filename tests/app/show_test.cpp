@@ -1,6 +1,7 @@
 #include "windows_fixture.h"
 
 #include "platform/audio_output.h"
+#include "platform/screen_saver.h"
 #include "support/sound_builder.h"
 
 #include <QApplication>
@@ -214,6 +215,7 @@ TEST_F(ShowTest, APassRunsFromTheSelectionToTheEnd)
     FMain->mnuAuto->trigger();
     EXPECT_EQ(selected(), 0) << "nothing selected: the first tick shows entry 0";
     EXPECT_TRUE(FPliki->Timer11->isEnabled());
+    EXPECT_TRUE(platform::screenSaver().isHeld()) << "no screen saver while the show runs";
     EXPECT_EQ(FPliki->Timer11->interval(), 100000u);
     EXPECT_EQ(state().lblSpin->text(), u"100");
     FPliki->Timer11Timer();
@@ -226,6 +228,7 @@ TEST_F(ShowTest, APassRunsFromTheSelectionToTheEnd)
     // The end: windows closed, field emptied, entry 0 selected without being shown.
     EXPECT_FALSE(FPliki->Show.isRunning());
     EXPECT_FALSE(FPliki->Timer11->isEnabled());
+    EXPECT_FALSE(platform::screenSaver().isHeld());
     EXPECT_FALSE(FFotka->isVisible());
     EXPECT_FALSE(FPismo->isVisible());
     EXPECT_TRUE(memoText().isEmpty());
@@ -236,8 +239,10 @@ TEST_F(ShowTest, APassRunsFromTheSelectionToTheEnd)
     // The next start begins after entry 0; starting at the last entry ends at once.
     FMain->BitAuto->click();
     EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
+    EXPECT_TRUE(platform::screenSaver().isHeld());
     FMain->BitStop->click();
     EXPECT_FALSE(FPliki->Timer11->isEnabled());
+    EXPECT_FALSE(platform::screenSaver().isHeld());
     EXPECT_TRUE(FFotka->isVisible()) << "stopping leaves the windows";
 }
 
