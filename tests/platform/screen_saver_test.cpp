@@ -136,8 +136,9 @@ TEST_P(ScreenSaverInhibit, HoldsTheScreenSaverOffWhileHeldAndLetsGoAfter)
 {
     const InhibitCase& c = GetParam();
     auto inhibitor = std::make_unique<platform::ScreenSaverInhibitor>(*m_client);
-    for (const auto& [step, callsAfter] : c.steps) {
-        switch (step) {
+    for (const auto& stepAndCalls : c.steps) {
+        const int callsAfter = stepAndCalls.second;
+        switch (stepAndCalls.first) {
         case Step::Hold:
             inhibitor->setHeld(true);
             break;
