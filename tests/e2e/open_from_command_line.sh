@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# The installed program started as a file manager starts it: `zelkavio FOLDER` lists that folder in place of the
-# remembered one with nothing selected, `zelkavio PICTURE` shows the picture and its description at once, and a
-# path that does not exist gives an error box and the usual start. --version needs no display at all.
+# The installed program started as a file manager starts it, with a picture, a folder or a missing path.
 set -euo pipefail
 build=${1:?usage: open_from_command_line.sh BUILD_DIR}
 source "$(dirname "$0")/common.bash"
@@ -9,9 +7,7 @@ require_tools xvfb-run xdotool convert
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 install_program "$build"
-
-version=$(DISPLAY= "$exe" --version)
-[[ $version =~ ^zelkavio\ [0-9]+\.[0-9]+ ]] || { echo "FAIL: zelkavio --version printed '$version'"; exit 1; }
+[[ $(DISPLAY= "$exe" --version) =~ ^zelkavio\ [0-9]+\.[0-9]+$ ]] || { echo "FAIL: zelkavio --version"; exit 1; }
 
 # Each picture has a size of its own, so the picture window's size tells which one is shown.
 mkdir "$work/remembered" "$work/wycieczka"
@@ -25,48 +21,37 @@ cat > "$work/session.sh" <<'INNER'
 set -u
 exe=$1 work=$2
 wait_for() { # wait_for SECONDS COMMAND...
-    local limit=$(( $1 * 10 )); shift
-    for _ in $(seq "$limit"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+    for _ in $(seq $(( $1 * 10 ))); do "${@:2}" >/dev/null 2>&1 && return 0; sleep 0.1; done
     return 1
 }
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep .; }
-picture_window() { # picture_window WIDTH HEIGHT: a visible window of exactly that size
+picture() { # picture WIDTH HEIGHT: a visible window of exactly that size
     for id in $(xdotool search --onlyvisible --class zelkavio 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$id")"
         [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && return 0
     done
     return 1
 }
-program=
-start() { "$exe" "$@" >"$work/program.log" 2>&1 & program=$!; }
+start() { "$exe" "$@" >"$work/program.log" 2>&1 & program=$!; wait_for 30 visible '^Pliki katalogu$'; }
 stop() { kill "$program" 2>/dev/null; wait "$program" 2>/dev/null; }
-trap stop EXIT
-fail() { echo "FAIL: $*"; cat "$work/program.log"; exit 1; }
+fail() { echo "FAIL: $*"; cat "$work/program.log"; stop; exit 1; }
 
-# A picture: its folder listed, the picture and its description shown without a key pressed.
-start "$work/wycieczka/żółw.jpg"
-wait_for 30 visible '^Pliki katalogu$' || fail "PICTURE: the file list window did not open"
-wait_for 15 picture_window 180 120 || fail "PICTURE: the picture was not shown"
-wait_for 10 visible '^Opis obrazu$' || fail "PICTURE: the description window did not open"
+# A picture: its folder listed, the picture and its description shown at once.
+start "$work/wycieczka/żółw.jpg" || fail "PICTURE: the file list window did not open"
+wait_for 15 picture 180 120 && wait_for 10 visible '^Opis obrazu$' || fail "PICTURE: picture or description not shown"
 stop
 
-# A folder: listed with nothing selected, so the first Ctrl+N shows its first picture (not the remembered one's).
-start "$work/wycieczka"
-wait_for 30 visible '^Pliki katalogu$' || fail "FOLDER: the file list window did not open"
-sleep 1
-picture_window 200 150 && fail "FOLDER: a picture was shown before one was chosen"
+# Nothing selected, so the first Ctrl+N shows the given folder's first picture (not the remembered one's).
+start "$work/wycieczka" || fail "FOLDER: the file list window did not open"
 for attempt in 1 2 3 4 5; do
-    xdotool windowfocus --sync "$(visible '^Pliki katalogu$')" >/dev/null 2>&1
-    xdotool key --clearmodifiers ctrl+n
-    wait_for 6 picture_window 200 150 && break
+    xdotool windowfocus --sync "$(visible '^Pliki katalogu$')" key --clearmodifiers ctrl+n >/dev/null 2>&1
+    wait_for 6 picture 200 150 && break
 done
-picture_window 200 150 || fail "FOLDER: Ctrl+N did not show the given folder's first picture"
+picture 200 150 || fail "FOLDER: Ctrl+N did not show the given folder's first picture"
 stop
 
 # A path that does not exist: an error box, and the remembered folder as usual.
-start "$work/nie-ma-takiego.jpg"
-wait_for 30 visible '^Error$' || fail "a missing path gave no error box"
-wait_for 10 visible '^Pliki katalogu$' || fail "a missing path stopped the usual start"
+start "$work/nie-ma-takiego.jpg" && wait_for 30 visible '^Error$' || fail "a missing path: no error box or no list"
 stop
 echo "PASS: a picture, a folder and a missing path given on the command line"
 INNER

@@ -12,12 +12,10 @@ namespace {
 
 struct PlaceCase {
     const char* name;
-    bool installed; // prefix/share/zelkavio exists
-    bool iniBeside; // prefix/bin/Zelkavio.ini exists
-    bool rtfBeside; // prefix/bin/Zelkavio.rtf exists
+    bool installed; // prefix/share/zelkavio (with the help) exists
+    bool filesBeside; // prefix/bin/Zelkavio.ini and Zelkavio.rtf exist
     QString xdgConfigHome; // "<root>" stands for the temporary folder
     QString settings; // expected, below the temporary folder
-    bool createFolder;
     QString help;
 };
 
@@ -35,46 +33,34 @@ TEST_P(FilePlaces, SettingsAndHelpLieWhereTheProgramLooks)
     const PlaceCase& c = GetParam();
     const testing_support::TempDir dir;
     const QString root = QDir::cleanPath(dir.path(u"."_s));
-    QDir().mkpath(root + u"/prefix/bin"_s);
+    const QString bin = root + u"/prefix/bin"_s;
+    QDir().mkpath(bin);
     if (c.installed && QDir().mkpath(root + u"/prefix/share/zelkavio"_s))
         dir.write(u"prefix/share/zelkavio/Zelkavio.rtf"_s, "{\\rtf1}");
-    if (c.iniBeside)
-        dir.write(u"prefix/bin/Zelkavio.ini"_s, "[Plik]\r\n");
-    if (c.rtfBeside)
-        dir.write(u"prefix/bin/Zelkavio.rtf"_s, "{\\rtf1}");
-    const QString bin = root + u"/prefix/bin"_s;
-    QString xdg = c.xdgConfigHome;
-    const platform::SettingsPlace place
-        = platform::settingsPlaceFor(bin, u"Zelkavio.ini"_s, xdg.replace(u"<root>"_s, root), root + u"/home"_s);
+    if (c.filesBeside) {
+        dir.write(u"prefix/bin/Zelkavio.ini"_s, "");
+        dir.write(u"prefix/bin/Zelkavio.rtf"_s, "");
+    }
+    const auto place = platform::settingsPlaceFor(
+        bin, u"Zelkavio.ini"_s, QString(c.xdgConfigHome).replace(u"<root>"_s, root), root + u"/home"_s);
     EXPECT_EQ(place.path, root + c.settings);
-    EXPECT_EQ(place.createFolder, c.createFolder);
+    EXPECT_EQ(place.createFolder, c.installed && !c.filesBeside);
+    platform::makeFolderFor(place.path); // the first save's
+    EXPECT_TRUE(QFileInfo(place.path).dir().exists());
     platform::setProgramDirectory(bin);
     EXPECT_EQ(platform::dataFile(u"Zelkavio.rtf"_s), root + c.help);
     platform::setProgramDirectory(std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, FilePlaces,
-    testing::Values(PlaceCase {"BuildFolderKeepsBoth", false, false, true, u"<root>/cfg"_s,
-                        u"/prefix/bin/Zelkavio.ini"_s, false, u"/prefix/bin/Zelkavio.rtf"_s},
-        PlaceCase {"CopiedFolderWithoutHelp", false, false, false, u""_s, u"/prefix/bin/Zelkavio.ini"_s, false,
-            u"/prefix/bin/Zelkavio.rtf"_s},
-        PlaceCase {"InstalledUsesXdgConfigHome", true, false, false, u"<root>/cfg"_s, u"/cfg/zelkavio/Zelkavio.ini"_s,
-            true, u"/prefix/share/zelkavio/Zelkavio.rtf"_s},
-        PlaceCase {"InstalledWithoutXdgUsesDotConfig", true, false, false, u""_s,
-            u"/home/.config/zelkavio/Zelkavio.ini"_s, true, u"/prefix/share/zelkavio/Zelkavio.rtf"_s},
-        PlaceCase {"RelativeXdgConfigHomeIsIgnored", true, false, false, u"cfg"_s,
-            u"/home/.config/zelkavio/Zelkavio.ini"_s, true, u"/prefix/share/zelkavio/Zelkavio.rtf"_s},
-        PlaceCase {"FilesBesideTheInstalledProgramWin", true, true, true, u"<root>/cfg"_s,
-            u"/prefix/bin/Zelkavio.ini"_s, false, u"/prefix/bin/Zelkavio.rtf"_s}),
+    testing::Values(PlaceCase {"BuildOrCopiedFolderKeepsBothBeside", false, false, u"<root>/cfg"_s,
+                        u"/prefix/bin/Zelkavio.ini"_s, u"/prefix/bin/Zelkavio.rtf"_s},
+        PlaceCase {"InstalledUsesXdgConfigHome", true, false, u"<root>/cfg"_s, u"/cfg/zelkavio/Zelkavio.ini"_s,
+            u"/prefix/share/zelkavio/Zelkavio.rtf"_s},
+        PlaceCase {"InstalledWithoutXdgUsesDotConfig", true, false, u""_s, u"/home/.config/zelkavio/Zelkavio.ini"_s,
+            u"/prefix/share/zelkavio/Zelkavio.rtf"_s},
+        PlaceCase {"RelativeXdgConfigHomeIsIgnored", true, false, u"cfg"_s, u"/home/.config/zelkavio/Zelkavio.ini"_s,
+            u"/prefix/share/zelkavio/Zelkavio.rtf"_s},
+        PlaceCase {"FilesBesideTheInstalledProgramWin", true, true, u"<root>/cfg"_s, u"/prefix/bin/Zelkavio.ini"_s,
+            u"/prefix/bin/Zelkavio.rtf"_s}),
     [](const testing::TestParamInfo<PlaceCase>& param) { return std::string(param.param.name); });
-
-TEST(SettingsFolder, IsMadeOnFirstSaveForItsOwnerOnly)
-{
-    const testing_support::TempDir dir;
-    const QString file = dir.path(u"config/zelkavio/Zelkavio.ini"_s);
-    platform::makeFolderFor(file);
-    const QFileInfo folder(dir.path(u"config/zelkavio"_s));
-    ASSERT_TRUE(folder.isDir());
-    EXPECT_EQ(folder.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther), QFile::Permissions {});
-    platform::makeFolderFor(file); // already there: nothing to do
-}

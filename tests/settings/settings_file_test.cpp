@@ -20,10 +20,10 @@ Settings readFrom(const QByteArray& content)
 }
 
 /** The error text a refused write gives, or an empty text when it did not fail. */
-QString writeError(const QString& path, const Settings& values, bool createFolder = false)
+QString writeError(const QString& path, const Settings& values)
 {
     try {
-        settings::writeSettings(path, values, createFolder);
+        settings::writeSettings(path, values);
     } catch (const platform::AppError& error) {
         return error.message();
     }
@@ -181,19 +181,12 @@ TEST(WriteSettings, ReadOnlyFileIsReportedAndKept)
     EXPECT_EQ(fileBytes(path), start);
 }
 
-TEST(WriteSettings, MissingDirectoryIsReportedAndNothingCreatedUnlessItIsTheUsersConfigFolder)
+TEST(WriteSettings, MissingDirectoryIsReportedAndNothingCreated)
 {
     const TempDir dir;
     const QString path = dir.path(QStringLiteral("gone/Zelkavio.ini"));
     EXPECT_EQ(writeError(path, Settings {}), QStringLiteral("Unable to write to ") + path);
     EXPECT_FALSE(QFileInfo::exists(dir.path(QStringLiteral("gone"))));
-
-    // The user's configuration folder is made on the first save; one that cannot be made names the file.
-    const QString config = dir.path(QStringLiteral("config/zelkavio/Zelkavio.ini"));
-    settings::writeSettings(config, Settings {}, true);
-    EXPECT_EQ(settings::readSettings(config), Settings {});
-    const QString blocked = dir.write(QStringLiteral("plik"), "") + QStringLiteral("/zelkavio/Zelkavio.ini");
-    EXPECT_EQ(writeError(blocked, Settings {}, true), QStringLiteral("Unable to write to ") + blocked);
 }
 
 TEST(WriteSettings, LineBreakInAValueIsRefusedBeforeAnythingIsWritten)
