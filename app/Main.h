@@ -106,12 +106,12 @@ public:
     /** Frees the picture, description and file list windows; the main window goes with them. */
     void FormClose();
 
-    /** Reads "Zelkavio.ini" beside the executable into the viewer state and the controls. */
+    /** Reads the settings file (beside the executable, or the user's when installed) into the state and controls. */
     void ReadSettings();
     /** Puts read settings into the viewer state, the colours and fonts, `lblDir` and `CheckRepetuj`. */
     void applySettings(const settings::Settings& values);
     /**
-     * Writes the viewer state and the controls to "Zelkavio.ini" beside the executable, each value taken
+     * Writes the viewer state and the controls to the settings file (settings::settingsFilePath()), each value taken
      * now. Raises AppError "Unable to write to <path>" when the write is refused; the file is then unchanged.
      */
     void WriteSettings();
