@@ -35,12 +35,12 @@ private:
     uint m_nextCookie = 41;
 };
 
-enum class Step { Hold, LetGo, LetGoAndHoldAtOnce, EndProgram };
-
 struct InhibitCase {
     const char* name;
     const char* object; // where the stand-in answers; nullptr: no screen saver service on the bus
-    std::vector<std::pair<Step, int>> steps; // each with the number of calls noted once it is answered
+    // Steps, each with the number of calls noted once it is answered: H hold, L let go, R let go and hold again
+    // at once (a show that restarts), E end of the program.
+    const char* steps;
     QStringList calls;
 };
 
@@ -102,33 +102,30 @@ protected:
 TEST_P(ScreenSaverInhibit, HoldsTheScreenSaverOffWhileHeldAndLetsGoAfter)
 {
     auto inhibitor = std::make_unique<platform::ScreenSaverInhibitor>(m_client);
-    for (const auto& stepAndCalls : GetParam().steps) {
-        if (stepAndCalls.first == Step::EndProgram)
+    for (const QString& step : QString::fromLatin1(GetParam().steps).split(u' ')) {
+        if (step[0] == u'E')
             inhibitor.reset();
-        else if (stepAndCalls.first == Step::LetGoAndHoldAtOnce)
+        else if (step[0] == u'R')
             inhibitor->setHeld(false);
         if (inhibitor)
-            inhibitor->setHeld(stepAndCalls.first != Step::LetGo);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return calls().size() == stepAndCalls.second; }, 5000))
-            << calls().join(u"; "_s).toStdString();
+            inhibitor->setHeld(step[0] != u'L');
+        EXPECT_TRUE(QTest::qWaitFor([&] { return calls().size() == step.mid(1).toInt(); }, 5000)) << step.toStdString();
     }
     EXPECT_EQ(calls(), GetParam().calls);
 }
 
+const char* const kObject = "/org/freedesktop/ScreenSaver";
 const QString kInhibit = u"Inhibit /org/freedesktop/ScreenSaver Zelkavio"_s;
 const QString kUnInhibit = u"UnInhibit /org/freedesktop/ScreenSaver 41"_s;
 
 INSTANTIATE_TEST_SUITE_P(Services, ScreenSaverInhibit,
-    testing::Values(InhibitCase {"InhibitThenUnInhibitWithItsCookie", "/org/freedesktop/ScreenSaver",
-                        {{Step::Hold, 1}, {Step::LetGo, 2}, {Step::Hold, 3}}, {kInhibit, kUnInhibit, kInhibit}},
-        InhibitCase {"OlderObjectPathAnswersInstead", "/ScreenSaver", {{Step::Hold, 1}, {Step::LetGo, 2}},
+    testing::Values(
+        InhibitCase {"InhibitThenUnInhibitWithItsCookie", kObject, "H1 L2 H3", {kInhibit, kUnInhibit, kInhibit}},
+        InhibitCase {"OlderObjectPathAnswersInstead", "/ScreenSaver", "H1 L2",
             {u"Inhibit /ScreenSaver Zelkavio"_s, u"UnInhibit /ScreenSaver 41"_s}},
-        InhibitCase {"RestartWithinOneStepMakesNoCalls", "/org/freedesktop/ScreenSaver",
-            {{Step::Hold, 1}, {Step::LetGoAndHoldAtOnce, 1}}, {kInhibit}},
-        InhibitCase {"ProgramEndLetsGo", "/org/freedesktop/ScreenSaver", {{Step::Hold, 1}, {Step::EndProgram, 2}},
-            {kInhibit, kUnInhibit}},
-        InhibitCase {
-            "NoServiceNothingHappens", nullptr, {{Step::Hold, 0}, {Step::LetGo, 0}, {Step::EndProgram, 0}}, {}}),
+        InhibitCase {"RestartWithinOneStepMakesNoCalls", kObject, "H1 R1 R1", {kInhibit}},
+        InhibitCase {"ProgramEndLetsGo", kObject, "H1 E2", {kInhibit, kUnInhibit}},
+        InhibitCase {"NoServiceNothingHappens", nullptr, "H0 L0 H0 E0", {}}),
     [](const testing::TestParamInfo<InhibitCase>& param) { return std::string(param.param.name); });
 
 #include "screen_saver_test.moc"
