@@ -19,6 +19,10 @@ namespace interop {
 
 namespace {
 
+class Exiv2Complaints;
+/** The collector Exiv2's log goes to now, if any. */
+Exiv2Complaints* currentComplaints = nullptr;
+
 /**
  * Collects what Exiv2 reports while it reads. Exiv2 answers damaged metadata with a warning and an empty result
  * rather than an error; writing that result back would silently drop the damaged block, so whoever reads
@@ -29,7 +33,7 @@ class Exiv2Complaints {
 public:
     Exiv2Complaints()
     {
-        s_current = this;
+        currentComplaints = this;
         Exiv2::LogMsg::setHandler(&Exiv2Complaints::collect);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
     }
@@ -37,7 +41,7 @@ public:
     {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         Exiv2::LogMsg::setHandler(&Exiv2::LogMsg::defaultHandler);
-        s_current = nullptr;
+        currentComplaints = nullptr;
     }
     Exiv2Complaints(const Exiv2Complaints&) = delete;
     Exiv2Complaints& operator=(const Exiv2Complaints&) = delete;
@@ -53,11 +57,10 @@ public:
 private:
     static void collect(int, const char* message)
     {
-        if (s_current)
-            s_current->m_messages << QString::fromUtf8(message).trimmed();
+        if (currentComplaints)
+            currentComplaints->m_messages << QString::fromUtf8(message).trimmed();
     }
 
-    static inline Exiv2Complaints* s_current = nullptr;
     QStringList m_messages;
 };
 
@@ -237,12 +240,13 @@ std::optional<Caption> sidecarCaption(const QString& sidecar)
 
 ExportOutcome exportCaption(const QString& path, bool embed)
 {
+    const store::PictureFormat format = store::formatForFileName(path); // a picture's name, or the error saying why not
     const QByteArray bytes = platform::readWholeFile(path);
     const qint64 marker = store::findMarker(platform::asBytes(bytes));
     const QByteArray description = marker < 0 ? QByteArray() : bytes.mid(marker + qint64(store::kMarker.size()));
     if (description.isEmpty())
         return ExportOutcome::NoDescription;
-    const bool intoPicture = embed && store::formatForFileName(path) == store::PictureFormat::Jpeg;
+    const bool intoPicture = embed && format == store::PictureFormat::Jpeg;
     const QString text = sharedText(description, intoPicture);
     if (intoPicture)
         embedIntoJpeg(path, bytes, marker, text);
