@@ -365,6 +365,12 @@ TEST_F(Opis, DescriptionsBeyondTheViewerReportABadFileAndGoOnWithTheRest)
                           "Exif\0\0II*\0\xF0\xFF\xFF\x0F",
         18);
     const QByteArray damaged = jpeg().left(2) + exif + jpeg().mid(2) + "@||@zepsuty";
+    // An XMP segment whose XML breaks off: Exiv2 reads it as no XMP at all.
+    const QByteArray xmp
+        = QByteArray("http://ns.adobe.com/xap/1.0/", 29) + "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF";
+    const QByteArray app1 = QByteArray("\xFF\xE1\0", 3) + char(xmp.size() + 2) + xmp;
+    const QByteArray brokenXmp = jpeg().left(2) + app1 + jpeg().mid(2) + "@||@xmp";
+    const QString d = picture(brokenXmp, QStringLiteral("d.jpg"));
     const QString a = picture(good, QStringLiteral("a.jpg"));
     const QString b = picture(damaged, QStringLiteral("b.jpg"));
     picture(good, QStringLiteral("c.jpg"));
@@ -375,15 +381,17 @@ TEST_F(Opis, DescriptionsBeyondTheViewerReportABadFileAndGoOnWithTheRest)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(
         r.err, ("zelkavio-opis: " + m_dir.path(QStringLiteral("c.jpg")) + ": c.jpg.xmp is not an XMP file\n").toUtf8());
-    EXPECT_EQ(r.out, "exported 2, skipped 0 without a description, failed 1\n");
+    EXPECT_EQ(r.out, "exported 3, skipped 0 without a description, failed 1\n");
     EXPECT_EQ(fileBytes(notXml), "this is not XML");
 
-    r = opis({QStringLiteral("export-xmp"), QStringLiteral("--embed"), b, a});
+    r = opis({QStringLiteral("export-xmp"), QStringLiteral("--embed"), b, a, d});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.startsWith(("zelkavio-opis: " + b + ": the metadata of b.jpg is damaged (").toUtf8()))
         << r.err.toStdString();
-    EXPECT_EQ(r.out, "exported 1, skipped 0 without a description, failed 1\n");
+    EXPECT_TRUE(r.err.contains(("zelkavio-opis: " + d + ": the metadata of d.jpg is damaged (").toUtf8()));
+    EXPECT_EQ(r.out, "exported 1, skipped 0 without a description, failed 2\n");
     EXPECT_EQ(fileBytes(b), damaged);
+    EXPECT_EQ(fileBytes(d), brokenXmp);
     EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
 
     // The embedded caption changed a's picture bytes; its path still finds it.
@@ -393,6 +401,6 @@ TEST_F(Opis, DescriptionsBeyondTheViewerReportABadFileAndGoOnWithTheRest)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out,
         "restored: a.jpg\nfailed: line 3: the description holds an unknown escape \\q\n"
-        "restored 1, already there 1, conflicting 0, ambiguous 0, not found 0, failed 1\n");
+        "restored 1, already there 2, conflicting 0, ambiguous 0, not found 0, failed 1\n");
     EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
 }

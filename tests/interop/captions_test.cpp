@@ -37,6 +37,11 @@ struct RoundTrip {
     bool otherSidecarProperties = false;
 };
 
+void PrintTo(const RoundTrip& trip, std::ostream* out)
+{
+    *out << trip.name;
+}
+
 const RoundTrip kRoundTrips[] = {
     {.name = "SidecarOfJpeg"},
     {.name = "SidecarOfBmp", .bmp = true},

@@ -27,6 +27,11 @@ struct Format {
     QByteArray (*picture)(int variant); // a different picture for each variant
 };
 
+void PrintTo(const Format& format, std::ostream* out)
+{
+    *out << format.name;
+}
+
 const Format kFormats[] = {
     {"Bmp", "bmp", [](int v) { return testing_support::solidBmp(3, 2, qRgb(10 * v, 20, 30)); }},
     {"Jpeg", "jpg", [](int v) { return testing_support::encodeJpeg(testing_support::quadrantImage(8 + v, 8)); }},
