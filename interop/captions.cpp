@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 namespace interop {
 
@@ -64,7 +65,8 @@ private:
     QStringList m_messages;
 };
 
-using ImagePtr = Exiv2::Image::AutoPtr;
+// Exiv2 0.27 hands out std::auto_ptr; it is moved into a unique_ptr at once.
+using ImagePtr = std::unique_ptr<Exiv2::Image>;
 
 /** Reads the metadata of `bytes` (a JPEG's or a sidecar's) through Exiv2; raises AppError naming `what`. */
 ImagePtr readMetadata(const QByteArray& bytes, int expectedType, const QString& what)
@@ -74,9 +76,10 @@ ImagePtr readMetadata(const QByteArray& bytes, int expectedType, const QString& 
         : QStringLiteral("%1 is not a JPEG").arg(what);
     ImagePtr image;
     try {
-        image = bytes.isEmpty()
-            ? Exiv2::ImageFactory::create(expectedType)
-            : Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.constData()), long(bytes.size()));
+        image.reset(bytes.isEmpty()
+                ? Exiv2::ImageFactory::create(expectedType).release()
+                : Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.constData()), long(bytes.size()))
+                      .release());
     } catch (const Exiv2::AnyError&) {
         throw platform::AppError(notThatType); // too short to tell, or of no type Exiv2 knows
     }
