@@ -13,7 +13,8 @@ bool takesValue(const QString& option)
 
 bool isFlag(const QString& option)
 {
-    return option == u"--raw" || option == u"--match-case";
+    return option == u"--raw" || option == u"--match-case" || option == u"--recursive" || option == u"--json"
+        || option == u"--dry-run" || option == u"--force" || option == u"--embed" || option == u"--lossy";
 }
 
 } // namespace
@@ -48,10 +49,15 @@ CommandLine parse(const QStringList& args)
 
 void expect(const CommandLine& line, qsizetype positional, std::initializer_list<const char*> allowedOptions)
 {
-    if (line.positional.size() < positional)
-        throw UsageError {QStringLiteral("%1: missing file name").arg(line.command)};
+    expectAtLeast(line, positional, allowedOptions);
     if (line.positional.size() > positional)
         throw UsageError {QStringLiteral("%1: unexpected argument %2").arg(line.command, line.positional[positional])};
+}
+
+void expectAtLeast(const CommandLine& line, qsizetype positional, std::initializer_list<const char*> allowedOptions)
+{
+    if (line.positional.size() < positional)
+        throw UsageError {QStringLiteral("%1: missing file name").arg(line.command)};
     for (const auto& [option, value] : line.options) {
         bool allowed = false;
         for (const char* name : allowedOptions)

@@ -40,6 +40,9 @@ struct CommandLine {
 /** Raises UsageError unless the line has exactly `positional` arguments and no option but `allowedOptions`. */
 void expect(const CommandLine& line, qsizetype positional, std::initializer_list<const char*> allowedOptions);
 
+/** The same, for a command that takes `positional` arguments or more. */
+void expectAtLeast(const CommandLine& line, qsizetype positional, std::initializer_list<const char*> allowedOptions);
+
 void print(std::ostream& out, const QByteArray& bytes);
 void printLine(std::ostream& out, const QString& text);
 

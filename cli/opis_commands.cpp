@@ -1,5 +1,6 @@
 #include "opis_commands.h"
 
+#include "interop_commands.h"
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
@@ -31,6 +32,23 @@ Commands:
                              print the names of the pictures in DIR, listed as the viewer lists them, whose bytes
                              (picture and description) hold PHRASE, one a line in list order; without --match-case
                              only the letters a-z match A-Z; N threads read the files (default: one per processor)
+  dump [--recursive] [--json] DIR...
+                             a backup of the descriptions: one record per picture (path relative to DIR, format,
+                             length and SHA-256 of the picture's bytes, whether it has a block, the description's
+                             stored bytes as Windows-1250 text) as tab-separated lines under a header, with
+                             \t \r \n \0 \\ escaped, or with --json as JSON Lines
+  restore [--dry-run] [--force] DUMP DIR
+                             put the descriptions of a dump back: a record finds its file by its path, else by its
+                             picture bytes anywhere under DIR; a file with another description is left alone
+                             unless --force; prints what it did and a summary; exit status 0 only when every record
+                             was restored or already there
+  export-xmp [--embed] FILE|DIR...
+                             write each description as XMP dc:description into a sidecar NAME.EXT.xmp; with --embed
+                             into JPEGs themselves (XMP, and Exif ImageDescription for ASCII text)
+  import-xmp [--force] [--lossy] FILE|DIR...
+                             make the first caption found (sidecar NAME.EXT.xmp, NAME.xmp, XMP, Exif, IPTC, JPEG
+                             comment) the description of a picture that has none (any picture with --force);
+                             with --lossy characters Windows-1250 cannot hold are stored as "?" instead of refused
   --help                     this text
   --version                  the tool's version
 
@@ -153,6 +171,14 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err)
         return render(line);
     if (line.command == u"search")
         return searchPictures(line, out);
+    if (line.command == u"dump")
+        return dumpDescriptions(line, out, err);
+    if (line.command == u"restore")
+        return restoreDescriptions(line, out);
+    if (line.command == u"export-xmp")
+        return exportXmp(line, out, err);
+    if (line.command == u"import-xmp")
+        return importXmp(line, out, err);
     throw UsageError {QStringLiteral("unknown command %1").arg(line.command)};
 }
 

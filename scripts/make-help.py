@@ -81,6 +81,40 @@ SECTIONS = [
     ("p", "Kod wyjścia 0 oznacza sukces, 1 błąd, 2 złe użycie; search, jak grep, kończy się kodem 0, gdy fraza "
           "się znalazła, 1, gdy nie ma jej w żadnym obrazie, i 2 przy błędzie. zelkavio-opis --help opisuje "
           "wszystkie polecenia."),
+    ("h", "Kopie opisów i inne programy"),
+    ("p", "Opis jest tylko w pliku obrazu, za znacznikiem @||@. Uwaga: inne programy, które zapisują obraz na nowo "
+          "(edytor, który obraca albo przycina zdjęcie, telefon lub usługa w chmurze, narzędzie „czyszczące” "
+          "pliki), gubią przy tym opis bez ostrzeżenia, a inne przeglądarki go nie widzą. Zanim oddasz obrazy "
+          "innemu programowi, zrób kopię opisów."),
+    ("m", "zelkavio-opis dump [--recursive] [--json] KATALOG... > opisy.tsv"),
+    ("p", r"dump zapisuje kopię opisów: dla każdego obrazu ścieżkę względem katalogu, format, długość i skrót "
+          r"SHA-256 bajtów samego obrazu (tych przed znacznikiem), to, czy plik ma blok opisu, oraz bajty opisu "
+          r"dokładnie takie, jak w pliku, jako tekst UTF-8 (każdy bajt Windows-1250 ma swój znak, więc nic nie "
+          r"ginie). Domyślnie to tekst z kolumnami rozdzielonymi tabulatorem, z wierszem nagłówka; tabulator, CR, "
+          r"LF, NUL i \ są zapisane jako \t, \r, \n, \0 i \\. Z --json każdy obraz to jeden obiekt JSON w wierszu."),
+    ("m", "zelkavio-opis restore [--dry-run] [--force] opisy.tsv KATALOG"),
+    ("p", "restore przywraca opisy z kopii. Plik jest szukany po ścieżce (także wtedy, gdy inny program zapisał "
+          "obraz na nowo), a gdy pod tą ścieżką nie ma pliku – po skrócie bajtów obrazu w całym katalogu (obraz "
+          "przeniesiony albo przemianowany). Gdy te same bajty obrazu mają dwa pliki albo dwa wpisy wskazują ten "
+          "sam plik, nic nie jest zapisywane, a program to zgłasza. Plik, który ma już ten opis, zostaje "
+          "nietknięty; plik z innym, niepustym opisem też, chyba że podano --force. --dry-run tylko pokazuje, co "
+          "by się stało. Na końcu jest podsumowanie; kod wyjścia 0 znaczy, że każdy opis przywrócono albo już był "
+          "na miejscu."),
+    ("m", "zelkavio-opis export-xmp [--embed] PLIK|KATALOG..."),
+    ("p", "export-xmp udostępnia opisy innym programom do zdjęć: zapisuje opis jako XMP dc:description (język "
+          "x-default) w pliku towarzyszącym NAZWA.ROZ.xmp obok obrazu; pozostałe dane istniejącego pliku .xmp "
+          "zostają. Z --embed plik JPEG dostaje opis w środku: w XMP, a gdy tekst ma same znaki ASCII, także w "
+          "Exif ImageDescription; blok opisu za znacznikiem zostaje bez zmian. Opisu, który zawiera @||@, nie da "
+          "się wpisać do wnętrza obrazu. BMP, EMF i WMF dostają zawsze plik towarzyszący. Obrazy bez opisu są "
+          "pomijane."),
+    ("m", "zelkavio-opis import-xmp [--force] [--lossy] PLIK|KATALOG..."),
+    ("p", "import-xmp działa w drugą stronę: pierwszy znaleziony podpis – z NAZWA.ROZ.xmp, z NAZWA.xmp, z XMP, "
+          "Exif albo IPTC wewnątrz obrazu albo z komentarza JPEG – staje się opisem obrazu, który nie ma opisu "
+          "albo ma pusty (z --force każdego). Teksty są czytane tak: XMP jako UTF-8; IPTC jako UTF-8, gdy tak "
+          "mówi jego pole zestawu znaków (1:90), a bez tego pola tak jak Exif; Exif i komentarz jako UTF-8, gdy "
+          "są poprawnym UTF-8, a w przeciwnym razie jako Windows-1250. Podpis ze znakami, których nie ma w "
+          "Windows-1250, nie jest zapisywany (program to zgłasza), chyba że podano --lossy: wtedy te znaki "
+          "zapisują się jako „?”."),
     ("p", "To okno zamyka klawisz Esc."),
 ]
 

@@ -271,12 +271,14 @@ TEST_F(HelpWindow, TheShippedHelpFileNamesEveryMenuCaptionAndShortcut)
     };
     visit(FMain->MainMenu1);
     visit(FMain->PopupMenu1);
-    for (const char* command : {"info", "show", "length", "write", "strip", "render", "search"}) {
+    for (const char* command : {"info", "show", "length", "write", "strip", "render", "search", "dump", "restore",
+             "export-xmp", "import-xmp"}) {
         if (!shown.contains(u"zelkavio-opis "_s + QLatin1StringView(command)))
             missing << u"zelkavio-opis "_s + QLatin1StringView(command);
     }
     EXPECT_TRUE(missing.isEmpty()) << missing.join(u", "_s).toStdString();
     EXPECT_TRUE(shown.contains(u"Zelkavio.ini"_s));
+    EXPECT_TRUE(shown.contains(u"Kopie opisów i inne programy"_s));
 }
 
 } // namespace

@@ -73,7 +73,8 @@ TEST_F(Opis, HelpListsEveryCommand)
     const Result r = opis({QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0);
     for (const char* command : {"info", "show", "--raw", "length", "write", "--text", "--text-file", "--raw-file",
-             "strip", "render", "search", "--match-case", "--threads"})
+             "strip", "render", "search", "--match-case", "--threads", "dump", "--recursive", "--json", "restore",
+             "--dry-run", "--force", "export-xmp", "--embed", "import-xmp", "--lossy"})
         EXPECT_TRUE(r.out.contains(command)) << command;
 }
 
@@ -96,6 +97,12 @@ TEST_F(Opis, WrongUsageExitsWithTwoAndSaysSo)
         {QStringLiteral("search"), QStringLiteral("x"), m_dir.path({}), QStringLiteral("--raw")},
         {QStringLiteral("search"), QStringLiteral("x"), m_dir.path({}), QStringLiteral("--threads"),
             QStringLiteral("0")},
+        {QStringLiteral("dump")},
+        {QStringLiteral("dump"), m_dir.path({}), QStringLiteral("--force")},
+        {QStringLiteral("restore"), file},
+        {QStringLiteral("restore"), file, m_dir.path({}), QStringLiteral("--json")},
+        {QStringLiteral("export-xmp"), QStringLiteral("--lossy"), file},
+        {QStringLiteral("import-xmp")},
     };
     for (const QStringList& line : lines) {
         const Result r = opis(line);
@@ -348,4 +355,52 @@ TEST_F(Opis, AWriteThatFailsLeavesTheOldDescriptionAndNoTemporaryFile)
     // Written, the description replaces the old block in one step, after the bytes before the first marker.
     EXPECT_EQ(opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("nowy")}).exitCode, 0);
     EXPECT_EQ(fileBytes(file), jpeg() + "@||@nowy");
+}
+
+TEST_F(Opis, DescriptionsBeyondTheViewerReportABadFileAndGoOnWithTheRest)
+{
+    const QByteArray good = jpeg() + "@||@dobry";
+    // An Exif segment whose first directory lies far beyond its end.
+    const QByteArray exif("\xFF\xE1\x00\x10"
+                          "Exif\0\0II*\0\xF0\xFF\xFF\x0F",
+        18);
+    const QByteArray damaged = jpeg().left(2) + exif + jpeg().mid(2) + "@||@zepsuty";
+    // An XMP segment whose XML breaks off: Exiv2 reads it as no XMP at all.
+    const QByteArray xmp
+        = QByteArray("http://ns.adobe.com/xap/1.0/", 29) + "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF";
+    const QByteArray app1 = QByteArray("\xFF\xE1\0", 3) + char(xmp.size() + 2) + xmp;
+    const QByteArray brokenXmp = jpeg().left(2) + app1 + jpeg().mid(2) + "@||@xmp";
+    const QString d = picture(brokenXmp, QStringLiteral("d.jpg"));
+    const QString a = picture(good, QStringLiteral("a.jpg"));
+    const QString b = picture(damaged, QStringLiteral("b.jpg"));
+    picture(good, QStringLiteral("c.jpg"));
+    const QString notXml = m_dir.write(QStringLiteral("c.jpg.xmp"), "this is not XML");
+    const QByteArray dump = opis({QStringLiteral("dump"), m_dir.path({})}).out;
+
+    Result r = opis({QStringLiteral("export-xmp"), m_dir.path({})});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(
+        r.err, ("zelkavio-opis: " + m_dir.path(QStringLiteral("c.jpg")) + ": c.jpg.xmp is not an XMP file\n").toUtf8());
+    EXPECT_EQ(r.out, "exported 3, skipped 0 without a description, failed 1\n");
+    EXPECT_EQ(fileBytes(notXml), "this is not XML");
+
+    r = opis({QStringLiteral("export-xmp"), QStringLiteral("--embed"), b, a, d});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith(("zelkavio-opis: " + b + ": the metadata of b.jpg is damaged (").toUtf8()))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(("zelkavio-opis: " + d + ": the metadata of d.jpg is damaged (").toUtf8()));
+    EXPECT_EQ(r.out, "exported 1, skipped 0 without a description, failed 2\n");
+    EXPECT_EQ(fileBytes(b), damaged);
+    EXPECT_EQ(fileBytes(d), brokenXmp);
+    EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
+
+    // The embedded caption changed a's picture bytes; its path still finds it.
+    EXPECT_EQ(opis({QStringLiteral("strip"), a}).exitCode, 0);
+    const QString dumpFile = m_dir.write(QStringLiteral("dump.tsv"), QByteArray(dump).replace("zepsuty", "zep\\qsuty"));
+    r = opis({QStringLiteral("restore"), dumpFile, m_dir.path({})});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out,
+        "restored: a.jpg\nfailed: line 3: the description holds an unknown escape \\q\n"
+        "restored 1, already there 2, conflicting 0, ambiguous 0, not found 0, failed 1\n");
+    EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
 }

@@ -1,0 +1,160 @@
+#include "interop/captions.h"
+#include "platform/cp1250.h"
+#include "store/described_file.h"
+#include "support/bmp_builder.h"
+#include "support/error_of.h"
+#include "support/jpeg_builder.h"
+#include "support/temp_dir.h"
+
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using testing_support::fileBytes;
+using testing_support::TempDir;
+
+namespace {
+
+/** Runs exiftool, the independent reader and writer the captions are checked against; gives its output. */
+QByteArray exiftool(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral("exiftool"), args);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        ADD_FAILURE() << "exiftool " << args.join(u' ').toStdString() << ": "
+                      << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput();
+}
+
+const QString kPolish = QStringLiteral("Zażółć gęślą jaźń,\nwidok na Śnieżkę");
+
+struct RoundTrip {
+    const char* name;
+    bool bmp = false;
+    bool embed = false;
+    QString text = kPolish;
+    bool otherSidecarProperties = false;
+};
+
+void PrintTo(const RoundTrip& trip, std::ostream* out)
+{
+    *out << trip.name;
+}
+
+const RoundTrip kRoundTrips[] = {
+    {.name = "SidecarOfJpeg"},
+    {.name = "SidecarOfBmp", .bmp = true},
+    {.name = "SidecarKeepsItsOtherProperties", .otherSidecarProperties = true},
+    {.name = "EmbeddedInJpeg", .embed = true},
+    {.name = "EmbeddedAsciiAlsoInExif", .embed = true, .text = QStringLiteral("Plain text\nline two")},
+    {.name = "EmbedIntoBmpWritesTheSidecar", .bmp = true, .embed = true},
+    {.name = "EmptyDescriptionIsNotShared", .text = QString()},
+};
+
+class CaptionRoundTrip : public testing::TestWithParam<RoundTrip> { };
+
+} // namespace
+
+TEST_P(CaptionRoundTrip, WhatWeShareReadsTheSameElsewhereAndComesBack)
+{
+    const RoundTrip& c = GetParam();
+    TempDir dir;
+    const QByteArray picture = c.bmp ? testing_support::solidBmp(4, 4, qRgb(1, 2, 3))
+                                     : testing_support::encodeJpeg(testing_support::quadrantImage(16, 8));
+    const QByteArray stored = store::fieldTextToDescription(c.text);
+    const QString file
+        = dir.write(c.bmp ? QStringLiteral("p.bmp") : QStringLiteral("p.jpg"), picture + "@||@" + stored);
+    const QString sidecar = file + QStringLiteral(".xmp");
+    if (c.otherSidecarProperties)
+        exiftool({QStringLiteral("-q"), QStringLiteral("-o"), sidecar, QStringLiteral("-XMP-dc:Title=Tytuł"), file});
+
+    const interop::ExportOutcome outcome = interop::exportCaption(file, c.embed);
+    if (c.text.isEmpty()) {
+        EXPECT_EQ(outcome, interop::ExportOutcome::NoDescription);
+        EXPECT_FALSE(QFileInfo::exists(sidecar));
+        EXPECT_EQ(interop::importCaption(file, {}).outcome, interop::ImportOutcome::NoCaption);
+        return;
+    }
+    const bool inside = c.embed && !c.bmp;
+    const QString carrier = inside ? file : sidecar;
+    EXPECT_EQ(QFileInfo::exists(sidecar), !inside || c.otherSidecarProperties);
+    EXPECT_EQ(exiftool({QStringLiteral("-b"), QStringLiteral("-XMP-dc:Description"), carrier}), c.text.toUtf8());
+    if (c.otherSidecarProperties) {
+        EXPECT_EQ(exiftool({QStringLiteral("-b"), QStringLiteral("-XMP-dc:Title"), sidecar}), "Tytuł");
+    }
+    const bool ascii = c.text.toLatin1() == c.text.toUtf8();
+    EXPECT_EQ(exiftool({QStringLiteral("-b"), QStringLiteral("-EXIF:ImageDescription"), file}),
+        inside && ascii ? c.text.toUtf8() : QByteArray());
+    const QByteArray exported = fileBytes(file);
+    EXPECT_TRUE(exported.endsWith("@||@" + stored)); // the block behind the marker kept exactly
+    EXPECT_EQ(store::blockLengthOf(exported), 4 + stored.size());
+    if (!inside) {
+        EXPECT_EQ(exported, picture + "@||@" + stored);
+    }
+
+    // Back: the file that lost its description gets it again, with CR LF line breaks in Windows-1250.
+    store::stripDescriptionBlock(file, 4 + stored.size());
+    const interop::ImportResult imported = interop::importCaption(file, {});
+    EXPECT_EQ(imported.outcome, interop::ImportOutcome::Imported);
+    EXPECT_EQ(imported.source,
+        inside ? QStringLiteral("XMP") : QStringLiteral("sidecar p.") + (c.bmp ? "bmp" : "jpg") + ".xmp");
+    EXPECT_EQ(fileBytes(file), exported);
+    EXPECT_EQ(interop::importCaption(file, {}).outcome, interop::ImportOutcome::AlreadyThere);
+    store::replaceDescription(file, "inny");
+    EXPECT_EQ(interop::importCaption(file, {}).outcome, interop::ImportOutcome::Kept);
+    EXPECT_EQ(interop::importCaption(file, {.force = true}).outcome, interop::ImportOutcome::Imported);
+    EXPECT_EQ(fileBytes(file), exported);
+}
+
+INSTANTIATE_TEST_SUITE_P(Captions, CaptionRoundTrip, testing::ValuesIn(kRoundTrips),
+    [](const testing::TestParamInfo<RoundTrip>& param) { return std::string(param.param.name); });
+
+TEST(CaptionImport, TakesWhatAnotherProgramWroteInEachPlace)
+{
+    struct Case {
+        QStringList tags;
+        QString source;
+        bool sidecar = false;
+    };
+    const QString t = QStringLiteral("Zażółć gęślą jaźń\nDrugi wiersz: Łódź");
+    const Case cases[] = {
+        {{QStringLiteral("-XMP-dc:Description=") + t}, QStringLiteral("XMP")},
+        {{QStringLiteral("-EXIF:ImageDescription=") + t}, QStringLiteral("Exif")},
+        {{QStringLiteral("-IPTC:CodedCharacterSet=UTF8"), QStringLiteral("-IPTC:Caption-Abstract=") + t},
+            QStringLiteral("IPTC")},
+        {{QStringLiteral("-Comment=") + t}, QStringLiteral("comment")},
+        {{QStringLiteral("-XMP-dc:Description=") + t}, QStringLiteral("sidecar p.xmp"), true},
+    };
+    const QByteArray expected = platform::cp1250::encode(QString(t).replace(u'\n', QStringLiteral("\r\n")));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source.toStdString());
+        TempDir dir;
+        const QByteArray jpeg = testing_support::encodeJpeg(testing_support::quadrantImage(8, 8));
+        const QString file = dir.write(QStringLiteral("p.jpg"), jpeg);
+        if (c.sidecar)
+            exiftool(
+                QStringList {QStringLiteral("-q"), QStringLiteral("-o"), dir.path(QStringLiteral("p.xmp"))} + c.tags
+                << file);
+        else
+            exiftool(QStringList {QStringLiteral("-q"), QStringLiteral("-overwrite_original")} + c.tags << file);
+        const QByteArray written = fileBytes(file);
+        const interop::ImportResult result = interop::importCaption(file, {});
+        EXPECT_EQ(result.outcome, interop::ImportOutcome::Imported);
+        EXPECT_EQ(result.source, c.source);
+        EXPECT_EQ(fileBytes(file), written + "@||@" + expected);
+    }
+
+    // A character Windows-1250 cannot hold: refused, or stored as "?" when asked to.
+    TempDir dir;
+    const QString file
+        = dir.write(QStringLiteral("p.jpg"), testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)));
+    exiftool({QStringLiteral("-q"), QStringLiteral("-overwrite_original"), QStringLiteral("-Comment=a☺b"), file});
+    const QByteArray before = fileBytes(file);
+    EXPECT_EQ(testing_support::errorOf([&] { (void)interop::importCaption(file, {}); }),
+        QStringLiteral(
+            "the caption (comment) holds 1 character(s) Windows-1250 cannot hold; --lossy stores them as \"?\""));
+    EXPECT_EQ(fileBytes(file), before);
+    EXPECT_EQ(interop::importCaption(file, {.lossy = true}).replaced, 1);
+    EXPECT_EQ(fileBytes(file), before + "@||@a?b");
+}

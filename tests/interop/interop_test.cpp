@@ -1,0 +1,156 @@
+#include "interop/captions.h"
+#include "interop/dump.h"
+#include "interop/restore.h"
+#include "platform/cp1250.h"
+#include "store/described_file.h"
+#include "store/exiv2_setup.h"
+#include "support/bmp_builder.h"
+#include "support/emf_builder.h"
+#include "support/jpeg_builder.h"
+#include "support/temp_dir.h"
+#include "support/wmf_builder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using testing_support::fileBytes;
+using testing_support::TempDir;
+
+namespace {
+
+struct Format {
+    const char* name;
+    const char* extension;
+    QByteArray (*picture)(int variant); // a different picture for each variant
+};
+
+void PrintTo(const Format& format, std::ostream* out)
+{
+    *out << format.name;
+}
+
+const Format kFormats[] = {
+    {"Bmp", "bmp", [](int v) { return testing_support::solidBmp(3, 2, qRgb(10 * v, 20, 30)); }},
+    {"Jpeg", "jpg", [](int v) { return testing_support::encodeJpeg(testing_support::quadrantImage(8 + v, 8)); }},
+    {"Emf", "EMF",
+        [](int v) { return testing_support::EmfBuilder(QSize(8, 8)).rectangle(QRect(1, 1, v + 2, 4)).finish(); }},
+    {"Wmf", "wmf",
+        [](int v) {
+            return testing_support::WmfBuilder().window(0, 0, 8, 8).rectangle(1, 1, v + 2, 4).placeable(0, 0, 8, 8);
+        }},
+};
+
+// Polish letters, a tab, CR LF, a NUL, a backslash, a second marker and two bytes Windows-1250 leaves undefined.
+const QByteArray kStored("Za\xBF\xF3\xB3\xE6\tg\xEA\x9Cl\xB9\r\nja\x9F\xF1\0 \\ @||@ \x81\x98", 31);
+
+QByteArray described(const QByteArray& picture, const QByteArray& description)
+{
+    return picture + "@||@" + description;
+}
+
+QByteArray dumpOf(const QString& dir, interop::DumpFormat format)
+{
+    QByteArray text = interop::dumpHeader(format);
+    interop::dumpDirectory(
+        QFile::encodeName(dir), true, [&](const interop::DumpRecord& r) { text += interop::formatRecord(r, format); },
+        [](const platform::AppError& e) { ADD_FAILURE() << e.what(); }, [](std::size_t, std::size_t) {});
+    return text;
+}
+
+std::array<int, interop::kRestoreOutcomes> restore(
+    const std::vector<interop::DumpLine>& dump, const QString& dir, interop::RestoreOptions options = {})
+{
+    return interop::countOutcomes(interop::restoreDescriptions(dump, QFile::encodeName(dir), options));
+}
+
+using Counts = std::array<int, interop::kRestoreOutcomes>; // restored, there, conflicting, ambiguous, not found, failed
+
+class DumpAndRestore : public testing::TestWithParam<Format> { };
+
+} // namespace
+
+TEST_P(DumpAndRestore, PutsEachDescriptionBackByPathAndByPictureBytes)
+{
+    const Format& f = GetParam();
+    TempDir dir;
+    QDir(dir.path({})).mkpath(QStringLiteral("sub"));
+    QDir(dir.path({})).mkpath(QStringLiteral("moved"));
+    const QByteArray picture = f.picture(1);
+    const QString a = dir.write(QStringLiteral("sub/a.") + f.extension, described(picture, kStored));
+    dir.write(QStringLiteral("b.") + f.extension, f.picture(2)); // no block
+    dir.write(QStringLiteral("c.") + f.extension, described(f.picture(3), {})); // an empty one
+
+    std::vector<interop::DumpLine> dump;
+    for (const auto format : {interop::DumpFormat::Tsv, interop::DumpFormat::JsonLines}) {
+        dump = interop::readDump(dumpOf(dir.path({}), format));
+        ASSERT_EQ(dump.size(), 3u);
+        const interop::DumpRecord& record = *dump[2].record; // "sub/a" sorts after "b" and "c"
+        EXPECT_EQ(record.path, QByteArray("sub/a.") + f.extension);
+        EXPECT_EQ(record.pictureLength, picture.size());
+        EXPECT_EQ(record.pictureSha256, interop::sha256Hex(platform::asBytes(picture)));
+        EXPECT_EQ(record.description, kStored);
+        EXPECT_EQ(dump[0].record->description, std::nullopt);
+        EXPECT_EQ(dump[1].record->description, QByteArray());
+    }
+
+    store::stripDescriptionBlock(a, 4 + kStored.size());
+    EXPECT_EQ(restore(dump, dir.path({}), {.dryRun = true}), (Counts {1, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(fileBytes(a), picture);
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {1, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(fileBytes(a), described(picture, kStored));
+
+    // Renamed and moved after another program dropped the description: found by its picture bytes.
+    store::stripDescriptionBlock(a, 4 + kStored.size());
+    const QString moved = dir.path(QStringLiteral("moved/d.") + f.extension);
+    ASSERT_TRUE(QFile::rename(a, moved));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {1, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(fileBytes(moved), described(picture, kStored));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 3, 0, 0, 0, 0}));
+
+    // Another description is kept unless forced.
+    store::replaceDescription(moved, "inny");
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 1, 0, 0, 0}));
+    EXPECT_EQ(fileBytes(moved), described(picture, "inny"));
+    EXPECT_EQ(restore(dump, dir.path({}), {.force = true}), (Counts {1, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(fileBytes(moved), described(picture, kStored));
+
+    // Two files with those picture bytes: neither is written.
+    store::stripDescriptionBlock(moved, 4 + kStored.size());
+    const QString copy = dir.write(QStringLiteral("e.") + f.extension, picture);
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 0, 1, 0, 0}));
+    EXPECT_EQ(fileBytes(moved), picture);
+    EXPECT_EQ(fileBytes(copy), picture);
+    ASSERT_TRUE(QFile::remove(copy) && QFile::remove(moved));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 0, 0, 1, 0}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DumpAndRestore, testing::ValuesIn(kFormats),
+    [](const testing::TestParamInfo<Format>& param) { return std::string(param.param.name); });
+
+TEST(DumpReader, ABadLineFailsAloneAndARecordClaimingTheFileOfAnotherIsAmbiguous)
+{
+    TempDir dir;
+    const QByteArray picture = kFormats[1].picture(1);
+    const QString file = dir.write(QStringLiteral("p.jpg"), picture);
+    const QByteArray sha = interop::sha256Hex(platform::asBytes(picture));
+    const QByteArray dump = interop::dumpHeader(interop::DumpFormat::Tsv) + "p.jpg\tjpeg\t1\t" + sha
+        + "\tyes\tbad \\q\n" + "../p.jpg\tjpeg\t1\t" + sha + "\tyes\tout\n" + "gone.jpg\tjpeg\t1\t" + sha
+        + "\tyes\tok\n";
+    const auto lines = interop::readDump(dump);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].error, QStringLiteral("the description holds an unknown escape \\q"));
+    EXPECT_EQ(restore(lines, dir.path({})), (Counts {1, 0, 0, 0, 0, 2}));
+    EXPECT_EQ(fileBytes(file), described(picture, "ok"));
+    EXPECT_EQ(restore(interop::readDump(dump + "p.jpg\tjpeg\t1\t" + sha + "\tyes\tok\n"), dir.path({})),
+        (Counts {0, 0, 0, 2, 0, 2}));
+}
+
+int main(int argc, char** argv)
+{
+    store::initialiseExiv2();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
