@@ -7,6 +7,7 @@
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/file_names.h"
 #include "platform/guard.h"
 #include "platform/key_router.h"
 #include "platform/sizing_frame.h"
@@ -21,7 +22,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -311,7 +311,7 @@ void TFMain::FormCreate()
     pnlDolny->setAutoFillBackground(true);
     setBackdropColour(QColor(128, 128, 128));
     setPanelTextColour(QColor(128, 0, 0));
-    if (QFileInfo::exists(settings::settingsFilePath()))
+    if (platform::isRegularFile(settings::settingsFilePath()))
         ReadSettings();
 }
 
@@ -377,7 +377,7 @@ void TFMain::setPanelTextColour(const QColor& colour)
 
 void TFMain::FormShow()
 {
-    if (QFileInfo(GroupBox1->lblDir->text()).isDir())
+    if (platform::isDirectory(GroupBox1->lblDir->text()))
         mnuPodkatalogClick();
 }
 
@@ -410,7 +410,7 @@ void TFMain::mnuPodkatalogClick()
 {
     const QString directory = GroupBox1->lblDir->text();
     FPliki->FLBox1->SetListPath(directory);
-    lblKatalog->setText(directory.mid(directory.lastIndexOf(QLatin1Char('/')) + 1));
+    lblKatalog->setText(platform::displayFileName(directory.mid(directory.lastIndexOf(QLatin1Char('/')) + 1)));
     viewer::showWindow(FPliki);
 }
 
