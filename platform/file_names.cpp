@@ -6,7 +6,6 @@
 #include <QDir>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <sys/stat.h>

@@ -31,6 +31,6 @@ INSTANTIATE_TEST_SUITE_P(Names, FileNames,
         NameCase {"beyond_unicode", "\364\220\200\200", u"ô\u0090€€"_s},
         NameCase {"astral_pair_not_an_escape", "\360\220\202\200", u"\U00010080"_s},
         NameCase {"path", "/home/Zdj\352cia/d\303\251j\303\240/\277aba.jpg", u"/home/Zdjęcia/déjà/żaba.jpg"_s}),
-    [](const testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
+    [](const testing::TestParamInfo<NameCase>& row) { return std::string(row.param.label); });
 
 } // namespace

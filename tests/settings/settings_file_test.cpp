@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(Values, StoredText,
         StoredCase {"quoted", &Settings::fontName, u"'Arial'"_s, "\"'Arial'\""},
         StoredCase {"prefix_itself", &Settings::fontName, u"%%20"_s, "%%%25%2520"},
         StoredCase {"line_break", &Settings::directory, u"/tmp/a\nRepetuj=1"_s, "%%/tmp/a%0ARepetuj=1"}),
-    [](const testing::TestParamInfo<StoredCase>& info) { return std::string(info.param.label); });
+    [](const testing::TestParamInfo<StoredCase>& row) { return std::string(row.param.label); });
 
 struct ColourCase {
     std::int32_t value;
