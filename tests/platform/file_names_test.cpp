@@ -13,6 +13,11 @@ struct NameCase {
     QString shown;
 };
 
+void PrintTo(const NameCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 class FileNames : public testing::TestWithParam<NameCase> { };
 
 TEST_P(FileNames, KeepEveryByteAndShowNamesThatAreNotUtf8AsWindows1250)

@@ -198,6 +198,11 @@ struct StoredCase {
     QByteArray stored;
 };
 
+void PrintTo(const StoredCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 class StoredText : public testing::TestWithParam<StoredCase> { };
 
 TEST_P(StoredText, ReadsBackExactlyAndPlainValuesStayAsTheyWere)
