@@ -18,7 +18,8 @@ public:
 
     /**
      * Runs the chooser, modal to `owner`. True when a directory path was obtained; `Directory` then holds it.
-     * Cancelled: false, `Directory` unchanged.
+     * Cancelled, or a folder whose path the chooser cannot give exactly (a name that is not UTF-8; an error box
+     * says so): false, `Directory` unchanged.
      */
     bool Execute(QWidget* owner);
 };

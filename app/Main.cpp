@@ -7,6 +7,7 @@
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/file_names.h"
 #include "platform/guard.h"
 #include "platform/key_router.h"
 #include "platform/sizing_frame.h"
@@ -23,7 +24,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -314,7 +314,7 @@ void TFMain::FormCreate()
     pnlDolny->setAutoFillBackground(true);
     setBackdropColour(QColor(128, 128, 128));
     setPanelTextColour(QColor(128, 0, 0));
-    if (QFileInfo::exists(settings::settingsFilePath()))
+    if (platform::isRegularFile(settings::settingsFilePath()))
         ReadSettings();
 }
 
@@ -395,7 +395,7 @@ void TFMain::FormShow()
             QMetaObject::invokeMethod(this, platform::guard([this] { showStartPicture(); }), Qt::QueuedConnection);
         return;
     }
-    if (QFileInfo(GroupBox1->lblDir->text()).isDir())
+    if (platform::isDirectory(GroupBox1->lblDir->text()))
         mnuPodkatalogClick();
 }
 
@@ -406,7 +406,8 @@ void TFMain::showStartPicture()
     // Only a listed entry is selected: any other name would become the list's mask.
     if (!list->entries().contains(name)) {
         platform::dialogs().error(
-            QStringLiteral("Plik %1 nie jest obrazem z listy tego katalogu (BMP, JPEG, EMF, WMF).").arg(name));
+            QStringLiteral("Plik %1 nie jest obrazem z listy tego katalogu (BMP, JPEG, EMF, WMF).")
+                .arg(platform::displayFileName(name)));
         return;
     }
     list->SetListPath(QDir(list->directory()).filePath(name));
@@ -447,7 +448,7 @@ void TFMain::mnuPodkatalogClick()
 {
     const QString directory = GroupBox1->lblDir->text();
     FPliki->FLBox1->SetListPath(directory);
-    lblKatalog->setText(directory.mid(directory.lastIndexOf(QLatin1Char('/')) + 1));
+    lblKatalog->setText(platform::displayFileName(directory.mid(directory.lastIndexOf(QLatin1Char('/')) + 1)));
     viewer::showWindow(FPliki);
 }
 

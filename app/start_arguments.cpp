@@ -1,10 +1,8 @@
 #include "start_arguments.h"
 
+#include "platform/file_names.h"
 #include "platform/version.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -12,13 +10,10 @@ namespace app {
 
 namespace {
 
-/**
- * A path given as command-line bytes. Qt's decoding keeps every valid UTF-8 name; a name that is not valid
- * UTF-8 does not survive it, and is then reported as missing rather than opened under another name.
- */
+/** A path given as command-line bytes, kept exactly whatever its encoding. */
 QString pathFromArgument(const QByteArray& argument)
 {
-    return QFile::decodeName(argument);
+    return platform::fileNameFromBytes(argument);
 }
 
 bool isOption(const QByteArray& argument, const char* name)
@@ -51,20 +46,20 @@ StartArguments parseStartArguments(const QList<QByteArray>& arguments)
                           .arg(paths.size());
         return start;
     }
-    const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(pathFromArgument(paths.front())));
+    const QString path = platform::absolutePath(pathFromArgument(paths.front()));
     struct stat st { };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+    if (::stat(platform::fileNameBytes(path).constData(), &st) != 0) {
         start.error = QStringLiteral("Nie ma takiego obrazu ani katalogu:\n%1\n"
                                      "Otwieram katalog zapamiętany w ustawieniach.")
-                          .arg(pathFromArgument(paths.front()));
+                          .arg(platform::displayFileName(pathFromArgument(paths.front())));
         return start;
     }
     if (S_ISDIR(st.st_mode)) {
         start.folder = path;
     } else {
-        const QFileInfo file(path);
-        start.folder = file.absolutePath();
-        start.picture = file.fileName();
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        start.folder = slash == 0 ? QStringLiteral("/") : path.left(slash);
+        start.picture = path.mid(slash + 1);
     }
     return start;
 }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "opis_commands.h"
+#include "platform/file_names.h"
 #include "search_command.h"
 #include "store/exiv2_setup.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QGuiApplication>
 
 #include <csignal>
@@ -28,10 +28,11 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     store::initialiseExiv2();
     qInstallMessageHandler(quietMessages);
-    // Taken before Qt sees the command line, which it might otherwise read options from.
+    // Taken before Qt sees the command line, which it might otherwise read options from. Losslessly: a file name
+    // that is not UTF-8 must reach the file system with its own bytes.
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QFile::decodeName(argv[i]);
+        args << platform::fileNameFromBytes(argv[i]);
 
     std::ios::sync_with_stdio(false);
     // The search reads files and the locale's name only: no application object, so that it starts at once.

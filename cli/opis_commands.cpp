@@ -5,9 +5,11 @@
 #include "platform/errors.h"
 #include "platform/file_io.h"
 #include "platform/version.h"
+#include "platform/file_names.h"
 #include "search_command.h"
 #include "store/described_file.h"
 
+#include <QBuffer>
 #include <QStringDecoder>
 
 namespace cli {
@@ -106,7 +108,7 @@ int write(const CommandLine& line, std::ostream& err)
     QByteArray description;
     int unmappable = 0;
     if (option == u"--text")
-        description = descriptionFromUtf8(value->toUtf8(), &unmappable);
+        description = descriptionFromUtf8(platform::fileNameBytes(*value), &unmappable);
     else if (option == u"--text-file")
         description = descriptionFromUtf8(platform::readWholeFile(*value), &unmappable);
     else
@@ -139,8 +141,14 @@ int render(const CommandLine& line)
     const QString& path = line.positional[0];
     const QString& target = line.positional[1];
     const auto picture = store::loadPicture(path, platform::readWholeFile(path));
-    if (!picture->image().save(target, "PNG"))
-        throw platform::AppError(QStringLiteral("cannot write the PNG file %1").arg(target));
+    // Encoded in memory and written by the target's exact name (Qt's own file classes would change a name that
+    // is not UTF-8).
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture->image().save(&buffer, "PNG"))
+        throw platform::AppError(QStringLiteral("cannot write the PNG file %1").arg(platform::displayFileName(target)));
+    platform::replaceFile(target, {platform::asBytes(png)});
     return Success;
 }
 

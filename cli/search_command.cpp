@@ -1,13 +1,11 @@
 #include "search_command.h"
 
 #include "platform/errors.h"
+#include "platform/file_names.h"
 #include "search/phrase_search.h"
 #include "viewer/file_listing.h"
 #include "viewer/name_order.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 
 #include <cerrno>
@@ -33,8 +31,8 @@ int searchPictures(const CommandLine& line, std::ostream& out)
             throw UsageError {QStringLiteral("--threads needs a number from 1 to 256")};
     }
     const bool matchCase = line.options.count(QStringLiteral("--match-case")) != 0;
-    const QString directory = QDir(line.positional[1]).absolutePath();
-    if (!QFileInfo(directory).isDir())
+    const QString directory = platform::absolutePath(line.positional[1]);
+    if (!platform::isDirectory(directory))
         throw platform::IoError(ENOTDIR, directory);
     const std::optional<QByteArray> phrase = search::encodePhrase(line.positional[0]);
     const QString mask = viewer::kDefaultMask.toString();
@@ -45,7 +43,7 @@ int searchPictures(const CommandLine& line, std::ostream& out)
     QStringList names;
     names.reserve(static_cast<qsizetype>(found.size()));
     for (std::size_t i = 0; i < found.size(); ++i)
-        names.push_back(QFile::decodeName(found[i].data()));
+        names.push_back(platform::fileNameFromBytes(found[i]));
     search::SearchResult result = search::searchDirectory(directory, names, phrase, matchCase, options);
     if (result.failure) {
         // Which hits stand before a file that cannot be read depends on the list's order: the search is made
@@ -63,8 +61,9 @@ int searchPictures(const CommandLine& line, std::ostream& out)
             inListOrder.push_back(result.hits[i]);
         result.hits = std::move(inListOrder);
     }
+    // The names exactly as the directory holds them, whatever their encoding, so that a script can open them.
     for (const int index : result.hits)
-        print(out, QFile::encodeName(names.at(index)) + '\n');
+        print(out, platform::fileNameBytes(names.at(index)) + '\n');
     if (result.failure)
         std::rethrow_exception(result.failure);
     return result.hits.empty() ? NotFound : Success;

@@ -2,9 +2,9 @@
 
 #include "platform/errors.h"
 #include "platform/fault_injection.h"
+#include "platform/file_names.h"
 #include "platform/program_dir.h"
 
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -70,12 +70,12 @@ QString helpFilePath()
 bool helpFileExists(const QString& path)
 {
     struct stat st { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::stat(platform::fileNameBytes(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 std::optional<QByteArray> readHelpFile(const QString& path)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = platform::fileNameBytes(path);
     struct stat st { };
     if (::stat(native.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)

@@ -1,6 +1,7 @@
 #include "picture_files.h"
 
-#include <QFile>
+#include "platform/file_names.h"
+
 
 #include <algorithm>
 #include <cerrno>
@@ -22,12 +23,12 @@ bool isPictureName(const QByteArray& name)
 
 QString pathFromBytes(const QByteArray& bytes)
 {
-    return QFile::decodeName(bytes);
+    return platform::fileNameFromBytes(bytes);
 }
 
 QByteArray bytesFromPath(const QString& path)
 {
-    return QFile::encodeName(path);
+    return platform::fileNameBytes(path);
 }
 
 QByteArray joinPath(const QByteArray& directory, const QByteArray& relative)

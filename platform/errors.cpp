@@ -1,5 +1,7 @@
 #include "errors.h"
 
+#include "file_names.h"
+
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -23,7 +25,7 @@ QString ioMessage(int errorCode, const QString& path)
     QString text
         = QStringLiteral("I/O error %1 (%2)").arg(errorCode).arg(QString::fromLocal8Bit(std::strerror(errorCode)));
     if (!path.isEmpty())
-        text += QStringLiteral(": ") + path;
+        text += QStringLiteral(": ") + displayFileName(path);
     return text;
 }
 

@@ -3,11 +3,13 @@
 #include "fault_injection.h"
 
 #include "errors.h"
+#include "file_names.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +20,7 @@ namespace {
 
 QByteArray nativePath(const QString& path)
 {
-    return QFile::encodeName(path);
+    return fileNameBytes(path);
 }
 
 bool hasNoWriteBits(const struct stat& st)
@@ -209,12 +211,24 @@ namespace {
 /** The file a write to `path` must replace: the target of a symbolic link, else the path itself. */
 QString replacedPath(const QString& path)
 {
-    const QFileInfo link(path);
-    if (!link.isSymLink())
+    // By the name's bytes: Qt's file classes would look up another name when this one is not valid UTF-8.
+    const QByteArray native = nativePath(path);
+    struct stat st { };
+    if (::lstat(native.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
         return path;
-    const QString target = link.canonicalFilePath();
+    const QString target = canonicalPath(path);
+    if (!target.isEmpty())
+        return target;
     // A dangling link: its target is created where the link points.
-    return target.isEmpty() ? link.absoluteDir().absoluteFilePath(link.symLinkTarget()) : target;
+    QByteArray pointsTo(qsizetype(st.st_size > 0 ? st.st_size : PATH_MAX), Qt::Uninitialized);
+    const ssize_t length = ::readlink(native.constData(), pointsTo.data(), std::size_t(pointsTo.size()));
+    if (length < 0)
+        return path;
+    pointsTo.truncate(length);
+    const QString linkTarget = fileNameFromBytes(pointsTo);
+    if (linkTarget.startsWith(u'/'))
+        return QDir::cleanPath(linkTarget);
+    return QDir::cleanPath(absolutePath(path).section(u'/', 0, -2) + u'/' + linkTarget);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "program_dir.h"
 
 #include "errors.h"
+#include "file_names.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,7 +23,7 @@ std::optional<QString>& overridden()
 bool exists(const QString& path)
 {
     struct stat st { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::stat(fileNameBytes(path).constData(), &st) == 0;
 }
 } // namespace
 
@@ -79,7 +80,7 @@ SettingsPlace settingsPlace(const QString& name)
     const QString programDir = programDirectory();
     if (!isInstalled(programDir))
         return {programFile(name), false};
-    return settingsPlaceFor(programDir, name, QFile::decodeName(qgetenv("XDG_CONFIG_HOME")), QDir::homePath());
+    return settingsPlaceFor(programDir, name, fileNameFromBytes(qgetenv("XDG_CONFIG_HOME")), QDir::homePath());
 }
 
 void makeFolderFor(const QString& filePath)
@@ -90,7 +91,7 @@ void makeFolderFor(const QString& filePath)
     const QString parent = QFileInfo(folder).absolutePath();
     if (!QDir().mkpath(parent))
         throw IoError(errno != 0 ? errno : EACCES, parent);
-    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(fileNameBytes(folder).constData(), 0700) != 0 && errno != EEXIST)
         throw IoError(errno, folder);
 }
 

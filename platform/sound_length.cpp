@@ -1,9 +1,8 @@
 #include "sound_length.h"
 
 #include "errors.h"
+#include "file_names.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QHash>
 #include <QThreadPool>
 
@@ -41,7 +40,7 @@ QThreadPool& measuringPool()
 std::int64_t wavLengthMs(const QString& path)
 {
     SF_INFO info {};
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    SNDFILE* file = sf_open(fileNameBytes(path).constData(), SFM_READ, &info);
     if (!file)
         throw AppError(QString::fromUtf8(sf_strerror(nullptr)));
     sf_close(file);
@@ -69,7 +68,7 @@ std::int64_t mp3LengthMs(const QString& path)
         throw AppError(QString::fromUtf8(mpg123_plain_strerror(error)));
     // The library would otherwise write its complaints about damaged frames to standard error.
     mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    if (mpg123_open(handle.get(), QFile::encodeName(path).constData()) != MPG123_OK)
+    if (mpg123_open(handle.get(), fileNameBytes(path).constData()) != MPG123_OK)
         throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
     long rate = 0;
     int channels = 0;
@@ -97,21 +96,17 @@ std::int64_t mp3LengthMs(const QString& path)
 
 std::int64_t soundLengthMs(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw IoError(ENOENT, path);
-    if (!info.isFile())
-        throw IoError(info.isDir() ? EISDIR : EINVAL, path);
-    const QString key = info.absoluteFilePath();
-    const qint64 size = info.size();
-    const qint64 modifiedMs = info.lastModified().toMSecsSinceEpoch();
+    const RegularFileStamp stamp = requireRegularFile(path);
+    const QString key = absolutePath(path);
+    const qint64 size = stamp.size;
+    const qint64 modifiedMs = stamp.modifiedMs;
     {
         const std::scoped_lock lock(g_cacheMutex);
         const auto found = g_cache.constFind(key);
         if (found != g_cache.cend() && found->size == size && found->modifiedMs == modifiedMs)
             return found->lengthMs;
     }
-    const bool mp3 = info.suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0;
+    const bool mp3 = path.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
     const std::int64_t length = mp3 ? mp3LengthMs(path) : wavLengthMs(path);
     const std::scoped_lock lock(g_cacheMutex);
     g_cache.insert(key, CachedLength {size, modifiedMs, length});

@@ -2,10 +2,8 @@
 
 #include "audio_output.h"
 #include "errors.h"
+#include "file_names.h"
 #include "sound_length.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <SDL_mixer.h>
 
@@ -35,14 +33,10 @@ SoundPlayer::~SoundPlayer()
 void SoundPlayer::open()
 {
     close();
-    const QFileInfo info(m_fileName);
-    if (!info.exists())
-        throw IoError(ENOENT, m_fileName);
     // Opening a FIFO for reading would wait for a writer, and the whole program with it.
-    if (!info.isFile())
-        throw IoError(info.isDir() ? EISDIR : EINVAL, m_fileName);
+    (void)requireRegularFile(m_fileName);
     if (ensureAudioOutput()) {
-        m_music = Mix_LoadMUS(QFile::encodeName(m_fileName).constData());
+        m_music = Mix_LoadMUS(fileNameBytes(m_fileName).constData());
         if (!m_music)
             throw AppError(QString::fromUtf8(Mix_GetError()));
     } else {

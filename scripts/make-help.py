@@ -50,7 +50,18 @@ SECTIONS = [
           "pokazuje ten obraz."),
     ("h", "Plik z listą trafień"),
     ("p", "Listę trafień można zapisać jako plik tekstowy (.txt): same nazwy plików, bez katalogu, każda w "
-          "osobnym wierszu zakończonym CR LF, w kodowaniu Windows-1250."),
+          "osobnym wierszu zakończonym CR LF, w kodowaniu Windows-1250. Nazwa, której to kodowanie nie zapisze "
+          "(np. nazwa cyrylicą albo nazwa spoza UTF-8, opisana niżej), trafia do pliku jako jej własne bajty z "
+          "dysku."),
+    ("h", "Nazwy plików w dowolnym kodowaniu"),
+    ("p", "Nazwy plików i katalogów są dla programu ciągiem bajtów. Nazwy zapisane w UTF-8, jak zwykle w Linuksie, "
+          "widać tak, jak są. Nazwy w innym kodowaniu (np. polskie nazwy zapisane w Windows-1250 na starych "
+          "nośnikach albo w starych archiwach) lista plików, okno Szukanie i komunikaty pokazują, czytając ich "
+          "bajty jako Windows-1250, a pokaz obrazu, jego dźwięk, zapis i kasowanie opisu, szukanie i ustawienia "
+          "zawsze używają prawdziwych bajtów nazwy. Okno wyboru katalogu (Katalog) nie umie przekazać katalogu, "
+          "w którego ścieżce jest nazwa spoza UTF-8: mówi o tym komunikat i nic się nie zmienia. Taki katalog "
+          "otwiera się jako zapamiętany w pliku ustawień (klucz Nazwa w sekcji Plik, w postaci opisanej niżej) "
+          "albo po zmianie nazwy na zapisaną w UTF-8."),
     ("h", "Plik ustawień i „Zapis ustawień”"),
     ("p", "Ustawienia leżą w pliku Zelkavio.ini (nigdy w katalogu bieżącym): położenie okna "
           "obrazu i okna opisu, rozmiar okna opisu, cztery kolory, czcionka opisów, ostatni katalog i przełącznik "
@@ -67,6 +78,14 @@ SECTIONS = [
           "zapisywany. Gdy zapis się nie uda, komunikat „Unable to write to …” podaje pełną ścieżkę pliku, "
           "który program próbował zapisać. Plik pomocy Zelkavio.rtf program szuka najpierw obok siebie, a "
           "potem w katalogu ../share/zelkavio/ względem swojego katalogu."),
+    ("p", "Każda wartość wczytuje się z pliku dokładnie taka, jaka została zapisana. Zwykłe wartości są zapisane "
+          "wprost, w kodowaniu Windows-1250. Wartość z odstępem lub tabulatorem na początku albo na końcu (nazwa "
+          "katalogu w Linuksie może kończyć się spacją) albo ujęta w cudzysłowy jest zapisana w cudzysłowach "
+          "\"…\". Wartość ze znakami, których Windows-1250 nie ma (np. katalog z literami francuskimi lub "
+          "cyrylicą, nazwa czcionki w innym piśmie), nazwa katalogu spoza UTF-8, wartość ze znakiem nowego "
+          "wiersza i wartość, która sama zaczyna się od %%, są zapisane jako %% i dalej bajty wartości (UTF-8 "
+          "dla tekstu, własne bajty nazwy katalogu), w których znak %, odstępy, znaki sterujące i bajty powyżej "
+          "127 mają postać %XX (dwie cyfry szesnastkowe), np. Nazwa=%%/home/ala/Wakacje%20%C3%A0%20Nice."),
     ("h", "zelkavio-opis w skryptach"),
     ("p", "Program wierszowy zelkavio-opis czyta i zmienia opisy bez okien, np. w skryptach:"),
     ("m", "zelkavio-opis info PLIK"),

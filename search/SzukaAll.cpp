@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
+#include "platform/file_names.h"
 #include "platform/guard.h"
 #include "platform/repaint_wait.h"
 #include "viewer/Pliki.h"
@@ -15,7 +16,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -231,7 +231,7 @@ void TFSzukaAll::BitWyszukajClick()
         result = run.result();
     }
     for (const int index : result.hits) {
-        ListBoxResult->addItem(names.at(index));
+        addHit(names.at(index));
         BitZapisz->setEnabled(true);
     }
     if (result.failure)
@@ -263,18 +263,19 @@ void TFSzukaAll::BitUruchomClick()
     const int row = selectedRow(ListBoxResult);
     if (row < 0)
         return;
-    const QString name = ListBoxResult->item(row)->text();
+    const QString name = hitName(row);
     FPliki->CurrentName = name;
     viewer::FileListBox* list = FPliki->FLBox1;
     const QString path = QDir(list->directory()).filePath(name);
     try {
         // A directory of that name must not become the list's directory; the list finds files without regard to
         // case, as it does everywhere.
-        if (QFileInfo(path).isDir())
+        if (platform::isDirectory(path))
             throw platform::IoError(ENOENT, path);
         list->SetListPath(path);
     } catch (const platform::IoError&) {
-        platform::dialogs().error(QStringLiteral("Plik  ") + name + QStringLiteral(" nie odnaleziony"));
+        platform::dialogs().error(
+            QStringLiteral("Plik  ") + platform::displayFileName(name) + QStringLiteral(" nie odnaleziony"));
         return;
     }
     FPliki->ShowCurrentPicture();
@@ -291,6 +292,19 @@ void TFSzukaAll::BitUsuwaClick()
     const QSignalBlocker quiet(ListBoxResult);
     delete ListBoxResult->takeItem(row);
     selectHit(std::min(row, ListBoxResult->count() - 1));
+}
+
+void TFSzukaAll::addHit(const QString& name)
+{
+    // The entry shows the name as the user reads it and keeps its exact bytes for opening and saving.
+    auto* item = new QListWidgetItem(platform::displayFileName(name));
+    item->setData(Qt::UserRole, name);
+    ListBoxResult->addItem(item);
+}
+
+QString TFSzukaAll::hitName(int row) const
+{
+    return ListBoxResult->item(row)->data(Qt::UserRole).toString();
 }
 
 void TFSzukaAll::clearHits()
@@ -314,18 +328,18 @@ void TFSzukaAll::selectHit(int row)
 
 void TFSzukaAll::BitZapiszClick()
 {
-    const QString workingDirectory = QDir::currentPath();
+    const QString workingDirectory = platform::currentDirectory();
     const std::optional<QString> chosen = platform::dialogs().chooseSaveFile(this, QStringLiteral("Zapisz jako"),
         m_lastSaveName, QStringLiteral("Plik tekstowy (*.txt);;Dowolny plik (*.*)"));
     // The file list's directory stays the working directory, wherever the dialog browsed.
-    if (QDir::currentPath() != workingDirectory)
-        QDir::setCurrent(workingDirectory);
+    if (platform::currentDirectory() != workingDirectory)
+        platform::setCurrentDirectory(workingDirectory);
     if (!chosen)
         return;
     m_lastSaveName = *chosen;
     QStringList names;
     for (int row = 0; row < ListBoxResult->count(); ++row)
-        names << ListBoxResult->item(row)->text();
+        names << hitName(row);
     const QByteArray bytes = search::hitListFileBytes(names);
     platform::replaceFile(*chosen, {platform::asBytes(bytes)});
 }

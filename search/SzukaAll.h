@@ -69,6 +69,9 @@ private:
     void connectHandlers();
     void selectHit(int row);
     void clearHits();
+    void addHit(const QString& name);
+    /** The exact name of the hit in `row` (its entry shows it as the user reads it). */
+    [[nodiscard]] QString hitName(int row) const;
 
     viewer::MainLink& m_main;
     /** The save dialog's name from its previous use. */

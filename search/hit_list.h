@@ -13,8 +13,8 @@ namespace search {
 [[nodiscard]] QString summaryText(const QString& phrase, int hitCount);
 
 /**
- * The hit list as its text file holds it: each name followed by CR LF, in Windows-1250, nothing else (an empty
- * list gives no bytes).
+ * The hit list as its text file holds it: each name followed by CR LF, nothing else (an empty list gives no bytes).
+ * A name is written in Windows-1250 when the code page holds it exactly, else as its own bytes on disk.
  */
 [[nodiscard]] QByteArray hitListFileBytes(const QStringList& names);
 

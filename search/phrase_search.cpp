@@ -3,8 +3,7 @@
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/fault_injection.h"
-
-#include <QFile>
+#include "platform/file_names.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -132,7 +131,7 @@ bool fileContains(
 bool fileContains(int directoryFd, const QString& name, const PhraseMatcher& matcher)
 {
     ScanBuffer buffer;
-    return fileContains(directoryFd, QFile::encodeName(name).constData(), name, matcher, buffer);
+    return fileContains(directoryFd, platform::fileNameBytes(name).constData(), name, matcher, buffer);
 }
 
 std::optional<QByteArray> encodePhrase(const QString& text)
@@ -158,7 +157,7 @@ DirectorySearch::DirectorySearch(const QString& directory, const QStringList& na
 {
     if (m_matcher.empty() || names.isEmpty())
         return;
-    m_directoryFd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    m_directoryFd = ::open(platform::fileNameBytes(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_directoryFd < 0) {
         // A directory that is gone holds none of its files any more.
         if (errno != ENOENT)
@@ -167,7 +166,7 @@ DirectorySearch::DirectorySearch(const QString& directory, const QStringList& na
     }
     m_encodedNames.reserve(static_cast<std::size_t>(names.size()));
     for (const QString& name : names)
-        m_encodedNames.push_back(QFile::encodeName(name));
+        m_encodedNames.push_back(platform::fileNameBytes(name));
     int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, static_cast<int>(names.size()));
     m_running = threads;

@@ -2,10 +2,12 @@
 
 #include "platform/cp1250.h"
 #include "platform/errors.h"
+#include "platform/file_names.h"
 #include "platform/profile_file.h"
 #include "platform/program_dir.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace settings {
@@ -17,29 +19,48 @@ using platform::ProfileFile;
 // A sentinel no value can hold (a line break), so a present-but-empty value can be told from a missing key.
 const QByteArray kMissing("\n");
 
-std::optional<QString> readText(const ProfileFile& profile, const char* section, const char* key)
+/** What a text value holds: text (written as UTF-8 when escaped) or a path (written as its own bytes). */
+enum class TextKind { Text, FileName };
+
+/** Printable ASCII that an escaped value keeps as it is: all but "%" and the blank. */
+const QByteArray kKeptAsIs("!\"#$&'()*+,/:;<=>?@[\\]^`{|}");
+
+/** Whether the profile rules would change the value on reading: blanks at either end, or a pair of quotes around. */
+bool readsBackChanged(const QByteArray& value)
 {
-    const QByteArray value = profile.read(section, key, kMissing);
-    if (value == kMissing)
-        return std::nullopt;
-    return platform::cp1250::decode(value);
+    if (value.isEmpty())
+        return false;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v'; };
+    const char first = value.front();
+    return blank(first) || blank(value.back())
+        || (value.size() >= 2 && (first == '"' || first == '\'') && value.back() == first);
 }
 
-void readText(const ProfileFile& profile, const char* section, const char* key, QString& into)
+std::optional<QString> readText(const ProfileFile& profile, const char* section, const char* key, TextKind kind)
 {
-    if (auto value = readText(profile, section, key))
+    // Read whole: an escaped value may be up to three times as long as the text it stands for.
+    const QByteArray value = profile.read(section, key, kMissing, std::numeric_limits<int>::max());
+    if (value == kMissing)
+        return std::nullopt;
+    return settingFromStored(value, kind == TextKind::FileName);
+}
+
+void readText(
+    const ProfileFile& profile, const char* section, const char* key, QString& into, TextKind kind = TextKind::Text)
+{
+    if (auto value = readText(profile, section, key, kind))
         into = std::move(*value);
 }
 
 void readInt(const ProfileFile& profile, const char* section, const char* key, std::int32_t& into)
 {
-    if (const auto value = readText(profile, section, key))
+    if (const auto value = readText(profile, section, key, TextKind::Text))
         into = platform::toIntDef(*value, into);
 }
 
-QByteArray text(const QString& value)
+QByteArray text(const QString& value, TextKind kind = TextKind::Text)
 {
-    return platform::cp1250::encode(value);
+    return storedSetting(value, kind == TextKind::FileName);
 }
 
 QByteArray number(std::int32_t value)
@@ -48,6 +69,25 @@ QByteArray number(std::int32_t value)
 }
 
 } // namespace
+
+QByteArray storedSetting(const QString& value, bool isFileName)
+{
+    const QByteArray encoded = platform::cp1250::encode(value);
+    const bool plain = platform::cp1250::decode(encoded) == value && !encoded.contains('\r') && !encoded.contains('\n')
+        && !encoded.contains('\0') && !encoded.startsWith(kEscapedValuePrefix);
+    if (plain)
+        return readsBackChanged(encoded) ? '"' + encoded + '"' : encoded;
+    const QByteArray bytes = isFileName ? platform::fileNameBytes(value) : value.toUtf8();
+    return kEscapedValuePrefix + bytes.toPercentEncoding(kKeptAsIs);
+}
+
+QString settingFromStored(const QByteArray& stored, bool isFileName)
+{
+    if (!stored.startsWith(kEscapedValuePrefix))
+        return platform::cp1250::decode(stored.left(ProfileFile::kDefaultMaxValueLength));
+    const QByteArray bytes = QByteArray::fromPercentEncoding(stored.sliced(qstrlen(kEscapedValuePrefix)));
+    return isFileName ? platform::fileNameFromBytes(bytes) : QString::fromUtf8(bytes);
+}
 
 QString settingsFilePath()
 {
@@ -73,7 +113,7 @@ Settings readSettings(const QString& path)
     std::int32_t style = s.fontStyle;
     readInt(profile, "Fonty", "FontStyle", style);
     s.fontStyle = style & 0xFF;
-    readText(profile, "Plik", "Nazwa", s.directory);
+    readText(profile, "Plik", "Nazwa", s.directory, TextKind::FileName);
     std::int32_t repeat = s.repeat ? 1 : 0;
     readInt(profile, "Plik", "Repetuj", repeat);
     s.repeat = repeat != 0;
@@ -105,7 +145,7 @@ void writeSettings(const QString& path, const Settings& s, bool createFolder)
         profile.setValue("Fonty", "FontColor", number(s.fontColour));
         profile.setValue("Fonty", "FontSize", number(s.fontSize));
         profile.setValue("Fonty", "FontStyle", number(s.fontStyle & 0xFF));
-        profile.setValue("Plik", "Nazwa", text(s.directory));
+        profile.setValue("Plik", "Nazwa", text(s.directory, TextKind::FileName));
         profile.setValue("Plik", "Repetuj", s.repeat ? "1" : "0");
         profile.saveAs(path);
     } catch (const platform::AppError&) {

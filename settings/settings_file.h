@@ -39,6 +39,27 @@ struct Settings {
 };
 
 /**
+ * How a value is written when Windows-1250 cannot hold it (or its bytes, for a path that is not UTF-8), when it
+ * holds a line break, or when it starts with this very prefix: the prefix, then the value's bytes (UTF-8 for text,
+ * a path's own bytes) with "%", blanks, control bytes and every byte above 127 percent-escaped.
+ */
+inline constexpr char kEscapedValuePrefix[] = "%%";
+
+/**
+ * The bytes a text setting is written as, so that it reads back exactly: a value Windows-1250 holds as it is,
+ * byte for byte, in double quotes when the profile rules would otherwise take blanks off its ends or a pair of
+ * quotes off it; any other value escaped (kEscapedValuePrefix). `isFileName`: the value is a path, escaped as
+ * its own bytes.
+ */
+[[nodiscard]] QByteArray storedSetting(const QString& value, bool isFileName);
+
+/**
+ * The value a setting read as `stored` (quotes already taken off by the profile rules) stands for. A plain value
+ * is Windows-1250, cut to the read buffer's 2047 characters; an escaped one is decoded whole.
+ */
+[[nodiscard]] QString settingFromStored(const QByteArray& stored, bool isFileName);
+
+/**
  * The settings file's path: "Zelkavio.ini" in the directory of the program's executable, or, for an installed
  * program without such a file, in the user's configuration folder "zelkavio" (platform::settingsPlace()).
  */
@@ -47,18 +68,18 @@ struct Settings {
 /**
  * Reads the fifteen keys. A missing file, section or key gives that key's default; an integer or boolean
  * value that is empty or not an integer gives the default too; a text key present with an empty value gives
- * the empty text. Text values are decoded from Windows-1250. A file that exists but cannot be read raises
- * IoError.
+ * the empty text. Text values are decoded from Windows-1250, or from their escaped form. A file that exists but cannot
+ * be read raises IoError.
  */
 [[nodiscard]] Settings readSettings(const QString& path);
 
 /**
  * Writes the fifteen keys in table order with one atomic replacement of the file: keys and sections that
  * exist are replaced in place, others are added, everything else in the file is kept. A new file lists the
- * sections Fotka, Pismo, Kolor, Fonty, Plik. With `createFolder` a missing folder of `path` is made first;
- * without it a missing folder is refused. When the write is refused (read-only file, unwritable or missing
- * directory, a value that holds a line break) it raises AppError "Unable to write to <path>" and the file
- * stays as it was.
+ * sections Fotka, Pismo, Kolor, Fonty, Plik. Every text value reads back exactly (storedSetting). With
+ * `createFolder` a missing folder of `path` is made first; without it a missing folder is refused. When the
+ * write is refused (read-only file, unwritable or missing directory) it raises AppError "Unable to write to
+ * <path>" and the file stays as it was.
  */
 void writeSettings(const QString& path, const Settings& values, bool createFolder = false);
 

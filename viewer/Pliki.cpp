@@ -10,12 +10,12 @@
 #include "platform/audio_output.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/file_names.h"
 #include "platform/guard.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,8 +111,8 @@ bool TFPliki::ShowCurrentPicture()
         prepareNextPicture(index);
         return true;
     } catch (...) {
-        platform::dialogs().error(
-            QStringLiteral("Błąd! - Nie mogę załadowac pliku ") + CurrentName + QStringLiteral(" jako obrazu"));
+        platform::dialogs().error(QStringLiteral("Błąd! - Nie mogę załadowac pliku ")
+            + platform::displayFileName(CurrentName) + QStringLiteral(" jako obrazu"));
         // A show steps over a picture that fails: the one after it is prepared all the same.
         if (const int index = FLBox1->selectedIndex(); index >= 0)
             prepareNextPicture(index);
@@ -170,7 +170,7 @@ void TFPliki::PlayPictureSound()
             lblMuz->setText(found);
         }
     }
-    if (!lblMuz->text().isEmpty() && QFileInfo(lblMuz->text()).isFile()) {
+    if (!lblMuz->text().isEmpty() && platform::isRegularFile(lblMuz->text())) {
         MediaPlayer1.setFileName(lblMuz->text());
         MediaPlayer1.open();
         MediaPlayer1.play();
@@ -190,7 +190,7 @@ void TFPliki::prepareFirstSounds()
     // the output opens while the user still looks at the list, rather than when that sound plays.
     const QString first = QDir(FLBox1->directory()).filePath(FLBox1->entry(0));
     for (const QString& extension : {QStringLiteral(".mp3"), QStringLiteral(".wav")}) {
-        if (QFileInfo(viewer::replaceExtension(first, extension)).isFile()) {
+        if (platform::isRegularFile(viewer::replaceExtension(first, extension))) {
             platform::startAudioOutputInBackground();
             break;
         }

@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
+#include "platform/file_names.h"
 #include "store/described_file.h"
 
 #include <QClipboard>
@@ -39,7 +40,7 @@ void selectCurrentPicture()
     if (path.isEmpty() || index < 0 || !list.isListDirectory(current.absolutePath())) {
         throw platform::AppError(
             QStringLiteral("Obraz %1 nie jest już na liście plików - pokaż go ponownie, a potem zmień opis.")
-                .arg(current.fileName()));
+                .arg(platform::displayFileName(current.fileName())));
     }
     list.selectIndex(index);
 }
@@ -57,7 +58,7 @@ CurrentFile readUnchanged(const QString& path, qint64 shownBlockLength)
     CurrentFile file {platform::readWholeFile(path, identity)};
     if (store::blockLengthOf(file.bytes) != shownBlockLength) {
         throw platform::AppError(QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.")
-                                     .arg(QFileInfo(path).fileName()));
+                                     .arg(platform::displayFileName(QFileInfo(path).fileName())));
     }
     file.shown = identity && FFotka->showsFile(path, *identity);
     return file;
@@ -83,7 +84,7 @@ bool stripAndShowAgain(const QString& path, qint64 blockLength, const CurrentFil
     if (shown) {
         platform::dialogs().error(
             QStringLiteral("Opis pliku %1 pozostał bez zmian: w międzyczasie pokazano inny obraz.")
-                .arg(QFileInfo(path).fileName()));
+                .arg(platform::displayFileName(QFileInfo(path).fileName())));
     }
     return false;
 }
@@ -154,7 +155,8 @@ void saveDescription(MainLink& main)
     // The saved text stays in view, as the user left it.
     if (!text.isEmpty())
         showWindow(FPismo);
-    platform::dialogs().message(QStringLiteral("Zapisano do pliku   ") + FPliki->CurrentName);
+    platform::dialogs().message(
+        QStringLiteral("Zapisano do pliku   ") + platform::displayFileName(FPliki->CurrentName));
 }
 
 void deleteDescription(MainLink& main)

@@ -3,17 +3,15 @@
 #include "file_listing.h"
 
 #include "platform/errors.h"
+#include "platform/file_names.h"
 #include "platform/guard.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
-
-#include <cerrno>
 
 namespace viewer {
 
@@ -39,7 +37,7 @@ public:
 FileListBox::FileListBox(QWidget* parent)
     : QListView(parent)
     , m_model(new QStringListModel(this))
-    , m_directory(QDir::currentPath())
+    , m_directory(platform::currentDirectory())
     , m_mask(kDefaultMask.toString())
 {
     setModel(m_model);
@@ -78,20 +76,28 @@ void FileListBox::readList(const QString& directory, const QString& mask)
 {
     // Nothing changes until the directory has been entered and listed: a directory that can be entered but
     // not read leaves the working directory, the list and its mask as they were.
-    const QString previous = QDir::currentPath();
-    if (!QDir::setCurrent(directory))
-        throw platform::IoError(errno ? errno : ENOENT, directory);
+    const QString previous = platform::currentDirectory();
+    platform::setCurrentDirectory(directory);
     QStringList names;
     try {
         names = listPictureFiles(directory, mask);
     } catch (...) {
-        QDir::setCurrent(previous);
+        try {
+            platform::setCurrentDirectory(previous);
+        } catch (const platform::IoError&) {
+            // The old directory is gone too; the list keeps naming it, as it did before this reading.
+        }
         throw;
     }
     m_directory = directory;
     m_mask = mask;
     m_entries = std::move(names);
-    m_model->setStringList(m_entries);
+    // The list shows each name as the user reads it; the entries keep the names' exact bytes.
+    QStringList shown;
+    shown.reserve(m_entries.size());
+    for (const QString& name : m_entries)
+        shown.push_back(platform::displayFileName(name));
+    m_model->setStringList(shown);
     selectIndex(-1);
     writeCompanion(m_mask);
     emit listRead();
@@ -102,8 +108,8 @@ bool FileListBox::isListDirectory(const QString& directory) const
     // The directory is kept as it was chosen; a path through a symbolic link names the same directory.
     if (directory == m_directory)
         return true;
-    const QString canonical = QFileInfo(directory).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(m_directory).canonicalFilePath();
+    const QString canonical = platform::canonicalPath(directory);
+    return !canonical.isEmpty() && canonical == platform::canonicalPath(m_directory);
 }
 
 void FileListBox::selectName(const QString& name)

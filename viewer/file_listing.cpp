@@ -3,9 +3,9 @@
 #include "name_order.h"
 #include "platform/errors.h"
 #include "platform/fault_injection.h"
+#include "platform/file_names.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -62,14 +62,15 @@ QString foldAll(QStringView text)
     return folded;
 }
 
-/** Bytes in the UTF-8 sequence that starts with `lead` (1 for a stray continuation byte). */
-qsizetype utf8Length(unsigned char lead)
+/**
+ * Bytes of the character that starts at `at`: a whole UTF-8 sequence, or one byte that is not valid UTF-8, which
+ * a name keeps as a character of its own (file_names.h).
+ */
+qsizetype characterLength(std::string_view name, qsizetype at)
 {
-    if (lead < 0xC0)
-        return 1;
-    if (lead < 0xE0)
-        return 2;
-    return lead < 0xF0 ? 3 : 4;
+    const auto offset = static_cast<std::size_t>(at);
+    return std::max<qsizetype>(
+        1, platform::validUtf8Length(QByteArrayView(name.data() + offset, name.size() - offset)));
 }
 
 /**
@@ -92,13 +93,13 @@ bool matchAsciiPattern(std::string_view name, std::string_view pattern)
             starN = n;
         } else if (p < plen && pc == '?') {
             ++p;
-            n += utf8Length(c);
+            n += characterLength(name, n);
         } else if (p < plen && c < 0x80 && pc == ((c >= 'A' && c <= 'Z') ? c + 32 : c)) {
             ++p;
             ++n;
         } else if (starP >= 0) {
             p = starP + 1;
-            starN += utf8Length(static_cast<unsigned char>(name[static_cast<std::size_t>(starN)]));
+            starN += characterLength(name, starN);
             n = starN;
         } else {
             return false;
@@ -134,7 +135,8 @@ struct MaskPattern {
     {
         if (isStarSuffix)
             return endsWithAscii(utf8Name, std::string_view(ascii).substr(1));
-        return isAscii ? matchAsciiPattern(utf8Name, ascii) : matchFolded(QFile::decodeName(utf8Name.data()), folded);
+        return isAscii ? matchAsciiPattern(utf8Name, ascii)
+                       : matchFolded(platform::fileNameFromBytes(utf8Name), folded);
     }
 };
 
@@ -146,7 +148,7 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 DirHandle openDirectory(const QString& directory)
 {
     platform::failIfInjected(platform::FileOperation::ListDirectory, directory);
-    DirHandle dir(::opendir(QFile::encodeName(directory).constData()));
+    DirHandle dir(::opendir(platform::fileNameBytes(directory).constData()));
     if (!dir)
         throw platform::IoError(errno, directory);
     return dir;
@@ -163,28 +165,16 @@ bool isRegularFile(DIR* dir, const dirent* entry)
     return ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
-bool isDirectory(const QString& path)
-{
-    struct stat st { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isFile(const QString& path)
-{
-    struct stat st { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 /** The on-disk name of an entry equal to `name` without regard to case, of the wanted kind; empty if none. */
 QString findIgnoringCase(const QString& directory, const QString& name, bool wantDirectory)
 {
-    DIR* raw = ::opendir(QFile::encodeName(directory).constData());
+    DIR* raw = ::opendir(platform::fileNameBytes(directory).constData());
     if (!raw)
         return {};
     const DirHandle dir(raw);
     const QString folded = foldAll(name);
     while (const dirent* entry = ::readdir(raw)) {
-        const QString candidate = QFile::decodeName(entry->d_name);
+        const QString candidate = platform::fileNameFromBytes(entry->d_name);
         if (candidate.size() != folded.size() || foldAll(candidate) != folded)
             continue;
         struct stat st { };
@@ -272,7 +262,7 @@ QStringList listPictureFiles(const QString& directory, const QString& mask, cons
     QStringList sorted;
     sorted.reserve(static_cast<qsizetype>(names.size()));
     for (const std::uint32_t i : collationOrder(names, locale))
-        sorted.push_back(QFile::decodeName(names[i].data()));
+        sorted.push_back(platform::fileNameFromBytes(names[i]));
     return sorted;
 }
 
@@ -285,12 +275,12 @@ ListPathTarget splitListPath(const QString& text, const QString& workingDirector
         directory = QDir(workingDirectory).filePath(directory);
     directory = QDir::cleanPath(directory);
 
-    const bool isMask = hasWildcards(name) && !isFile(joined(directory, name));
-    if (!name.isEmpty() && !isMask && !isFile(joined(directory, name))
+    const bool isMask = hasWildcards(name) && !platform::isRegularFile(joined(directory, name));
+    if (!name.isEmpty() && !isMask && !platform::isRegularFile(joined(directory, name))
         && findIgnoringCase(directory, name, false).isEmpty()) {
         // Not a file: a subdirectory, spelled as the disk spells it when only the case differs.
         QString subdirectory = joined(directory, name);
-        if (!isDirectory(subdirectory)) {
+        if (!platform::isDirectory(subdirectory)) {
             const QString onDisk = findIgnoringCase(directory, name, true);
             if (!onDisk.isEmpty())
                 subdirectory = joined(directory, onDisk);
@@ -300,7 +290,7 @@ ListPathTarget splitListPath(const QString& text, const QString& workingDirector
     }
 
     struct stat st { };
-    if (::stat(QFile::encodeName(directory).constData(), &st) != 0)
+    if (::stat(platform::fileNameBytes(directory).constData(), &st) != 0)
         throw platform::IoError(errno, directory);
     if (!S_ISDIR(st.st_mode))
         throw platform::IoError(ENOTDIR, directory);

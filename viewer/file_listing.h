@@ -34,7 +34,7 @@ inline constexpr QStringView kDefaultMask = u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf";
 [[nodiscard]] QStringList listPictureFiles(
     const QString& directory, const QString& mask, const QLocale& locale = QLocale());
 
-/** The names of a listing as the file system spells them (UTF-8 bytes), in the order the directory gives them. */
+/** The names of a listing as the file system spells them (their bytes), in the order the directory gives them. */
 class PictureNames {
 public:
     [[nodiscard]] std::size_t size() const { return m_offsets.size(); }
@@ -52,7 +52,7 @@ private:
 /**
  * The names listPictureFiles() lists, under the same rules, but unsorted: for a caller that needs the list's
  * order only among a few of them, which collationOrder() (name_order.h) then gives cheaply. Decoded with
- * QFile::decodeName, and ordered by collationOrder() in `locale`, they are the list.
+ * platform::fileNameFromBytes(), and ordered by collationOrder() in `locale`, they are the list.
  */
 [[nodiscard]] PictureNames readPictureNames(const QString& directory, const QString& mask);
 

@@ -1,7 +1,8 @@
 #include "name_order.h"
 
+#include "platform/file_names.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 #include <algorithm>
@@ -323,7 +324,7 @@ public:
     {
         std::string& key = m_keys[index];
         if (key.empty()) {
-            const QString name = QFile::decodeName(QByteArray(m_names[index].data(), qsizetype(m_names[index].size())));
+            const QString name = platform::fileNameFromBytes(m_names[index]);
             const auto* text = reinterpret_cast<const UChar*>(name.utf16());
             const auto length = static_cast<std::int32_t>(name.size());
             key.resize(64);

@@ -1,9 +1,7 @@
 #include "sound_lookup.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
+#include "platform/file_names.h"
+
 #include <QMultiHash>
 #include <QStringList>
 
@@ -11,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace viewer {
@@ -43,7 +42,7 @@ std::optional<DirectoryNames> g_names;
 std::optional<DirectoryStamp> directoryStamp(const QString& directory)
 {
     struct stat st { };
-    if (::stat(QFile::encodeName(directory).constData(), &st) != 0)
+    if (::stat(platform::fileNameBytes(directory).constData(), &st) != 0)
         return std::nullopt;
     return DirectoryStamp {st.st_dev, st.st_ino, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
@@ -55,11 +54,14 @@ QStringList caseInsensitiveMatches(const QString& directory, const QString& want
     const std::scoped_lock lock(g_namesMutex);
     if (!stamp || !g_names || g_names->stamp != *stamp) {
         DirectoryNames names {stamp.value_or(DirectoryStamp {}), {}};
-        // One pass over the directory, unsorted.
-        QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System);
-        while (it.hasNext()) {
-            const QString name = it.nextFileInfo().fileName();
-            names.byFoldedName.insert(name.toCaseFolded(), name);
+        // One pass over the directory, unsorted; which of the names are files is asked of the few that match.
+        if (DIR* dir = ::opendir(platform::fileNameBytes(directory).constData())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const QString name = platform::fileNameFromBytes(entry->d_name);
+                if (name != u"." && name != u"..")
+                    names.byFoldedName.insert(name.toCaseFolded(), name);
+            }
+            ::closedir(dir);
         }
         const qint64 now
             = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -85,14 +87,14 @@ QString replaceExtension(const QString& name, const QString& extension)
 
 QString findSoundFile(const QString& path)
 {
-    const QFileInfo exact(path);
-    if (exact.isFile())
+    if (platform::isRegularFile(path))
         return path;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    for (const QString& name : caseInsensitiveMatches(exact.path(), exact.fileName())) {
+    const QString directory = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
+    for (const QString& name : caseInsensitiveMatches(directory, path.mid(slash + 1))) {
         // A FIFO or socket of that name is no sound.
         const QString found = slash < 0 ? name : path.left(slash + 1) + name;
-        if (QFileInfo(found).isFile())
+        if (platform::isRegularFile(found))
             return found;
     }
     return QString();

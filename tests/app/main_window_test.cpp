@@ -309,6 +309,27 @@ TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNot
     EXPECT_TRUE(FFotka->isVisible());
 }
 
+TEST_F(WindowsTest, AFolderNotInUtf8OpensAsRememberedButTheChooserCannotGiveIt)
+{
+    const QByteArray bytes = testing_support::fileBytes(writePicture(u"a.jpg"_s));
+    const QString picture = m_pictures.writeNamed("Zdj\352cia/\277aba.jpg", bytes);
+    openDirectory(picture.section(u'/', 0, -2));
+    EXPECT_EQ(FMain->lblKatalog->text(), u"Zdjęcia"_s);
+    EXPECT_EQ(FPliki->FLBox1->model()->index(0, 0).data().toString(), u"żaba.jpg"_s);
+    FMain->mnuNastepny->trigger();
+    EXPECT_EQ(state().lblPlik->text(), picture);
+    EXPECT_TRUE(dialogTexts(Kind::Error).isEmpty() && FFotka->isVisible());
+    // The chooser reads that name as UTF-8, with U+FFFD for its byte: refused, nothing changes.
+    m_dialogs->queue(pictureDir() + u"/Zdj\uFFFDcia"_s);
+    FMain->mnuKatalog->trigger();
+    ASSERT_EQ(dialogTexts(Kind::Error).size(), 1);
+    EXPECT_TRUE(dialogTexts(Kind::Error)[0].startsWith(u"Nie mogę otworzyć wybranego katalogu"));
+    EXPECT_EQ(state().lblDir->text(), picture.section(u'/', 0, -2));
+    m_dialogs->queue(std::monostate {});
+    FMain->mnuKatalog->trigger();
+    EXPECT_EQ(m_dialogs->lastPreselect(), QString());
+}
+
 TEST_F(WindowsTest, ChangingLabelsExposeTheirShownTextToAssistiveTechnology)
 {
     const auto accessibleName = [](QWidget* widget) {

@@ -303,6 +303,14 @@ TEST_F(Opis, SearchPrintsThePicturesHoldingThePhraseInListOrder)
     EXPECT_TRUE(missing.err.startsWith("zelkavio-opis: ")) << missing.err.toStdString();
 }
 
+TEST_F(Opis, SearchPrintsNamesThatAreNotUtf8AsTheirBytes)
+{
+    m_dir.writeNamed("\277aba.jpg", "JFIF@||@stary zamek");
+    m_dir.writeNamed("ok.jpg", "JFIF@||@stary zamek");
+    const Result r = opis({QStringLiteral("search"), QStringLiteral("zamek"), m_dir.path({})});
+    EXPECT_EQ(r.out.split('\n'), (QByteArrayList {"ok.jpg", "\277aba.jpg", ""})) << r.err.toStdString();
+}
+
 TEST_F(Opis, SearchPrintsTheHitsListedBeforeAFileItCannotReadThenFails)
 {
     // A picture name linked to a kernel attribute that may only be written: opening it to read fails even for the

@@ -1,4 +1,5 @@
 #include "platform/errors.h"
+#include "platform/file_names.h"
 #include "settings/settings_file.h"
 #include "support/temp_dir.h"
 
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
 using settings::Settings;
 using testing_support::fileBytes;
 using testing_support::TempDir;
@@ -189,16 +191,48 @@ TEST(WriteSettings, MissingDirectoryIsReportedAndNothingCreated)
     EXPECT_FALSE(QFileInfo::exists(dir.path(QStringLiteral("gone"))));
 }
 
-TEST(WriteSettings, LineBreakInAValueIsRefusedBeforeAnythingIsWritten)
+struct StoredCase {
+    const char* label;
+    QString Settings::*field;
+    QString value;
+    QByteArray stored;
+};
+
+void PrintTo(const StoredCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+class StoredText : public testing::TestWithParam<StoredCase> { };
+
+TEST_P(StoredText, ReadsBackExactlyAndPlainValuesStayAsTheyWere)
 {
     const TempDir dir;
-    const QByteArray start = "[Plik]\r\nNazwa=/stary\r\n";
-    const QString path = dir.write(QStringLiteral("Zelkavio.ini"), start);
+    const QString path = dir.write(QStringLiteral("Zelkavio.ini"), "[Plik]\r\nNazwa=/stary\r\n");
     Settings s;
-    s.directory = QStringLiteral("/tmp/a\nRepetuj=1");
-    EXPECT_EQ(writeError(path, s), QStringLiteral("Unable to write to ") + path);
-    EXPECT_EQ(fileBytes(path), start);
+    s.*GetParam().field = GetParam().value;
+    settings::writeSettings(path, s);
+    EXPECT_TRUE(fileBytes(path).contains("=" + GetParam().stored + "\r\n")) << fileBytes(path).toStdString();
+    EXPECT_EQ(settings::readSettings(path).*GetParam().field, GetParam().value);
 }
+
+INSTANTIATE_TEST_SUITE_P(Values, StoredText,
+    testing::Values(StoredCase {"plain_polish", &Settings::directory, u"/home/Zdjęcia"_s, "/home/Zdj\352cia"},
+        StoredCase {"plain_number", &Settings::pismoLeft, u"-5"_s, "-5"},
+        StoredCase {"plain_empty", &Settings::pismoLeft, QString(), ""},
+        StoredCase {
+            "a_grave", &Settings::directory, u"/home/ala/Wakacje à Nice"_s, "%%/home/ala/Wakacje%20%C3%A0%20Nice"},
+        StoredCase {"cyrillic", &Settings::directory, u"Zdjęcia/España Фото"_s,
+            "%%Zdj%C4%99cia/Espa%C3%B1a%20%D0%A4%D0%BE%D1%82%D0%BE"},
+        StoredCase {"font_in_japanese", &Settings::fontName, u"メイリオ"_s, "%%%E3%83%A1%E3%82%A4%E3%83%AA%E3%82%AA"},
+        StoredCase {"name_not_utf8", &Settings::directory, platform::fileNameFromBytes("/stare/Zdj\352cia"),
+            "%%/stare/Zdj%EAcia"},
+        StoredCase {"trailing_blank", &Settings::directory, u"/home/Nowy folder "_s, "\"/home/Nowy folder \""},
+        StoredCase {"leading_tab", &Settings::fotkaTop, u"\t20"_s, "\"\t20\""},
+        StoredCase {"quoted", &Settings::fontName, u"'Arial'"_s, "\"'Arial'\""},
+        StoredCase {"prefix_itself", &Settings::fontName, u"%%20"_s, "%%%25%2520"},
+        StoredCase {"line_break", &Settings::directory, u"/tmp/a\nRepetuj=1"_s, "%%/tmp/a%0ARepetuj=1"}),
+    [](const testing::TestParamInfo<StoredCase>& row) { return std::string(row.param.label); });
 
 struct ColourCase {
     std::int32_t value;

@@ -1,6 +1,12 @@
 #include "temp_dir.h"
 
+#include "platform/file_names.h"
+
 #include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +25,17 @@ QString TempDir::write(const QString& name, const QByteArray& bytes) const
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         ADD_FAILURE() << "cannot write " << full.toStdString();
     return full;
+}
+
+QString TempDir::writeNamed(const QByteArray& name, const QByteArray& bytes) const
+{
+    const QByteArray full = platform::fileNameBytes(m_dir.path()) + '/' + name;
+    for (qsizetype slash = name.indexOf('/'); slash >= 0; slash = name.indexOf('/', slash + 1))
+        ::mkdir(full.left(full.size() - name.size() + slash).constData(), 0700);
+    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0 || ::write(fd, bytes.constData(), std::size_t(bytes.size())) != bytes.size() || ::close(fd) != 0)
+        ADD_FAILURE() << "cannot write " << name.toStdString();
+    return platform::fileNameFromBytes(full);
 }
 
 QByteArray fileBytes(const QString& path)

@@ -14,6 +14,8 @@ public:
     [[nodiscard]] QString path(const QString& name) const { return m_dir.filePath(name); }
     /** Writes `bytes` to `name` inside the directory and gives back the full path. */
     QString write(const QString& name, const QByteArray& bytes) const;
+    /** The same for a relative path of exactly the bytes `name` (any encoding); its directories are made. */
+    QString writeNamed(const QByteArray& name, const QByteArray& bytes) const;
 
 private:
     QTemporaryDir m_dir;

@@ -1,7 +1,11 @@
 #include "platform/errors.h"
+#include "platform/file_names.h"
+#include "store/described_file.h"
+#include "support/bmp_builder.h"
 #include "support/temp_dir.h"
 #include "viewer/file_listing.h"
 #include "viewer/name_order.h"
+#include "viewer/sound_lookup.h"
 
 #include <QDir>
 #include <QFile>
@@ -206,6 +210,31 @@ TEST_F(ListPath, MissingDirectoryOrNameIsAnIoError)
              QStringLiteral("PHOTO.JPG/x")}) {
         EXPECT_THROW((void)split(text), platform::IoError) << text.toStdString();
     }
+}
+
+TEST(RawNames, EveryFileOperationUsesTheNamesOwnBytesInAFolderNotInUtf8)
+{
+    const TempDir dir;
+    const QByteArray folder = "Zdj\352cia \340 Nice/";
+    const QString directory = dir.writeNamed(folder + "x", {}).section(u'/', 0, -2);
+    const QString workingDirectory = platform::currentDirectory();
+    for (const QByteArray& base : {QByteArray("\277aba"), QByteArray("Zdj\304"), QByteArray("\305\274aba")}) {
+        SCOPED_TRACE(base.toHex().toStdString());
+        const QString path = dir.writeNamed(folder + base + ".bmp", testing_support::solidBmp(2, 2, 0) + "@||@stary");
+        const QString name = path.section(u'/', -1);
+        EXPECT_TRUE(viewer::listPictureFiles(directory, viewer::kDefaultMask.toString()).contains(name));
+        EXPECT_EQ(viewer::splitListPath(path, QStringLiteral("/")).name, name);
+        EXPECT_EQ(store::readDescribedFile(path).description, QByteArray("stary"));
+        const QString sound = dir.writeNamed(folder + base + ".WAV", "RIFF");
+        EXPECT_EQ(viewer::pictureSound(path), sound);
+        platform::setCurrentDirectory(directory);
+        EXPECT_EQ(viewer::pictureSound(name), sound.section(u'/', -1));
+        platform::setCurrentDirectory(workingDirectory);
+        store::replaceDescription(path, "nowy");
+        EXPECT_EQ(store::readDescribedFile(path).description, QByteArray("nowy"));
+    }
+    EXPECT_EQ(viewer::listPictureFiles(directory, QStringLiteral("*")).size(), 7); // nothing else written
+    EXPECT_EQ(viewer::listPictureFiles(directory, QStringLiteral("?aba.bmp")).size(), 2); // a byte is a character
 }
 
 } // namespace
