@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <ctime>
 #include <memory>
 
 namespace bench_support {
@@ -18,7 +19,8 @@ namespace bench_support {
 /**
  * The application with a clock on its event loop. Every event it delivers from the loop (not one sent from inside
  * another's handling) is one task of the window's thread, and so is each call made through task(); the longest
- * since the last resetTasks() is kept with its event type (-1 for a call).
+ * since the last resetTasks() is kept with its event type (-1 for a call), and the most processor time one took (the
+ * thread's own, which on a busy machine tells the work from the waits for a processor).
  */
 class TimedApplication : public QApplication {
 public:
@@ -39,8 +41,10 @@ public:
     {
         m_longestNs = 0;
         m_longestType = 0;
+        m_mostCpuNs = 0;
     }
     [[nodiscard]] double longestTaskMs() const { return double(m_longestNs) / 1e6; }
+    [[nodiscard]] double mostTaskCpuMs() const { return double(m_mostCpuNs) / 1e6; }
     [[nodiscard]] int longestTaskType() const { return m_longestType; }
 
 private:
@@ -51,6 +55,7 @@ private:
             return;
         }
         QElapsedTimer clock;
+        const qint64 cpuBefore = threadCpuNs();
         clock.start();
         ++m_depth;
         call();
@@ -60,11 +65,20 @@ private:
             m_longestNs = ns;
             m_longestType = type;
         }
+        m_mostCpuNs = std::max(m_mostCpuNs, threadCpuNs() - cpuBefore);
+    }
+
+    static qint64 threadCpuNs()
+    {
+        timespec now {};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     }
 
     int m_depth = 0;
     qint64 m_longestNs = 0;
     int m_longestType = 0;
+    qint64 m_mostCpuNs = 0;
 };
 
 /** The running application's task clock (ensureWindows() makes it). */

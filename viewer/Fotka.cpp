@@ -102,9 +102,15 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
         if (m_autoSize && isVisible())
             resize(Image11->size());
     }
-    // Giving a large picture's memory back takes milliseconds: that happens beside the windows.
-    store::releaseInBackground(std::move(old));
-    store::releaseInBackground(std::move(oldPixels));
+    // Giving a large picture's memory back takes milliseconds: that happens beside the windows, once the new picture
+    // is painted.
+    QMetaObject::invokeMethod(
+        this,
+        [old = std::move(old), oldPixels = std::move(oldPixels)]() mutable {
+            store::releaseInBackground(std::move(old));
+            store::releaseInBackground(std::move(oldPixels));
+        },
+        Qt::QueuedConnection);
 }
 
 void TFFotka::postProgress()
@@ -137,7 +143,9 @@ void TFFotka::decodingEnded()
         resize(Image11->size());
     const bool report = !error.isEmpty() && m_reportDecodingError;
     m_reportDecodingError = false;
-    startReadAhead();
+    // The next picture is read and decoded once this one is painted, so that the work does not compete with the paint.
+    QMetaObject::invokeMethod(
+        this, [this] { startReadAhead(); }, Qt::QueuedConnection);
     if (report)
         platform::guarded([&] { throw platform::AppError(error); });
 }
@@ -146,7 +154,8 @@ void TFFotka::PrepareNextPicture(const QString& path)
 {
     m_nextPath = path;
     if (!decoding())
-        startReadAhead();
+        QMetaObject::invokeMethod(
+            this, [this] { startReadAhead(); }, Qt::QueuedConnection);
 }
 
 void TFFotka::DropPreparedPicture()
