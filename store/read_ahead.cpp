@@ -71,6 +71,11 @@ bool ReadAhead::isRead() const
     return m_work && m_work->read.load(std::memory_order_acquire);
 }
 
+bool ReadAhead::isDecoded() const
+{
+    return isRead() && (!m_work->prepared || m_work->prepared->picture->decodingEnded());
+}
+
 std::optional<DescribedPicture> ReadAhead::take(const QString& path)
 {
     // Another file (the current one shown again, say) leaves the prepared one for later.

@@ -36,6 +36,8 @@ public:
     [[nodiscard]] const QString& path() const { return m_path; }
     /** Whether the file has been read (or its read has failed): take() will not wait. */
     [[nodiscard]] bool isRead() const;
+    /** Whether, besides, the picture's decoding ahead has ended (or none was started). */
+    [[nodiscard]] bool isDecoded() const;
 
     /**
      * The picture prepared for `path`, when the file is still the one that was read (same inode, size,

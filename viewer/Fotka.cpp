@@ -9,6 +9,7 @@
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/screen.h"
+#include "store/background_release.h"
 #include "store/described_file.h"
 
 #include <QCloseEvent>
@@ -52,6 +53,7 @@ TFFotka::TFFotka(viewer::MainLink& main)
 TFFotka::~TFFotka()
 {
     // The workers stop before anything they report to goes away.
+    store::waitForBackgroundReleases();
     Image11->stopFollowing();
     m_readAhead.drop();
     m_picture.reset();
@@ -79,7 +81,10 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
         reportErrors = true;
     // The picture shown so far lets go of the view first; its worker then stops with it.
     Image11->stopFollowing();
-    m_picture.reset();
+    std::shared_ptr<store::Picture> old = std::move(m_picture);
+    // One still decoding stops its worker now, which reports to this window.
+    if (old && !old->decodingEnded())
+        old.reset();
     m_written.reset();
     const int height = picture->size().height();
     const auto [first, last] = rowsInView(height);
@@ -88,6 +93,8 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
     picture->waitForRows(first, last);
     m_picture = std::move(picture);
     m_reportDecodingError = reportErrors;
+    // The view shares the old picture's pixels until it takes the new ones.
+    auto oldPixels = std::make_shared<QImage>(Image11->image());
     if (m_picture->decodingEnded()) {
         decodingEnded();
     } else {
@@ -95,6 +102,15 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
         if (m_autoSize && isVisible())
             resize(Image11->size());
     }
+    // Giving a large picture's memory back takes milliseconds: that happens beside the windows, once the new picture
+    // is painted.
+    QMetaObject::invokeMethod(
+        this,
+        [old = std::move(old), oldPixels = std::move(oldPixels)]() mutable {
+            store::releaseInBackground(std::move(old));
+            store::releaseInBackground(std::move(oldPixels));
+        },
+        Qt::QueuedConnection);
 }
 
 void TFFotka::postProgress()
@@ -127,7 +143,9 @@ void TFFotka::decodingEnded()
         resize(Image11->size());
     const bool report = !error.isEmpty() && m_reportDecodingError;
     m_reportDecodingError = false;
-    startReadAhead();
+    // The next picture is read and decoded once this one is painted, so that the work does not compete with the paint.
+    QMetaObject::invokeMethod(
+        this, [this] { startReadAhead(); }, Qt::QueuedConnection);
     if (report)
         platform::guarded([&] { throw platform::AppError(error); });
 }
@@ -136,7 +154,8 @@ void TFFotka::PrepareNextPicture(const QString& path)
 {
     m_nextPath = path;
     if (!decoding())
-        startReadAhead();
+        QMetaObject::invokeMethod(
+            this, [this] { startReadAhead(); }, Qt::QueuedConnection);
 }
 
 void TFFotka::DropPreparedPicture()

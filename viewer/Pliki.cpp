@@ -220,7 +220,6 @@ void TFPliki::FormShow()
 
 void TFPliki::FormActivate()
 {
-    LastIndex = FLBox1->entryCount() - 1;
     m_main.setCounter(FLBox1->selectedIndex(), FLBox1->entryCount());
 }
 

@@ -46,7 +46,13 @@ public:
     QString SoundName;
     QString WavPath;
     QString Mp3Path;
-    int LastIndex = 0;
+
+    /**
+     * The list index at which the automatic show ends or restarts: the last entry of the list as it is now, -1
+     * for an empty list. Counted at each tick, so a directory opened or a list read again since the window was
+     * last activated moves it at once.
+     */
+    [[nodiscard]] int ShowEndIndex() const { return FLBox1->entryCount() - 1; }
 
     /**
      * Makes the selected entry the current picture: clears the description, notes the name and path, starts

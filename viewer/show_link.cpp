@@ -20,9 +20,9 @@ int ShowLink::selectedIndex() const
     return FPliki->FLBox1->selectedIndex();
 }
 
-int ShowLink::entryCount() const
+int ShowLink::ShowEndIndex() const
 {
-    return FPliki->FLBox1->entryCount();
+    return FPliki->ShowEndIndex();
 }
 
 bool ShowLink::repeat() const

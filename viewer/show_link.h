@@ -18,7 +18,7 @@ public:
     }
 
     [[nodiscard]] int selectedIndex() const override;
-    [[nodiscard]] int entryCount() const override;
+    [[nodiscard]] int ShowEndIndex() const override;
     [[nodiscard]] bool repeat() const override;
     [[nodiscard]] int nextDelay() const override;
     void setNextDelay(int seconds) override;

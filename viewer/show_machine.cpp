@@ -2,9 +2,9 @@
 
 namespace viewer {
 
-ShowStep chooseShowStep(int selected, int count, bool repeat)
+ShowStep chooseShowStep(int selected, int showEndIndex, bool repeat)
 {
-    if (selected != count - 1)
+    if (selected != showEndIndex)
         return ShowStep::Advance;
     return repeat ? ShowStep::Restart : ShowStep::End;
 }
@@ -35,7 +35,7 @@ void ShowMachine::stop()
 
 void ShowMachine::tick()
 {
-    switch (chooseShowStep(m_host.selectedIndex(), m_host.entryCount(), m_host.repeat())) {
+    switch (chooseShowStep(m_host.selectedIndex(), m_host.ShowEndIndex(), m_host.repeat())) {
     case ShowStep::End:
         setRunning(false);
         m_host.closeShow();
@@ -58,7 +58,7 @@ void ShowMachine::restart()
     setRunning(false);
     m_host.setNextDelay(m_host.configuredDelay());
     // With no entries there is nothing to start from: the show stays stopped.
-    if (m_host.entryCount() == 0)
+    if (m_host.ShowEndIndex() < 0)
         return;
     const int before = m_host.selectedIndex();
     m_host.selectFirstEntry();

@@ -8,10 +8,11 @@ namespace viewer {
 enum class ShowStep { End, Restart, Advance };
 
 /**
- * The tick's choice: at the last entry (`selected` == `count` - 1, which is also the case for an empty
- * list with nothing selected) the show ends, or restarts when it repeats; everywhere else it advances.
+ * The tick's choice: at the show's end (`selected` == `showEndIndex`, the last entry's index, which is also the
+ * case for an empty list with nothing selected) the show ends, or restarts when it repeats; everywhere else it
+ * advances.
  */
-[[nodiscard]] ShowStep chooseShowStep(int selected, int count, bool repeat);
+[[nodiscard]] ShowStep chooseShowStep(int selected, int showEndIndex, bool repeat);
 
 /** The timer interval for a delay of `seconds`: the 32-bit product with 1000, taken as unsigned. */
 [[nodiscard]] std::uint32_t showIntervalMs(int seconds);
@@ -25,7 +26,8 @@ class ShowHost {
 public:
     virtual ~ShowHost() = default;
     [[nodiscard]] virtual int selectedIndex() const = 0;
-    [[nodiscard]] virtual int entryCount() const = 0;
+    /** The index at which the show ends: the list's last entry as the list is now (-1 for an empty list). */
+    [[nodiscard]] virtual int ShowEndIndex() const = 0;
     [[nodiscard]] virtual bool repeat() const = 0;
     /** The delay the next tick uses (`SpinEdit1`). */
     [[nodiscard]] virtual int nextDelay() const = 0;

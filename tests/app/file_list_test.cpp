@@ -167,14 +167,22 @@ TEST_F(FileListTest, AnEmptyDirectoryHasNothingToStepThrough)
     EXPECT_EQ(counter(), u"0 / 0");
 }
 
-TEST_F(FileListTest, ActivatingTheWindowUpdatesTheCounterAndTheLastIndex)
+TEST_F(FileListTest, ActivatingTheWindowUpdatesTheCounterAndTheShowEndFollowsTheList)
 {
     openPictures({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s, u"d.jpg"_s});
     FPliki->activateWindow();
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter() == u"0 / 4"; })) << counter().toStdString();
-    EXPECT_EQ(FPliki->LastIndex, 3);
-    // The show finds its end from the list itself at every tick.
-    EXPECT_EQ(viewer::chooseShowStep(3, list()->entryCount(), false), viewer::ShowStep::End);
+    EXPECT_EQ(FPliki->ShowEndIndex(), 3);
+    // Another directory, the window not activated since: the show ends at that list's last entry.
+    ASSERT_TRUE(QDir(pictureDir()).mkdir(u"sub"_s));
+    writePicture(u"sub/e.jpg"_s);
+    writePicture(u"sub/f.jpg"_s);
+    openDirectory(pictureDir() + u"/sub"_s);
+    EXPECT_EQ(FPliki->ShowEndIndex(), 1);
+    list()->selectIndex(1);
+    FMain->mnuAuto->trigger();
+    EXPECT_FALSE(FPliki->Show.isRunning()) << "the start at the list's last entry ends the show";
+    EXPECT_EQ(list()->selectedIndex(), 0);
 }
 
 TEST_F(FileListTest, AmpersandAndParenthesisStepBackAndForward)

@@ -58,7 +58,7 @@ QStringList expected(std::initializer_list<MenuRow> rows)
 
 } // namespace
 
-TEST_F(WindowsTest, StartUpCreatesSixHiddenWindowsReachableByName)
+TEST_F(WindowsTest, StartUpCreatesSixHiddenWindowsReachableByNameWithTheirInitialState)
 {
     ASSERT_TRUE(FMain && FFotka && FPismo && FPliki && FSzukaAll && Fhelp);
     for (QWidget* window : std::initializer_list<QWidget*> {FMain, FFotka, FPismo, FPliki, FSzukaAll, Fhelp})
@@ -69,10 +69,8 @@ TEST_F(WindowsTest, StartUpCreatesSixHiddenWindowsReachableByName)
     EXPECT_TRUE(FPliki->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(FPismo->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(FFotka->windowTitle().isEmpty());
-}
 
-TEST_F(WindowsTest, ViewerStateStartsWithItsInitialTexts)
-{
+    // The viewer state's initial texts.
     const std::vector<std::pair<QLabel*, QString>> fields {
         {state().lblDir, u"lblDir"_s},
         {state().lblPlik, u"lblPlik"_s},
@@ -91,10 +89,8 @@ TEST_F(WindowsTest, ViewerStateStartsWithItsInitialTexts)
     EXPECT_EQ(state().pnlKolor->palette().color(QPalette::Window), QColor(Qt::black));
     EXPECT_EQ(state().pnlKolor->palette().color(QPalette::WindowText), QColor(255, 255, 0));
     EXPECT_TRUE(state().pnlKolor->font().bold());
-}
 
-TEST_F(WindowsTest, BottomPanelHoldsItsControlsWithCaptionsAndTooltips)
-{
+    // The bottom panel's controls with their captions, places and tooltips.
     EXPECT_EQ(FMain->pnlDolny->height(), 41);
     EXPECT_EQ(FMain->lblKatalog->text(), u"brak");
     EXPECT_EQ(FMain->lblNa_pliku->text(), u"00");
@@ -378,6 +374,12 @@ TEST_F(WindowsTest, SettingsFileValuesReachTheStateAndTheControls)
 TEST_F(WindowsTest, AnEmptySettingsFileGivesEveryDefault)
 {
     testing_support::TempDir folder;
+    // Every value checked below differs from its default first, so each default must really be put back.
+    FMain->applySettings(settings::readSettings(folder.write(u"Zelkavio.ini"_s,
+        "[Kolor]\r\nPlanszy=255\r\nOkna=65280\r\n[Fotka]\r\nLeft=77\r\n[Pismo]\r\nTop=88\r\n"
+        "[Plik]\r\nRepetuj=1\r\nNazwa=/tmp/gdzies\r\n")));
+    ASSERT_TRUE(FMain->CheckRepetuj->isChecked());
+    ASSERT_NE(state().pnlKolor->palette().color(QPalette::Window), QColor(Qt::black));
     FMain->applySettings(settings::readSettings(folder.write(u"Zelkavio.ini"_s, "")));
     EXPECT_EQ(FMain->backdropColour(), QColor(128, 128, 128));
     EXPECT_EQ(state().lblLewaFotka->text(), u"10");

@@ -7,13 +7,16 @@
 #include "viewer/picture_view.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QScrollArea>
 #include <QTest>
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <semaphore>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using testing_support::WindowsTest;
@@ -391,6 +394,26 @@ TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadAndReadAgainOnlyWhenItsFileC
                 QFile file(b);
                 ASSERT_TRUE(file.open(QIODevice::ReadWrite));
                 file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
+            }},
+        {"same size, the same modification time",
+            [&] {
+                // The file system's clock may tick only every few milliseconds: it has ticked since the read ahead.
+                const auto changeTime = [](const QString& file) {
+                    struct stat st { };
+                    return ::stat(QFile::encodeName(file).constData(), &st) == 0
+                        ? std::pair<qint64, qint64>(st.st_ctim.tv_sec, st.st_ctim.tv_nsec)
+                        : std::pair<qint64, qint64>(0, 0);
+                };
+                const QString probe = b + u".clock"_s;
+                while (changeTime(probe) <= changeTime(b))
+                    rewrite(probe, "x");
+                const QByteArray path = QFile::encodeName(b);
+                struct stat before { };
+                ASSERT_EQ(::stat(path.constData(), &before), 0);
+                rewrite(b, sameSize);
+                const timespec times[2] = {before.st_atim, before.st_mtim};
+                ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+                ASSERT_EQ(QFileInfo(b).size(), before.st_size);
             }},
     };
     for (const auto& [name, change] : changes) {

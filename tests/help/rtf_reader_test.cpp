@@ -1,5 +1,6 @@
 #include "help/rtf_document.h"
 #include "help/rtf_reader.h"
+#include "support/case_name.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Reader, RtfText,
             "line and special characters", R"({\rtf1 a\line b\emdash\~\-\_})", u"a\u2028b\u2014\u00A0\u00AD\u2011"_s},
         TextCase {"escaped CR byte stays in its paragraph", R"({\rtf1 a\'0db})", u"a\rb"_s},
         TextCase {"backslash newline is a paragraph", "{\\rtf1 a\\\nb}", u"a|b"_s},
-        TextCase {"stray closing brace ends the document", "{\\rtf1 a}}b", u"a"_s}));
+        TextCase {"stray closing brace ends the document", "{\\rtf1 a}}b", u"a"_s}),
+    testing_support::namedBy([](const TextCase& row) { return row.what; }));
 
 TEST(RtfReader, ParagraphAndCharacterFormattingFollowTheGroups)
 {

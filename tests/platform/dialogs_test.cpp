@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 #include "platform/key_router.h"
 #include "platform/translation.h"
+#include "support/case_name.h"
 #include "support/scripted_dialogs.h"
 #include "support/widget_application.h"
 
@@ -49,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(LastCharacter, ReportText,
         ReportCase {"Ł", "Ł."}, ReportCase {"", ""}, ReportCase {"a-", "a-"}, ReportCase {"a/", "a/."},
         ReportCase {"I/O error 2 (No such file or directory)", "I/O error 2 (No such file or directory)"},
         ReportCase {"'x' is not a valid integer value", "'x' is not a valid integer value."},
-        ReportCase {"Unable to write to /a/Zelkavio.ini", "Unable to write to /a/Zelkavio.ini."}));
+        ReportCase {"Unable to write to /a/Zelkavio.ini", "Unable to write to /a/Zelkavio.ini."}),
+    testing_support::namedBy([](const ReportCase& row) { return row.message; }));
 
 // --- The scripted double ---------------------------------------------------------------------------------------
 

@@ -251,6 +251,35 @@ TEST_F(SearchDirectory, ListsEachHitOnceInListOrderWithOneOrTwoThreads)
     EXPECT_EQ(hits(names, u""_s), std::vector<int> {}); // an empty phrase is never found
 }
 
+TEST_F(SearchDirectory, OnlyTheLettersAToZFindTheirOtherCaseAndEveryOtherByteOnlyItself)
+{
+    // One file for each byte, standing among dots far enough from both ends for every scanner to meet it; each
+    // byte is looked for in all of them, with and without regard to case. Bytes pair as "a" and "A" do, one bit
+    // apart, when both are letters; their neighbours "@", "[", "`" and "{" are as far apart and are no letters.
+    const QByteArray dots(100, '.');
+    QStringList names;
+    for (int byte = 0; byte < 256; ++byte) {
+        names << u"b%1"_s.arg(byte, 2, 16, QLatin1Char('0'));
+        m_dir.write(names.back(), dots + char(byte) + dots);
+    }
+    const auto isLetter = [](int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    for (const bool matchCase : {false, true}) {
+        for (int phrase = 0; phrase < 256; ++phrase) {
+            std::vector<int> expected;
+            for (int byte = 0; byte < 256; ++byte) {
+                const auto pairs = [&](int c) {
+                    return c == phrase || (!matchCase && isLetter(c) && isLetter(phrase) && (c ^ phrase) == 0x20);
+                };
+                if (pairs(byte) || pairs('.'))
+                    expected.push_back(byte);
+            }
+            const search::SearchResult result
+                = search::searchDirectory(directory(), names, QByteArray(1, char(phrase)), matchCase);
+            EXPECT_EQ(result.hits, expected) << "byte " << phrase << (matchCase ? " matching case" : "");
+        }
+    }
+}
+
 TEST_F(SearchDirectory, APhraseWindows1250CannotHoldFindsNothing)
 {
     m_dir.write(u"a.jpg"_s, "ma?e ?ó?wie");

@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "platform/file_names.h"
 #include "settings/settings_file.h"
+#include "support/case_name.h"
 #include "support/temp_dir.h"
 
 #include <QFile>
@@ -85,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(Forms, IntegerValue,
     testing::Values(IntegerCase {"255", 255}, IntegerCase {"0x0000FF", 255}, IntegerCase {"$0000FF", 255},
         IntegerCase {"x0000ff", 255}, IntegerCase {"  255", 255}, IntegerCase {"+255", 255}, IntegerCase {"-1", -1},
         IntegerCase {"$FFFFFFFF", -1}, IntegerCase {"", 8421504}, IntegerCase {"red", 8421504},
-        IntegerCase {"12abc", 8421504}, IntegerCase {"99999999999", 8421504}));
+        IntegerCase {"12abc", 8421504}, IntegerCase {"99999999999", 8421504}),
+    testing_support::namedBy([](const IntegerCase& row) { return row.value; }));
 
 struct RepeatCase {
     const char* line;
@@ -102,7 +104,8 @@ TEST_P(RepeatSwitch, IsAnyNonZeroInteger)
 INSTANTIATE_TEST_SUITE_P(Values, RepeatSwitch,
     testing::Values(RepeatCase {"Repetuj=1", true}, RepeatCase {"Repetuj=0", false}, RepeatCase {"Repetuj=true", false},
         RepeatCase {"Repetuj=2", true}, RepeatCase {"Repetuj=-1", true}, RepeatCase {"Repetuj=", false},
-        RepeatCase {"repetuj=$1", true}, RepeatCase {"Powtarzaj=1", false}));
+        RepeatCase {"repetuj=$1", true}, RepeatCase {"Powtarzaj=1", false}),
+    testing_support::namedBy([](const RepeatCase& row) { return row.line; }));
 
 TEST(ReadSettings, FontStyleKeepsOnlyItsLowByte)
 {
@@ -250,7 +253,8 @@ TEST_P(ColourValue, ConvertsBothWays)
 INSTANTIATE_TEST_SUITE_P(NamedColours, ColourValue,
     testing::Values(ColourCase {8421504, QColor(128, 128, 128)}, ColourCase {128, QColor(128, 0, 0)},
         ColourCase {65535, QColor(255, 255, 0)}, ColourCase {0, QColor(0, 0, 0)},
-        ColourCase {0x00FF0000, QColor(0, 0, 255)}, ColourCase {0x00563412, QColor(0x12, 0x34, 0x56)}));
+        ColourCase {0x00FF0000, QColor(0, 0, 255)}, ColourCase {0x00563412, QColor(0x12, 0x34, 0x56)}),
+    testing_support::namedBy([](const ColourCase& row) { return row.value; }));
 
 TEST(Colours, HighByteIsIgnored)
 {

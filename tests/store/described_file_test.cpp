@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "store/described_file.h"
 #include "support/bmp_builder.h"
+#include "support/case_name.h"
 #include "support/emf_builder.h"
 #include "support/jpeg_builder.h"
 #include "support/temp_dir.h"
@@ -59,7 +60,8 @@ TEST_P(FindMarker, FindsTheFirstMarkerAnywhere)
 INSTANTIATE_TEST_SUITE_P(Table, FindMarker,
     testing::Values(MarkerCase {"", -1}, MarkerCase {"@||", -1}, MarkerCase {"@||@", 0}, MarkerCase {"ab@||@c@||@", 2},
         MarkerCase {"@|@||@", 2}, MarkerCase {"@@||@", 1}, MarkerCase {std::string_view("\0\xFF@||@", 6), 2},
-        MarkerCase {"@||x@|| @||", -1}));
+        MarkerCase {"@||x@|| @||", -1}),
+    testing_support::namedBy([](const MarkerCase& row) { return row.bytes; }));
 
 struct NormaliseCase {
     std::string_view stored;
@@ -78,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(Table, NormaliseDescription,
         NormaliseCase {"a\nb", "a\r\nb"}, NormaliseCase {"a\n\rb", "a\r\n\r\nb"},
         NormaliseCase {"\r\r\n\n", "\r\n\r\n\r\n"}, NormaliseCase {"end\n", "end\r\n"},
         NormaliseCase {"end\r", "end\r\n"}, NormaliseCase {std::string_view("ab\0c\nd", 6), "ab"},
-        NormaliseCase {std::string_view("\0x", 2), ""}, NormaliseCase {"za\xBF\xF3\xB3\xE6", "za\xBF\xF3\xB3\xE6"}));
+        NormaliseCase {std::string_view("\0x", 2), ""}, NormaliseCase {"za\xBF\xF3\xB3\xE6", "za\xBF\xF3\xB3\xE6"}),
+    testing_support::namedBy([](const NormaliseCase& row) { return row.stored; }));
 
 // ---- reading ----
 

@@ -2,6 +2,7 @@
 #include "platform/errors.h"
 #include "store/gdi/dib.h"
 #include "support/bmp_builder.h"
+#include "support/case_name.h"
 #include "support/colours.h"
 #include "support/error_of.h"
 
@@ -180,7 +181,8 @@ TEST_P(DibHeaderSizes, PalettedPictureDecodesAlike)
     EXPECT_EQ(pixelsOf(decodeDib(dib)), (std::vector<QRgb> {kRed, kGrey, kBlue, kWhite}));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryHeader, DibHeaderSizes, testing::Values(12u, 40u, 52u, 56u, 108u, 124u));
+INSTANTIATE_TEST_SUITE_P(EveryHeader, DibHeaderSizes, testing::Values(12u, 40u, 52u, 56u, 108u, 124u),
+    testing_support::namedBy([](std::uint32_t size) { return "header" + std::to_string(size); }));
 
 // Bit-field masks sit inside headers of 52 bytes or more and behind a 40-byte one (a core header has none).
 class DibMaskPlacement : public testing::TestWithParam<std::uint32_t> { };
@@ -194,7 +196,8 @@ TEST_P(DibMaskPlacement, MasksAreFoundInsideOrBehindTheHeader)
     EXPECT_EQ(pixelsOf(decodeDib(dib)), (std::vector<QRgb> {kRed, kBlue}));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryHeader, DibMaskPlacement, testing::Values(40u, 52u, 56u, 108u, 124u));
+INSTANTIATE_TEST_SUITE_P(EveryHeader, DibMaskPlacement, testing::Values(40u, 52u, 56u, 108u, 124u),
+    testing_support::namedBy([](std::uint32_t size) { return "header" + std::to_string(size); }));
 
 TEST(DibAlpha, KeptOnlyWhenAskedFor)
 {

@@ -1,5 +1,6 @@
 // Playing hand-built enhanced metafiles: each record kind lands on the pixels a user expects.
 #include "support/bmp_builder.h"
+#include "support/case_name.h"
 #include "support/colours.h"
 #include "support/emf_builder.h"
 #include "support/image_compare.h"
@@ -168,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, EmfMapping,
         MappingCase {
             "isotropic takes the smaller scale", 7, {200, 100}, {100, 100}, {20, 20, 40, 40}, {10, 10, 20, 20}},
         MappingCase {"anisotropic flips y", 8, {100, -100}, {100, 100}, {10, -40, 20, 20}, {10, 20, 20, 20}}),
-    [](const testing::TestParamInfo<MappingCase>& param) { return std::to_string(param.index); });
+    testing_support::ByName());
 
 TEST(EmfMapping, loMetricCountsTenthsOfAMillimetreUpwards)
 {

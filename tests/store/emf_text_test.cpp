@@ -1,4 +1,5 @@
 // Text in enhanced metafiles: placement by alignment, advances, character sets and font names.
+#include "support/case_name.h"
 #include "support/emf_builder.h"
 #include "support/image_compare.h"
 
@@ -140,7 +141,10 @@ INSTANTIATE_TEST_SUITE_P(Sets, EightBitText,
         CharsetCase {204, 0xC0, u'А'}, CharsetCase {204, 0xFF, u'я'}, CharsetCase {204, 0xA8, u'Ё'},
         CharsetCase {0, 0x80, u'€'}, CharsetCase {0, 0xE9, u'é'}, CharsetCase {0, 0x9C, u'œ'},
         CharsetCase {2, 0x61, u'α'}, CharsetCase {2, 0x57, u'Ω'}, CharsetCase {2, 0xB3, u'≥'},
-        CharsetCase {2, 0xF0, char16_t(0xF0F0)}));
+        CharsetCase {2, 0xF0, char16_t(0xF0F0)}),
+    testing_support::namedBy([](const CharsetCase& row) {
+        return "charset" + std::to_string(row.charSet) + "_byte" + std::to_string(row.byte);
+    }));
 
 TEST(FontNames, windowsFontsMapToInstalledFamilies)
 {

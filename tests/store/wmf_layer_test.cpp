@@ -1,6 +1,7 @@
 #include "store/wmf_layer.h"
 
 #include "platform/errors.h"
+#include "support/case_name.h"
 #include "support/error_of.h"
 #include "support/shared_samples.h"
 #include "support/temp_dir.h"
@@ -59,7 +60,11 @@ INSTANTIATE_TEST_SUITE_P(Boxes, WmfNaturalSize,
         SizeCase {0, 0, 1711, 1711, 1200, 137, 137}, // rounds 136.88 up
         SizeCase {0, 0, 10, 10, 0, 10, 10}, // units per inch 0 counts as 96
         SizeCase {100, 200, -100, -200, 96, 200, 400}, // reversed box: the absolute extent
-        SizeCase {-32768, 0, 32767, 1440, 1440, 4369, 96})); // the widest box there is
+        SizeCase {-32768, 0, 32767, 1440, 1440, 4369, 96}), // the widest box there is
+    testing_support::namedBy([](const SizeCase& row) {
+        return std::to_string(row.left) + "_" + std::to_string(row.top) + "_" + std::to_string(row.right) + "_"
+            + std::to_string(row.bottom) + "_perInch" + std::to_string(row.inch);
+    }));
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "platform/file_names.h"
 #include "store/described_file.h"
 #include "support/bmp_builder.h"
+#include "support/case_name.h"
 #include "support/temp_dir.h"
 #include "viewer/file_listing.h"
 #include "viewer/name_order.h"
@@ -137,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Patterns, Wildcard,
         WildcardCase {"abc", "a?c", true}, WildcardCase {"ac", "a?c", false}, WildcardCase {"abbbc", "a*b*c", true},
         WildcardCase {"abxbcd", "*b?d", true}, WildcardCase {"ŁÓDŹ.JPG", "łódź.jpg", true},
         WildcardCase {"zażółć.bmp", "ZAŻÓŁĆ.*", true}, WildcardCase {"x", "", false}, WildcardCase {"", "*", true},
-        WildcardCase {"name", "name", true}, WildcardCase {"name", "nam", false}));
+        WildcardCase {"name", "name", true}, WildcardCase {"name", "nam", false}),
+    testing_support::namedBy([](const WildcardCase& row) { return std::string(row.name) + "|" + row.pattern; }));
 
 class ListPath : public testing::Test {
 protected:

@@ -18,38 +18,22 @@
 using namespace Qt::StringLiterals;
 using viewer::ShowStep;
 
-TEST(ShowRules, IntervalIsTheWrappingProductOfSecondsAndAThousand)
-{
-    const struct {
-        int seconds;
-        std::uint32_t interval;
-    } cases[]
-        = {{2, 2000u}, {0, 0u}, {1, 1000u}, {-1, 4294966296u}, {4294968, 704u}, {INT_MAX, 4294966296u}, {INT_MIN, 0u}};
-    for (const auto& c : cases)
-        EXPECT_EQ(viewer::showIntervalMs(c.seconds), c.interval) << c.seconds;
-}
-
-TEST(ShowRules, TheTickEndsOrRestartsOnlyAtTheLastEntry)
+TEST(ShowRules, TheTickEndsOrRestartsOnlyAtTheShowsEnd)
 {
     const struct {
         int selected;
-        int count;
+        int showEnd;
         bool repeat;
         ShowStep step;
     } cases[] = {
-        {-1, 3, false, ShowStep::Advance},
-        {0, 3, false, ShowStep::Advance},
-        {1, 3, true, ShowStep::Advance},
-        {2, 3, false, ShowStep::End},
-        {2, 3, true, ShowStep::Restart},
-        {-1, 0, false, ShowStep::End},
-        {-1, 0, true, ShowStep::Restart},
-        {-1, 1, false, ShowStep::Advance},
-        {0, 1, false, ShowStep::End},
+        {-1, 2, false, ShowStep::Advance}, {0, 2, false, ShowStep::Advance}, {1, 2, true, ShowStep::Advance},
+        {2, 2, false, ShowStep::End}, {2, 2, true, ShowStep::Restart}, {-1, -1, false, ShowStep::End},
+        {-1, -1, true, ShowStep::Restart}, {-1, 0, false, ShowStep::Advance}, {0, 0, false, ShowStep::End},
+        {3, 2, false, ShowStep::Advance}, // only the end itself ends or restarts the show
     };
     for (const auto& c : cases)
-        EXPECT_EQ(viewer::chooseShowStep(c.selected, c.count, c.repeat), c.step)
-            << c.selected << " of " << c.count << (c.repeat ? " repeating" : "");
+        EXPECT_EQ(viewer::chooseShowStep(c.selected, c.showEnd, c.repeat), c.step)
+            << c.selected << " ending at " << c.showEnd << (c.repeat ? " repeating" : "");
 }
 
 namespace {
@@ -67,7 +51,7 @@ public:
     std::vector<std::string> log;
 
     int selectedIndex() const override { return selected; }
-    int entryCount() const override { return count; }
+    int ShowEndIndex() const override { return count - 1; }
     bool repeat() const override { return repeating; }
     int nextDelay() const override { return spin; }
     void setNextDelay(int seconds) override { spin = seconds; }
@@ -116,17 +100,40 @@ TEST(ShowMachine, StartTakesTheDelayAndTicksAtOnce)
     EXPECT_EQ(host.spin, 7) << "stopping touches nothing but the timer";
 }
 
+TEST(ShowMachine, EachAdvanceSetsTheIntervalToTheDelayTimesAThousandWrappingAt32Bits)
+{
+    const struct {
+        int seconds;
+        std::uint32_t interval;
+    } cases[]
+        = {{2, 2000u}, {0, 0u}, {1, 1000u}, {-1, 4294966296u}, {4294968, 704u}, {INT_MAX, 4294966296u}, {INT_MIN, 0u}};
+    FakeHost host;
+    host.count = 100;
+    viewer::ShowMachine show(host);
+    show.start();
+    for (const auto& c : cases) {
+        host.spin = c.seconds;
+        show.tick();
+        EXPECT_EQ(host.interval, c.interval) << c.seconds;
+    }
+    EXPECT_EQ(host.selected, 7);
+}
+
 TEST(ShowMachine, TheEndClosesTheWindowsAndSelectsTheFirstEntrySilently)
 {
     FakeHost host;
     viewer::ShowMachine show(host);
-    host.selected = 2;
+    host.selected = 1;
     host.spin = 9;
     show.start();
+    // A sound's length (or the user) puts another delay beside the configured one before the last tick.
+    host.spin = 4;
+    show.tick();
     EXPECT_FALSE(show.isRunning());
     EXPECT_FALSE(host.timer);
+    EXPECT_EQ(host.spinConfigured, 9);
     EXPECT_EQ(host.spin, 9) << "the delay comes back from the configured one, which the start took";
-    EXPECT_EQ(host.log, (std::vector<std::string> {"close", "select 0"}));
+    EXPECT_EQ(host.log, (std::vector<std::string> {"show 2", "close", "select 0"}));
     EXPECT_EQ(host.selected, 0);
 }
 
