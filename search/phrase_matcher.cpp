@@ -172,7 +172,7 @@ Outcome scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::si
         if (mask != 0) {
             if (const Outcome outcome = checker.check(data + i, mask); outcome != Outcome::Absent)
                 return outcome;
-            }
+        }
     }
     return scanScalar(matcher, data, i, last, checker);
 }
@@ -225,7 +225,7 @@ __attribute__((target("avx2"))) Outcome scanAvx2(
         if (mask != 0) {
             if (const Outcome outcome = checker.check(data + i, mask); outcome != Outcome::Absent)
                 return outcome;
-            }
+        }
     }
     return scanScalar(matcher, data, i, last, checker);
 }
@@ -309,7 +309,8 @@ bool hasAvx512()
 
 #endif
 
-Outcome scanPortable(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size, CandidateChecker& checker)
+Outcome scanPortable(
+    const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size, CandidateChecker& checker)
 {
     return scanScalar(matcher, data, 0, size - matcher.length(), checker);
 }
@@ -405,7 +406,8 @@ std::size_t findEither(
     const __m128i target = _mm_set1_epi8(static_cast<char>(lower));
     for (; from + 16 <= end; from += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + from));
-        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, bit), target)));
+        const auto mask
+            = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, bit), target)));
         if (mask != 0)
             return from + static_cast<std::size_t>(std::countr_zero(mask));
     }
