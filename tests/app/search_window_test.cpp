@@ -3,6 +3,7 @@
 #include "platform/fault_injection.h"
 #include "platform/key_router.h"
 #include "platform/repaint_wait.h"
+#include "viewer/file_listing.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -296,6 +297,37 @@ TEST_F(SearchWindowTest, OpeningAHitShowsItAndLooksInTheListsDirectoryOfThatMome
     EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
     EXPECT_EQ(FPliki->CurrentPath, currentPath);
     EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
+}
+
+TEST_F(SearchWindowTest, AGoneHitNamedLikeAMaskOrADirectoryChangesNothing)
+{
+    const QString dir = openPictures({{u"a.jpg"_s, u"Giewont"_s}, {u"b*.jpg"_s, u"Giewont"_s},
+        {u"c?.jpg"_s, u"Giewont"_s}, {u"d.jpg"_s, u"Giewont"_s}, {u"e.jpg"_s, u"Giewont"_s}, {u"bx.jpg"_s, u"x"_s}});
+    openSearch();
+    search(u"giewont"_s);
+    const QStringList gone {u"b*.jpg"_s, u"c?.jpg"_s, u"d.jpg"_s, u"e.jpg"_s};
+    for (const QString& name : gone)
+        ASSERT_TRUE(QFile::remove(m_pictures.path(name)));
+    // Masks that would list other files; a directory of the name in another case, and in the same case.
+    m_pictures.write(u"cx.jpg"_s, "x");
+    ASSERT_TRUE(QDir(dir).mkdir(u"D.JPG"_s) && QDir(dir).mkdir(u"e.jpg"_s));
+    FPliki->FLBox1->selectIndex(0);
+    FPliki->ShowCurrentPicture();
+    const QStringList entries = FPliki->FLBox1->entries();
+    const QString path = FPliki->CurrentPath;
+    for (const QString& name : gone) {
+        SCOPED_TRACE(name.toStdString());
+        m_dialogs->clear();
+        selectHit(int(hits().indexOf(name)));
+        QTest::mouseClick(FSzukaAll->BitUruchom, Qt::LeftButton);
+        EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Plik  "_s + name + u" nie odnaleziony"_s});
+        EXPECT_EQ(FPliki->FLBox1->directory(), dir);
+        EXPECT_EQ(QDir::currentPath(), dir);
+        EXPECT_EQ(FPliki->FLBox1->mask(), viewer::kDefaultMask.toString());
+        EXPECT_EQ(FPliki->FLBox1->entries(), entries);
+        EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
+        EXPECT_EQ(FPliki->CurrentPath, path);
+    }
 }
 
 TEST_F(SearchWindowTest, SavingWritesTheNamesInWindows1250AndOffersTheLastName)
