@@ -165,8 +165,9 @@ TEST(PhraseMatcher, PhrasesThatRepeatThemselvesAgreeWithThePlainDefinitionOnEver
             EXPECT_EQ(matcher.foundLinearly(asBytes(data)), expected);
             for (const search::Scanner scanner :
                 {search::Scanner::Portable, search::Scanner::Sse2, search::Scanner::Avx2, search::Scanner::Avx512}) {
-                if (search::scannerAvailable(scanner))
+                if (search::scannerAvailable(scanner)) {
                     EXPECT_EQ(search::foundInWith(matcher, asBytes(data), scanner), expected) << int(scanner);
+                }
             }
         }
     }

@@ -248,8 +248,8 @@ TEST(ShowMachine, TicksInsideTheShowsBoxCountTheirFailuresInItInsteadOfOpeningBo
         EXPECT_EQ(host.maxDepth, 1);
         ASSERT_EQ(host.boxes.size(), 1u);
         EXPECT_EQ(
-            host.boxes.front(), (row.firstBox == ShowBox::Error ? "error " : "report ") + std::string("picture 1"));
-        EXPECT_EQ(host.boxText, row.ticksInBox == 0 ? "" : "picture 1\r\n" + std::string(row.further));
+            host.boxes.front(), (row.firstBox == ShowBox::Error ? "error " : "report ") + std::string("picture 0"));
+        EXPECT_EQ(host.boxText, row.ticksInBox == 0 ? "" : "picture 0\r\n" + std::string(row.further));
         EXPECT_TRUE(show.isRunning());
         // Once the box is closed, the next failure opens a box again.
         show.tick();
