@@ -18,6 +18,7 @@
 #include "viewer/Pliki.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
