@@ -124,7 +124,7 @@ BENCHMARK(BM_FoldCopyThenMemmem)->Unit(benchmark::kMillisecond)->MinTime(0.3);
 // 1). scripts/search-worst-case.sh times the same file and phrase in whole processes against GNU grep.
 void BM_RepeatingPhraseWorstCase(benchmark::State& state)
 {
-    static const QByteArray data = QByteArray("xy").repeated(5 * 1024 * 1024);
+    static const QByteArray data = QByteArray("xy").repeated(qsizetype {5} * 1024 * 1024);
     const search::PhraseMatcher matcher(QByteArray("xy").repeated(5000) + "z", state.range(0) != 0);
     for (auto _ : state)
         benchmark::DoNotOptimize(matcher.foundIn(platform::asBytes(data)));

@@ -415,11 +415,10 @@ QString soakDirectory()
     return dir.path();
 }
 
-/** Where the stack stands in the caller: the address of a local of a frame just below it. */
+/** Where the stack stands in the caller: the frame address of a function called from there. */
 __attribute__((noinline)) std::uintptr_t stackProbe()
 {
-    volatile char here = 0;
-    return reinterpret_cast<std::uintptr_t>(&here);
+    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
 }
 
 /**
