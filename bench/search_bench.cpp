@@ -119,6 +119,19 @@ void BM_FoldCopyThenMemmem(benchmark::State& state)
 }
 BENCHMARK(BM_FoldCopyThenMemmem)->Unit(benchmark::kMillisecond)->MinTime(0.3);
 
+// The worst case of a scan that compares the whole phrase wherever its probed bytes stand: 10 MB of "xy" over and
+// over, and the phrase "xy" 5,000 times and "z", whose probed pair stands at every second start (matchCase 0 and
+// 1). scripts/search-worst-case.sh times the same file and phrase in whole processes against GNU grep.
+void BM_RepeatingPhraseWorstCase(benchmark::State& state)
+{
+    static const QByteArray data = QByteArray("xy").repeated(qsizetype {5} * 1024 * 1024);
+    const search::PhraseMatcher matcher(QByteArray("xy").repeated(5000) + "z", state.range(0) != 0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(matcher.foundIn(platform::asBytes(data)));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * data.size());
+}
+BENCHMARK(BM_RepeatingPhraseWorstCase)->Arg(0)->Arg(1)->ArgName("matchCase")->Unit(benchmark::kMillisecond);
+
 /** A window that notes the longest time between two of its paints. */
 class PaintClock : public QWidget {
 public:

@@ -9,6 +9,7 @@
 #include "app/windows.h"
 #include "platform/audio_output.h"
 #include "platform/dialogs.h"
+#include "platform/guard.h"
 #include "platform/show_timer.h"
 #include "platform/sound_length.h"
 #include "support/jpeg_builder.h"
@@ -17,12 +18,15 @@
 #include "viewer/Pliki.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -393,6 +397,122 @@ void BM_SoundWorkPerPicture(benchmark::State& state)
     FPliki->MediaPlayer1.close();
 }
 BENCHMARK(BM_SoundWorkPerPicture)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+/** a.jpg, b.jpg that cannot be shown, and c.jpg whose sound c.wav is damaged; made once. */
+QString soakDirectory()
+{
+    static QTemporaryDir dir;
+    static const bool made = [] {
+        writeFile(dir.filePath(QStringLiteral("a.jpg")),
+            testing_support::encodeJpeg(testing_support::photoLikeImage(64, 48)));
+        writeFile(dir.filePath(QStringLiteral("b.jpg")), QByteArray("not a picture"));
+        writeFile(dir.filePath(QStringLiteral("c.jpg")),
+            testing_support::encodeJpeg(testing_support::photoLikeImage(64, 48)));
+        writeFile(dir.filePath(QStringLiteral("c.wav")), QByteArray(4000, 'j'));
+        return true;
+    }();
+    (void)made;
+    return dir.path();
+}
+
+/** Where the stack stands in the caller: the frame address of a function called from there. */
+__attribute__((noinline)) std::uintptr_t stackProbe()
+{
+    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+}
+
+/**
+ * An unattended show with repeat on over a picture that cannot be shown and a damaged sound, with the real
+ * message boxes (offscreen): the first failure of a tick opens a box, which nobody closes, and the ticks go on
+ * inside it, each failing again. The ticks come as fast as the event loop takes them (each through the error
+ * guard, as the show's timer posts them) instead of once a second, so a day of ticks takes a minute or two.
+ *
+ * Counters: the ticks; the deepest nesting of event loops; the stack a tick used at the start and at most
+ * (from the benchmark's frame to the tick); the resident size after the first 1,000 ticks, at most and at the end;
+ * and the count line of the box's text at the end.
+ */
+void BM_ShowSoakWithABoxHeldOpen(benchmark::State& state)
+{
+    ensureWindows();
+    const auto ticks = int(state.range(0));
+    std::unique_ptr<platform::Dialogs> scripted = platform::installDialogs(platform::makeQtDialogs());
+    openDirectory(soakDirectory());
+    FMain->CheckRepetuj->setChecked(true);
+    FMain->SpinEdit1->setValue(1);
+    int done = 0;
+    int deepestLoop = 0;
+    std::size_t firstStack = 0;
+    std::size_t deepestStack = 0;
+    long rssStart = -1;
+    long rssMax = 0;
+    long rssEnd = -1;
+    QString boxText;
+    for (auto _ : state) {
+        QEventLoop loop;
+        const std::uintptr_t base = stackProbe();
+        QTimer driver;
+        driver.setInterval(0);
+        const auto tick = [&] {
+            if (done >= ticks) {
+                // Close the box, and any the tick that opened it opens next, until none is left.
+                if (!platform::dialogOpen()) {
+                    driver.stop();
+                    loop.quit();
+                }
+                platform::cancelOpenDialogs();
+                return;
+            }
+            platform::guarded([] { FPliki->Timer11Timer(); });
+            ++done;
+            const std::size_t stack = base - stackProbe();
+            if (done == 2)
+                firstStack = stack;
+            deepestStack = std::max(deepestStack, stack);
+            deepestLoop = std::max(deepestLoop, QThread::currentThread()->loopLevel());
+            if (done % 1000 == 0) {
+                const long rss = bench_support::residentKilobytes();
+                if (done == 1000)
+                    rssStart = rss;
+                rssMax = std::max(rssMax, rss);
+            }
+            if (done == ticks) {
+                if (const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    boxText = box->text();
+                rssEnd = bench_support::residentKilobytes();
+                FMain->mnuStop->trigger();
+            }
+        };
+        // As the show's timer does: the timeout only posts the tick, since Qt never runs a timer's handler again
+        // while it still runs, and the ticks must go on inside the box that a tick opened.
+        bool posted = false;
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (posted)
+                return;
+            posted = true;
+            QMetaObject::invokeMethod(
+                &driver,
+                [&] {
+                    posted = false;
+                    tick();
+                },
+                Qt::QueuedConnection);
+        });
+        FMain->mnuAuto->trigger();
+        driver.start();
+        loop.exec();
+    }
+    platform::installDialogs(std::move(scripted));
+    FMain->CheckRepetuj->setChecked(false);
+    state.counters["ticks"] = done;
+    state.counters["max_loop_level"] = deepestLoop;
+    state.counters["stack_bytes_first"] = double(firstStack);
+    state.counters["stack_bytes_max"] = double(deepestStack);
+    state.counters["rss_kb_after_1000"] = double(rssStart);
+    state.counters["rss_kb_max"] = double(rssMax);
+    state.counters["rss_kb_end"] = double(rssEnd);
+    state.SetLabel(boxText.section(QLatin1Char('\n'), -1).toStdString());
+}
+BENCHMARK(BM_ShowSoakWithABoxHeldOpen)->Arg(86400)->ArgName("ticks")->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 

@@ -157,18 +157,43 @@ QString shownText(QString text)
     return text;
 }
 
-void showBox(QMessageBox::Icon icon, const QString& title, const QString& text)
+/** Lets a box show the changes of its text while the box lives. */
+class ShownWhileOpen {
+public:
+    ShownWhileOpen(BoxText& text, std::function<void(const QString&)> show)
+        : m_text(text)
+    {
+        m_text.showIn(std::move(show));
+    }
+    ~ShownWhileOpen() { m_text.showIn(nullptr); }
+    ShownWhileOpen(const ShownWhileOpen&) = delete;
+    ShownWhileOpen& operator=(const ShownWhileOpen&) = delete;
+
+private:
+    BoxText& m_text;
+};
+
+/** A box with one "OK" button showing `text`, and each change of it while it is open; a report adds its stop. */
+void showBox(QMessageBox::Icon icon, const QString& title, BoxText& text, bool asReport = false)
 {
+    const auto shown = [asReport](const QString& t) { return shownText(asReport ? reportText(t) : t); };
     Centred<QMessageBox> box;
     box.setWindowTitle(title);
     box.setIcon(icon);
     box.setTextFormat(Qt::PlainText);
-    box.setText(shownText(text));
+    box.setText(shown(text.text()));
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
+    const ShownWhileOpen changes(text, [&box, shown](const QString& changed) { box.setText(shown(changed)); });
     const DialogScope open;
     box.exec();
+}
+
+void showBox(QMessageBox::Icon icon, const QString& title, const QString& text, bool asReport = false)
+{
+    BoxText fixed(text);
+    showBox(icon, title, fixed, asReport);
 }
 
 /** The extension of the first filter's first "*.ext" pattern, which a typed name without one gets. */
@@ -243,7 +268,14 @@ class QtDialogs : public Dialogs {
 public:
     void message(const QString& text) override { showBox(QMessageBox::NoIcon, applicationTitle(), text); }
     void error(const QString& text) override { showBox(QMessageBox::Critical, QStringLiteral("Error"), text); }
-    void report(const QString& text) override { showBox(QMessageBox::Critical, applicationTitle(), reportText(text)); }
+    void report(const QString& text) override { showBox(QMessageBox::Critical, applicationTitle(), text, true); }
+    void showChanging(ChangingBox kind, BoxText& text) override
+    {
+        if (kind == ChangingBox::Error)
+            showBox(QMessageBox::Critical, QStringLiteral("Error"), text);
+        else
+            showBox(QMessageBox::Critical, applicationTitle(), text, true);
+    }
 
     bool confirm(const QString& text) override
     {

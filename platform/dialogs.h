@@ -4,8 +4,10 @@
 #include <QFont>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QWidget;
 
@@ -15,6 +17,39 @@ namespace platform {
 struct FontChoice {
     QFont font;
     QColor colour;
+};
+
+/**
+ * The text of a box that its opener may change while the box is open: the box shows each new text at once.
+ */
+class BoxText {
+public:
+    explicit BoxText(QString text)
+        : m_text(std::move(text))
+    {
+    }
+
+    [[nodiscard]] const QString& text() const { return m_text; }
+    void setText(const QString& text)
+    {
+        m_text = text;
+        if (m_shown)
+            m_shown(m_text);
+    }
+    /** For the box showing this text, while it is open: called with each new text (null: no box shows it). */
+    void showIn(std::function<void(const QString&)> shown) { m_shown = std::move(shown); }
+
+private:
+    QString m_text;
+    std::function<void(const QString&)> m_shown;
+};
+
+/** The boxes whose text may change while they are open. */
+enum class ChangingBox {
+    /** As Dialogs::error(). */
+    Error,
+    /** As Dialogs::report(). */
+    Report,
 };
 
 /**
@@ -37,6 +72,11 @@ public:
      * appended when its last character comes after "." in character-code order (see reportText()).
      */
     virtual void report(const QString& text) = 0;
+    /**
+     * An error box or the default error report, as error() and report(), whose text `text` may change while it is
+     * open: the box shows each new text at once. Returns when the box is closed.
+     */
+    virtual void showChanging(ChangingBox kind, BoxText& text) = 0;
 
     /** A directory chooser (directories only); the chosen directory's full path, or none when cancelled. */
     [[nodiscard]] virtual std::optional<QString> chooseFolder(

@@ -9,23 +9,26 @@
 
 namespace platform {
 
-void reportCurrentException() noexcept
+QString currentExceptionText()
 {
-    QString text;
     try {
         throw;
     } catch (const AppError& error) {
-        text = error.message();
+        return error.message();
     } catch (const std::bad_alloc&) {
-        text = QStringLiteral("Out of memory");
+        return QStringLiteral("Out of memory");
     } catch (const std::exception& error) {
-        text = QString::fromUtf8(error.what());
+        return QString::fromUtf8(error.what());
     } catch (...) {
-        text = QStringLiteral("Unknown error");
+        return QStringLiteral("Unknown error");
     }
+}
+
+void reportCurrentException() noexcept
+{
     // The report itself runs a nested event loop; a failure inside it must not escape either.
     try {
-        dialogs().report(text);
+        dialogs().report(currentExceptionText());
     } catch (...) {
     }
 }

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QString>
+
 #include <exception>
 #include <utility>
 
 namespace platform {
+
+/** The text the default error report gives the exception being handled. Call only from a catch block. */
+[[nodiscard]] QString currentExceptionText();
 
 /**
  * Shows an exception that escaped a handler in the application's default error report. Call only from a

@@ -42,7 +42,7 @@ std::int64_t wavLengthMs(const QString& path)
     SF_INFO info {};
     SNDFILE* file = sf_open(fileNameBytes(path).constData(), SFM_READ, &info);
     if (!file)
-        throw AppError(QString::fromUtf8(sf_strerror(nullptr)));
+        throw AppError(soundErrorText(sf_strerror(nullptr)));
     sf_close(file);
     if (info.samplerate <= 0)
         throw AppError(QStringLiteral("Sound file has no sample rate"));
@@ -61,15 +61,15 @@ std::int64_t mp3LengthMs(const QString& path)
 {
     static const int initialised = mpg123_init();
     if (initialised != MPG123_OK)
-        throw AppError(QString::fromUtf8(mpg123_plain_strerror(initialised)));
+        throw AppError(soundErrorText(mpg123_plain_strerror(initialised)));
     int error = MPG123_OK;
     std::unique_ptr<mpg123_handle, Mpg123Deleter> handle(mpg123_new(nullptr, &error));
     if (!handle)
-        throw AppError(QString::fromUtf8(mpg123_plain_strerror(error)));
+        throw AppError(soundErrorText(mpg123_plain_strerror(error)));
     // The library would otherwise write its complaints about damaged frames to standard error.
     mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
     if (mpg123_open(handle.get(), fileNameBytes(path).constData()) != MPG123_OK)
-        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+        throw AppError(soundErrorText(mpg123_strerror(handle.get())));
     long rate = 0;
     int channels = 0;
     int encoding = 0;
@@ -78,21 +78,28 @@ std::int64_t mp3LengthMs(const QString& path)
     // also what the player's decoder reports when it opens such a file.
     const int format = mpg123_getformat(handle.get(), &rate, &channels, &encoding);
     if (format == MPG123_OK && rate <= 0)
-        throw AppError(QString::fromUtf8(mpg123_plain_strerror(MPG123_BAD_RATE)));
+        throw AppError(soundErrorText(mpg123_plain_strerror(MPG123_BAD_RATE)));
     if (format == MPG123_ERR)
-        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+        throw AppError(soundErrorText(mpg123_strerror(handle.get())));
     if (format != MPG123_OK)
-        throw AppError(QString::fromUtf8(mpg123_plain_strerror(format)));
+        throw AppError(soundErrorText(mpg123_plain_strerror(format)));
     // A full scan reads every frame header: exact for any bit rate, whatever a Xing header may claim.
     if (mpg123_scan(handle.get()) != MPG123_OK)
-        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+        throw AppError(soundErrorText(mpg123_strerror(handle.get())));
     const off_t samples = mpg123_length(handle.get());
     if (samples < 0)
-        throw AppError(QString::fromUtf8(mpg123_strerror(handle.get())));
+        throw AppError(soundErrorText(mpg123_strerror(handle.get())));
     return std::int64_t(samples) * 1000 / rate;
 }
 
 } // namespace
+
+QString soundErrorText(const char* libraryText)
+{
+    if (!libraryText || *libraryText == '\0')
+        return QStringLiteral("Unknown error code");
+    return QString::fromUtf8(libraryText);
+}
 
 std::int64_t soundLengthMs(const QString& path)
 {

@@ -8,6 +8,9 @@
 
 namespace platform {
 
+/** A sound library's text for an error, or "Unknown error code" when it gives none (null or empty). */
+[[nodiscard]] QString soundErrorText(const char* libraryText);
+
 /**
  * The length of the sound file at `path` in whole milliseconds, truncated: for ".mp3" (any case) a full scan
  * of the MPEG frames with libmpg123, exact also for variable bit rates without a Xing header and for files

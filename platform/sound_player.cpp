@@ -38,7 +38,7 @@ void SoundPlayer::open()
     if (ensureAudioOutput()) {
         m_music = Mix_LoadMUS(fileNameBytes(m_fileName).constData());
         if (!m_music)
-            throw AppError(QString::fromUtf8(Mix_GetError()));
+            throw AppError(soundErrorText(Mix_GetError()));
     } else {
         // Nothing can be heard, but a damaged file is still reported as it would be with a device.
         (void)soundLengthMs(m_fileName);

@@ -12,6 +12,7 @@
 #include "platform/guard.h"
 #include "platform/repaint_wait.h"
 #include "viewer/Pliki.h"
+#include "viewer/file_listing.h"
 #include "viewer/viewer_state.h"
 
 #include <QCheckBox>
@@ -268,9 +269,10 @@ void TFSzukaAll::BitUruchomClick()
     viewer::FileListBox* list = FPliki->FLBox1;
     const QString path = QDir(list->directory()).filePath(name);
     try {
-        // A directory of that name must not become the list's directory; the list finds files without regard to
-        // case, as it does everywhere.
-        if (platform::isDirectory(path))
+        // Only a file of that name (found without regard to case, as the list finds names everywhere) is the hit:
+        // the list must neither take a name with "*" or "?" for a mask nor move into a directory of that name.
+        const viewer::ListPathTarget target = viewer::splitListPath(path, list->directory());
+        if (target.isMask || target.name.isEmpty() || !list->isListDirectory(target.directory))
             throw platform::IoError(ENOENT, path);
         list->SetListPath(path);
     } catch (const platform::IoError&) {

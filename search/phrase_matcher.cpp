@@ -56,7 +56,58 @@ int rankOf(std::uint8_t c, bool matchCase)
     return kByteRanks[c] + kByteRanks[otherCaseOf(c)];
 }
 
-using Kernel = bool (*)(const PhraseMatcher&, const std::uint8_t*, std::size_t);
+/** How a scan ended: the phrase found, no start left, or the candidates costing too much to check one by one. */
+enum class Outcome { Found, Absent, Costly };
+
+/**
+ * Checks the starts where both probes stand. A phrase that repeats itself ("xyxy…z" in "xyxyxy…") puts a candidate
+ * at nearly every start, each compared far into the phrase; once the comparisons have cost more than a few times
+ * the bytes passed, the scan gives up and the linear search takes over from the first start not yet checked, so
+ * that no phrase costs more than a bounded number of steps per byte.
+ */
+class CandidateChecker {
+public:
+    CandidateChecker(const PhraseMatcher& matcher, const std::uint8_t* data)
+        : m_matcher(matcher)
+        , m_data(data)
+    {
+    }
+
+    /** Checks each start whose bit is set in `mask` (bit k: start at `base` + k), in order; kept out of the scan
+     * loops, which it would only crowd. */
+    __attribute__((noinline)) Outcome check(const std::uint8_t* base, std::uint64_t mask)
+    {
+        while (mask != 0) {
+            const std::uint8_t* at = base + std::countr_zero(mask);
+            const std::size_t same = m_matcher.agreeingFrom(at, 0);
+            if (same == m_matcher.length())
+                return Outcome::Found;
+            m_spent += same + 1;
+            const auto passed = static_cast<std::size_t>(at - m_data);
+            if (m_spent > kAllowance + kBytesPerByte * passed) {
+                m_resumeAt = passed + 1;
+                return Outcome::Costly;
+            }
+            mask &= mask - 1;
+        }
+        return Outcome::Absent;
+    }
+
+    /** After Outcome::Costly: the first start that has not been checked. */
+    [[nodiscard]] std::size_t resumeAt() const { return m_resumeAt; }
+
+private:
+    /** Bytes compared that any scan may spend, and how many more each byte passed allows. */
+    static constexpr std::size_t kAllowance = 4096;
+    static constexpr std::size_t kBytesPerByte = 2;
+
+    const PhraseMatcher& m_matcher;
+    const std::uint8_t* m_data;
+    std::size_t m_spent = 0;
+    std::size_t m_resumeAt = 0;
+};
+
+using Kernel = Outcome (*)(const PhraseMatcher&, const std::uint8_t*, std::size_t, CandidateChecker&);
 
 /** The scanners for this processor: one comparing each probe with one byte, one with both cases of a letter. */
 struct Kernels {
@@ -65,28 +116,20 @@ struct Kernels {
 };
 
 /** Tries every start in [from, last] one by one; for the few positions the vector loops leave over. */
-bool scanScalar(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t from, std::size_t last)
+Outcome scanScalar(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t from, std::size_t last,
+    CandidateChecker& checker)
 {
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
     for (std::size_t i = from; i <= last; ++i) {
         const std::uint8_t x = data[i + a.offset];
         const std::uint8_t y = data[i + b.offset];
-        if ((x == a.byte || x == a.otherCase) && (y == b.byte || y == b.otherCase) && matcher.matchesAt(data + i))
-            return true;
+        if ((x == a.byte || x == a.otherCase) && (y == b.byte || y == b.otherCase)) {
+            if (const Outcome outcome = checker.check(data + i, 1); outcome != Outcome::Absent)
+                return outcome;
+        }
     }
-    return false;
-}
-
-/** Checks each start whose bit is set in `mask` (bit k: start at `base` + k). */
-bool verifyCandidates(const PhraseMatcher& matcher, const std::uint8_t* base, std::uint64_t mask)
-{
-    while (mask != 0) {
-        if (matcher.matchesAt(base + std::countr_zero(mask)))
-            return true;
-        mask &= mask - 1;
-    }
-    return false;
+    return Outcome::Absent;
 }
 
 #if defined(__x86_64__)
@@ -111,7 +154,8 @@ template <bool TwoCases> __m128i probeHits(__m128i bytes, __m128i target, __m128
     return _mm_cmpeq_epi8(TwoCases ? _mm_or_si128(bytes, bit) : bytes, target);
 }
 
-template <bool TwoCases> bool scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+template <bool TwoCases>
+Outcome scanSse2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size, CandidateChecker& checker)
 {
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
@@ -126,10 +170,12 @@ template <bool TwoCases> bool scanSse2(const PhraseMatcher& matcher, const std::
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + b.offset));
         const __m128i both = _mm_and_si128(probeHits<TwoCases>(x, a1, a2), probeHits<TwoCases>(y, b1, b2));
         const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(both));
-        if (mask != 0 && verifyCandidates(matcher, data + i, mask))
-            return true;
+        if (mask != 0) {
+            if (const Outcome outcome = checker.check(data + i, mask); outcome != Outcome::Absent)
+                return outcome;
+        }
     }
-    return scanScalar(matcher, data, i, last);
+    return scanScalar(matcher, data, i, last, checker);
 }
 
 /** The starts among the 32 from `at` where both probes stand (a byte of all ones each). */
@@ -147,7 +193,8 @@ __attribute__((target("avx2"), always_inline)) inline __m256i pairHits(const std
 
 /** 128 starts per round: four vectors of 32, tested together, so a round without a candidate costs one branch. */
 template <bool TwoCases>
-__attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+__attribute__((target("avx2"))) Outcome scanAvx2(
+    const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size, CandidateChecker& checker)
 {
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
@@ -167,18 +214,21 @@ __attribute__((target("avx2"))) bool scanAvx2(const PhraseMatcher& matcher, cons
             continue;
         std::size_t at = i;
         for (const __m256i hits : {h0, h1, h2, h3}) {
-            if (verifyCandidates(matcher, data + at, static_cast<std::uint32_t>(_mm256_movemask_epi8(hits))))
-                return true;
+            const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(hits));
+            if (const Outcome outcome = checker.check(data + at, mask); outcome != Outcome::Absent)
+                return outcome;
             at += 32;
         }
     }
     for (; i + 32 <= last + 1; i += 32) {
         const __m256i both = pairHits<TwoCases>(data + i, a, b, a1, a2, b1, b2);
         const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(both));
-        if (mask != 0 && verifyCandidates(matcher, data + i, mask))
-            return true;
+        if (mask != 0) {
+            if (const Outcome outcome = checker.check(data + i, mask); outcome != Outcome::Absent)
+                return outcome;
+        }
     }
-    return scanScalar(matcher, data, i, last);
+    return scanScalar(matcher, data, i, last, checker);
 }
 
 /** The starts among the 64 from `at` where both probes stand (bit k: start at `at` + k). */
@@ -197,8 +247,8 @@ __attribute__((target("avx512f,avx512bw"), always_inline)) inline __mmask64 pair
 
 /** 256 starts per round, as scanAvx2 but with vectors of 64 bytes and the hits as bit masks. */
 template <bool TwoCases>
-__attribute__((target("avx512f,avx512bw"))) bool scanAvx512(
-    const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+__attribute__((target("avx512f,avx512bw"))) Outcome scanAvx512(
+    const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size, CandidateChecker& checker)
 {
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
@@ -214,8 +264,10 @@ __attribute__((target("avx512f,avx512bw"))) bool scanAvx512(
         if (misalignment != 0) {
             const std::size_t head = 64 - misalignment;
             const __mmask64 hits = pairHits512<TwoCases>(data, a, b, a1, a2, b1, b2) & ((__mmask64 {1} << head) - 1);
-            if (hits != 0 && verifyCandidates(matcher, data, hits))
-                return true;
+            if (hits != 0) {
+                if (const Outcome outcome = checker.check(data, hits); outcome != Outcome::Absent)
+                    return outcome;
+            }
             i = head;
         }
     }
@@ -228,17 +280,19 @@ __attribute__((target("avx512f,avx512bw"))) bool scanAvx512(
             continue;
         std::size_t at = i;
         for (const __mmask64 hits : {h0, h1, h2, h3}) {
-            if (verifyCandidates(matcher, data + at, hits))
-                return true;
+            if (const Outcome outcome = checker.check(data + at, hits); outcome != Outcome::Absent)
+                return outcome;
             at += 64;
         }
     }
     for (; i + 64 <= last + 1; i += 64) {
         const __mmask64 hits = pairHits512<TwoCases>(data + i, a, b, a1, a2, b1, b2);
-        if (hits != 0 && verifyCandidates(matcher, data + i, hits))
-            return true;
+        if (hits != 0) {
+            if (const Outcome outcome = checker.check(data + i, hits); outcome != Outcome::Absent)
+                return outcome;
+        }
     }
-    return scanScalar(matcher, data, i, last);
+    return scanScalar(matcher, data, i, last, checker);
 }
 
 bool hasAvx2()
@@ -256,9 +310,10 @@ bool hasAvx512()
 
 #endif
 
-bool scanPortable(const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size)
+Outcome scanPortable(
+    const PhraseMatcher& matcher, const std::uint8_t* data, std::size_t size, CandidateChecker& checker)
 {
-    return scanScalar(matcher, data, 0, size - matcher.length());
+    return scanScalar(matcher, data, 0, size - matcher.length(), checker);
 }
 
 Kernels kernelsOf(Scanner scanner)
@@ -295,7 +350,74 @@ bool scan(const Kernels& kernels, const PhraseMatcher& matcher, platform::ByteVi
     const PhraseMatcher::Probe& a = matcher.first();
     const PhraseMatcher::Probe& b = matcher.second();
     const bool twoCases = a.byte != a.otherCase || b.byte != b.otherCase;
-    return (twoCases ? kernels.twoCases : kernels.oneCase)(matcher, bytes.data(), bytes.size());
+    CandidateChecker checker(matcher, bytes.data());
+    switch ((twoCases ? kernels.twoCases : kernels.oneCase)(matcher, bytes.data(), bytes.size(), checker)) {
+    case Outcome::Found:
+        return true;
+    case Outcome::Absent:
+        return false;
+    case Outcome::Costly:
+        break;
+    }
+    return matcher.foundLinearly(bytes.subspan(checker.resumeAt()));
+}
+
+/** Eight bytes as one number, in memory order from the lowest byte. */
+std::uint64_t load64(const std::uint8_t* at)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+/** Folds "a" to "z" onto "A" to "Z" in each of eight bytes at once, every other byte left alone. */
+constexpr std::uint64_t foldWord(std::uint64_t word)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t high = ones * 0x80;
+    // Each byte's low seven bits, pushed over 0x80 when above "z" and when at least "a"; bytes of 0x80 and above
+    // are no letters.
+    const std::uint64_t low = word & ~high;
+    const std::uint64_t aboveZ = low + ones * (0x7F - 'z');
+    const std::uint64_t fromA = low + ones * (0x80 - 'a');
+    const std::uint64_t lower = (fromA ^ aboveZ) & ~word & high;
+    return word - (lower >> 2);
+}
+
+static_assert(foldWord(0x7B7A61605B5A4140) == 0x7B5A41605B5A4140, "only a-z fold, not @ [ ` {");
+static_assert(foldWord(0xFAE1E0C0DBC1BAFF) == 0xFAE1E0C0DBC1BAFF, "bytes of 0x80 and above stay");
+
+/**
+ * The first i in [from, end) where base[i] is `byte` or, for a letter, `otherCase` (its other case), else `end`.
+ * Each byte is looked at once.
+ */
+std::size_t findEither(
+    const std::uint8_t* base, std::size_t from, std::size_t end, std::uint8_t byte, std::uint8_t otherCase)
+{
+    if (from >= end)
+        return end;
+    if (otherCase == byte) {
+        const void* at = std::memchr(base + from, byte, end - from);
+        return at ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(at) - base) : end;
+    }
+    // A byte with bit 0x20 set is the lower-case letter exactly when it is that letter in either case.
+    const auto lower = static_cast<std::uint8_t>(byte | 0x20);
+#if defined(__x86_64__)
+    const __m128i bit = _mm_set1_epi8(0x20);
+    const __m128i target = _mm_set1_epi8(static_cast<char>(lower));
+    for (; from + 16 <= end; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + from));
+        const auto mask
+            = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, bit), target)));
+        if (mask != 0)
+            return from + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+#endif
+    for (; from < end; ++from) {
+        if ((base[from] | 0x20) == lower)
+            return from;
+    }
+    return end;
 }
 
 } // namespace
@@ -309,6 +431,99 @@ PhraseMatcher::PhraseMatcher(QByteArray phrase, bool matchCase)
             c = static_cast<char>(foldAsciiLetter(static_cast<std::uint8_t>(c)));
     }
     choosePair();
+    prepareLinearSearch();
+}
+
+void PhraseMatcher::prepareLinearSearch()
+{
+    // The critical factorisation of Crochemore and Perrin: the phrase cut where the longer of its two maximal
+    // suffixes (under the byte order and under its reverse) begins, and that suffix's period.
+    const auto* phrase = reinterpret_cast<const std::uint8_t*>(m_phrase.constData());
+    const std::size_t n = length();
+    if (n < 3) {
+        m_cut = n == 0 ? 0 : n - 1;
+        m_period = 1;
+    } else {
+        const auto maximalSuffix = [&](bool reverse, std::size_t& period) {
+            std::size_t suffix = SIZE_MAX; // one before the start: the arithmetic below wraps on purpose
+            std::size_t j = 0;
+            std::size_t k = 1;
+            period = 1;
+            while (j + k < n) {
+                const std::uint8_t a = phrase[j + k];
+                const std::uint8_t b = phrase[suffix + k];
+                if (reverse ? b < a : a < b) {
+                    j += k;
+                    k = 1;
+                    period = j - suffix;
+                } else if (a == b) {
+                    if (k != period) {
+                        ++k;
+                    } else {
+                        j += period;
+                        k = 1;
+                    }
+                } else {
+                    suffix = j++;
+                    k = period = 1;
+                }
+            }
+            return suffix + 1;
+        };
+        std::size_t period = 1;
+        std::size_t reversePeriod = 1;
+        const std::size_t cut = maximalSuffix(false, period);
+        const std::size_t reverseCut = maximalSuffix(true, reversePeriod);
+        m_cut = reverseCut < cut ? cut : reverseCut;
+        m_period = reverseCut < cut ? period : reversePeriod;
+    }
+    // A phrase whose left part recurs one period on is periodic as a whole: the search then remembers how much
+    // of the right part it has already matched.
+    m_periodic = m_period + m_cut <= n && std::memcmp(phrase, phrase + m_period, m_cut) == 0;
+    if (!m_periodic)
+        m_period = std::max(m_cut, n - m_cut) + 1;
+}
+
+bool PhraseMatcher::foundLinearly(platform::ByteView bytes) const
+{
+    // The two-way search of Crochemore and Perrin: the right part of the phrase is compared from the cut
+    // rightwards and a mismatch there shifts by as much as was matched; the left part is compared only once the
+    // right part stands. At most two comparisons per byte, with no table. Where the first byte of the right part
+    // is not, no start can be: those stretches are passed by the library's byte scan.
+    const std::size_t n = length();
+    if (n == 0 || bytes.size() < n)
+        return false;
+    const auto* phrase = reinterpret_cast<const std::uint8_t*>(m_phrase.constData());
+    const std::uint8_t* data = bytes.data();
+    const std::size_t last = bytes.size() - n; // the last possible start
+    const std::uint8_t key = phrase[m_cut];
+    const std::uint8_t keyOtherCase = m_matchCase ? key : otherCaseOf(key);
+    std::size_t memory = 0;
+    std::size_t j = 0;
+    while (j <= last) {
+        if (memory == 0) {
+            const std::size_t next = findEither(data + m_cut, j, last + 1, key, keyOtherCase);
+            if (next > last)
+                return false;
+            j = next;
+        }
+        std::size_t i = agreeingFrom(data + j, std::max(m_cut, memory));
+        if (i < n) {
+            j += i - m_cut + 1;
+            memory = 0;
+            continue;
+        }
+        // The right part stands; now the left part, leftwards, down to what an earlier period already matched.
+        const std::size_t floor = m_periodic ? memory : 0;
+        i = m_cut;
+        while (i > floor && fold(data[j + i - 1]) == phrase[i - 1])
+            --i;
+        if (i <= floor)
+            return true;
+        j += m_period;
+        memory = m_periodic ? n - m_period : 0;
+    }
+    return false;
 }
 
 void PhraseMatcher::choosePair()
@@ -341,17 +556,21 @@ void PhraseMatcher::choosePair()
     m_second = probeAt(partner);
 }
 
-bool PhraseMatcher::matchesAt(const std::uint8_t* at) const
+std::size_t PhraseMatcher::agreeingFrom(const std::uint8_t* at, std::size_t from) const
 {
     const auto* phrase = reinterpret_cast<const std::uint8_t*>(m_phrase.constData());
     const std::size_t n = length();
-    if (m_matchCase)
-        return std::memcmp(at, phrase, n) == 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (foldAsciiLetter(at[i]) != phrase[i])
-            return false;
+    std::size_t i = from;
+    for (; i + 8 <= n; i += 8) {
+        const std::uint64_t word = m_matchCase ? load64(at + i) : foldWord(load64(at + i));
+        if (const std::uint64_t differ = word ^ load64(phrase + i); differ != 0)
+            return i + static_cast<std::size_t>(std::countr_zero(differ) / 8);
     }
-    return true;
+    for (; i < n; ++i) {
+        if (fold(at[i]) != phrase[i])
+            return i;
+    }
+    return n;
 }
 
 bool PhraseMatcher::foundIn(platform::ByteView bytes) const

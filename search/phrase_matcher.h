@@ -10,6 +10,12 @@
 /** The phrase search over the raw bytes of files, free of widgets. */
 namespace search {
 
+/** Folds "a" to "z" onto "A" to "Z" and leaves every other byte alone. */
+[[nodiscard]] constexpr std::uint8_t foldAsciiLetter(std::uint8_t c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<std::uint8_t>(c - ('a' - 'A')) : c;
+}
+
 /**
  * A phrase looked for in raw bytes, picture data and description alike. Without regard to case only the
  * bytes "a" to "z" are folded onto "A" to "Z", in the phrase and in the data; every other byte matches only
@@ -19,6 +25,9 @@ namespace search {
  * pictures and text, at their distance from each other, sixteen, thirty-two or sixty-four positions at a time
  * (SSE2, AVX2 or AVX-512, the widest the processor has, chosen once at start-up), and compares the whole phrase
  * only where both stand. Without regard to case a letter of the pair is compared against both of its cases.
+ * When those comparisons cost more than a few steps per byte passed (a phrase that repeats itself, in data that
+ * repeats it almost), the rest is searched by foundLinearly(): any phrase in any data takes time linear in the
+ * data's size.
  */
 class PhraseMatcher {
 public:
@@ -37,8 +46,13 @@ public:
         std::uint8_t otherCase = 0;
     };
 
-    /** Whether the phrase starts at `at`; the caller has checked that its length fits there. */
-    [[nodiscard]] bool matchesAt(const std::uint8_t* at) const;
+    /**
+     * The first index from `from` on at which the phrase and the bytes from `at` differ, or length() when they
+     * agree to the end; the caller has checked that the phrase's length fits there.
+     */
+    [[nodiscard]] std::size_t agreeingFrom(const std::uint8_t* at, std::size_t from) const;
+    /** Whether the phrase is in `bytes`, reading each byte once, whatever the phrase and the data. */
+    [[nodiscard]] bool foundLinearly(platform::ByteView bytes) const;
 
     [[nodiscard]] const Probe& first() const { return m_first; }
     [[nodiscard]] const Probe& second() const { return m_second; }
@@ -46,12 +60,20 @@ public:
 
 private:
     void choosePair();
+    void prepareLinearSearch();
 
     /** The phrase, with "a" to "z" folded when case does not matter. */
     QByteArray m_phrase;
     bool m_matchCase;
     Probe m_first;
     Probe m_second;
+    [[nodiscard]] std::uint8_t fold(std::uint8_t c) const { return m_matchCase ? c : foldAsciiLetter(c); }
+
+    /** For foundLinearly(): where the phrase is cut into its left and right parts, and the shift after a match
+     * of the right part; whether the phrase is periodic with that shift. */
+    std::size_t m_cut = 0;
+    std::size_t m_period = 1;
+    bool m_periodic = false;
 };
 
 /** The scanners a processor may have; foundIn() uses the fastest this one has. */
@@ -62,11 +84,5 @@ enum class Scanner { Portable, Sse2, Avx2, Avx512 };
 
 /** PhraseMatcher::foundIn() with a given scanner (which must be available), so that each can be checked. */
 [[nodiscard]] bool foundInWith(const PhraseMatcher& matcher, platform::ByteView bytes, Scanner scanner);
-
-/** Folds "a" to "z" onto "A" to "Z" and leaves every other byte alone. */
-[[nodiscard]] constexpr std::uint8_t foldAsciiLetter(std::uint8_t c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<std::uint8_t>(c - ('a' - 'A')) : c;
-}
 
 } // namespace search

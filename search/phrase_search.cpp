@@ -169,16 +169,32 @@ DirectorySearch::DirectorySearch(const QString& directory, const QStringList& na
         m_encodedNames.push_back(platform::fileNameBytes(name));
     int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, static_cast<int>(names.size()));
-    m_running = threads;
-    try {
-        for (int i = 0; i < threads; ++i)
-            m_workers.emplace_back([this] { work(); });
-    } catch (...) {
-        // Fewer threads than asked for still do the whole search.
-        const std::lock_guard lock(m_mutex);
-        m_running = static_cast<int>(m_workers.size());
-        if (m_running == 0)
-            m_failure = std::current_exception();
+    const ThreadStarter start = options.startThread ? options.startThread : [](std::function<void()> work) {
+        return std::thread(std::move(work));
+    };
+    m_workers.reserve(static_cast<std::size_t>(threads)); // no reallocation with a thread in hand
+    // Each worker is counted before it starts, so that one ending at once never finds the count at zero while
+    // others are still to come; a start that fails takes its count back.
+    for (int i = 0; i < threads; ++i) {
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_running;
+        }
+        try {
+            m_workers.push_back(start([this] { work(); }));
+        } catch (...) {
+            const std::lock_guard lock(m_mutex);
+            --m_running;
+            break;
+        }
+    }
+    if (m_workers.empty()) {
+        // Not one thread could start: the calling thread searches itself.
+        {
+            const std::lock_guard lock(m_mutex);
+            m_running = 1;
+        }
+        work();
     }
 }
 

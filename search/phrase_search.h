@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -70,16 +71,25 @@ struct SearchResult {
     int failedIndex = -1;
 };
 
-/** How a search runs: the number of threads (0: one per processor) and the size of a read. */
+/** Starts a thread running `work`; may raise std::system_error as std::thread does when no thread can start. */
+using ThreadStarter = std::function<std::thread(std::function<void()> work)>;
+
+/**
+ * How a search runs: the number of threads (0: one per processor), the size of a read, and how a thread is
+ * started (empty: std::thread; tests make it fail).
+ */
 struct SearchOptions {
     int threads = 0;
     std::size_t pieceSize = kDefaultPieceSize;
+    ThreadStarter startThread = {};
 };
 
 /**
  * A search of the files `names` (bare names) in `directory` for a phrase, begun at construction on worker
  * threads. The workers take the names by index from a shared counter and note hits by index, so the hits come
- * out in list order whichever thread finds them. A name that no file has is no hit. When a file cannot be read
+ * out in list order whichever thread finds them. When fewer threads start than were asked for (a process at its
+ * limit of threads), those that did start do the whole search; when none starts, the constructor does it on the
+ * calling thread. Either way the search ends. A name that no file has is no hit. When a file cannot be read
  * the search stops once every earlier file is done: the hits before it stand, and the failure is given with the
  * result. The directory is opened once; each name is resolved in it.
  *

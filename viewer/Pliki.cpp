@@ -111,8 +111,14 @@ bool TFPliki::ShowCurrentPicture()
         prepareNextPicture(index);
         return true;
     } catch (...) {
-        platform::dialogs().error(QStringLiteral("Błąd! - Nie mogę załadowac pliku ")
-            + platform::displayFileName(CurrentName) + QStringLiteral(" jako obrazu"));
+        const QString text
+            = QStringLiteral("Błąd! - Nie mogę załadowac pliku ") + platform::displayFileName(CurrentName)
+            + QStringLiteral(" jako obrazu");
+        // A tick of the show reports into the box that the show may already hold open.
+        if (Show.ticking())
+            Show.reportFailure(viewer::ShowBox::Error, text);
+        else
+            platform::dialogs().error(text);
         // A show steps over a picture that fails: the one after it is prepared all the same.
         if (const int index = FLBox1->selectedIndex(); index >= 0)
             prepareNextPicture(index);
@@ -207,7 +213,15 @@ void TFPliki::measureEntrySoundInBackground(int index)
 
 void TFPliki::Edit1Change()
 {
-    PrepareNextSound();
+    try {
+        PrepareNextSound();
+    } catch (...) {
+        // Outside the show the failure goes to the default error report; a tick of the show reports it into the
+        // box that the show may already hold open.
+        if (!Show.ticking())
+            throw;
+        Show.reportFailure(viewer::ShowBox::Report, platform::currentExceptionText());
+    }
 }
 
 void TFPliki::FormShow()

@@ -6,6 +6,7 @@
 #include "description_field.h"
 #include "viewer_state.h"
 
+#include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/screen_saver.h"
 #include "platform/show_timer.h"
@@ -87,6 +88,27 @@ void ShowLink::selectFirstEntry()
 void ShowLink::showNext()
 {
     m_main.nextPicture();
+}
+
+void ShowLink::openBox(ShowBox kind, const QString& text)
+{
+    platform::BoxText shown(text);
+    platform::BoxText* const outer = m_openBox;
+    m_openBox = &shown;
+    try {
+        platform::dialogs().showChanging(
+            kind == ShowBox::Error ? platform::ChangingBox::Error : platform::ChangingBox::Report, shown);
+    } catch (...) {
+        m_openBox = outer;
+        throw;
+    }
+    m_openBox = outer;
+}
+
+void ShowLink::setOpenBoxText(const QString& text)
+{
+    if (m_openBox)
+        m_openBox->setText(text);
 }
 
 } // namespace viewer

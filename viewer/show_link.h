@@ -2,6 +2,10 @@
 
 #include "show_machine.h"
 
+namespace platform {
+class BoxText;
+}
+
 namespace viewer {
 
 class MainLink;
@@ -30,9 +34,13 @@ public:
     void selectFirstSilently() override;
     void selectFirstEntry() override;
     void showNext() override;
+    void openBox(ShowBox kind, const QString& text) override;
+    void setOpenBoxText(const QString& text) override;
 
 private:
     MainLink& m_main;
+    /** The text of the box that openBox() holds open, if any. */
+    platform::BoxText* m_openBox = nullptr;
 };
 
 } // namespace viewer

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 
 namespace viewer {
@@ -16,6 +18,12 @@ enum class ShowStep { End, Restart, Advance };
 
 /** The timer interval for a delay of `seconds`: the 32-bit product with 1000, taken as unsigned. */
 [[nodiscard]] std::uint32_t showIntervalMs(int seconds);
+
+/** The boxes in which a tick reports a failure: a picture's error box, the default error report. */
+enum class ShowBox { Error, Report };
+
+/** How many failures came on top of a box's own, in Polish: "(i jeszcze 3 błędy)"; `count` is at least 1. */
+[[nodiscard]] QString furtherFailuresText(int count);
 
 /**
  * What the show needs of the windows: the file list, the delays in the viewer state and on the bottom
@@ -45,11 +53,19 @@ public:
     virtual void selectFirstEntry() = 0;
     /** The "next" command: selects the following entry and shows it. */
     virtual void showNext() = 0;
+    /** Opens a box of `kind` showing `text` and returns once it is closed; ticks go on inside it. */
+    virtual void openBox(ShowBox kind, const QString& text) = 0;
+    /** Changes the text of the box that openBox() holds open. */
+    virtual void setOpenBoxText(const QString& text) = 0;
 };
 
 /**
  * The automatic show: stopped or running (running means the timer is enabled). start() takes the delay
  * from the bottom panel, enables the timer and ticks at once; each tick ends, restarts or advances.
+ *
+ * Ticks go on inside the boxes that ticks open. So that an unattended show over pictures that fail never stacks
+ * box upon box, a tick's failure opens a box only while no box that the show opened is open; until that box is
+ * closed, each further failure is counted in its text.
  */
 class ShowMachine {
 public:
@@ -64,12 +80,29 @@ public:
     void stop();
     void tick();
 
+    /**
+     * Whether a tick is running in the innermost event loop: not merely further down, below a box that the show
+     * opened, where the user's own commands run too.
+     */
+    [[nodiscard]] bool ticking() const { return m_ticking; }
+    /**
+     * Reports a failure of the running tick in a box of `kind`, or, while a box that the show opened is open,
+     * counts it in that box's text ("(i jeszcze 2 błędy)" on a line of its own below the first failure's text).
+     */
+    void reportFailure(ShowBox kind, const QString& text);
+
 private:
     void setRunning(bool running);
     void restart();
+    void step();
 
     ShowHost& m_host;
     bool m_running = false;
+    bool m_ticking = false;
+    bool m_boxOpen = false;
+    /** The open box's first text, and how many failures came on top of it. */
+    QString m_boxText;
+    int m_furtherFailures = 0;
 };
 
 } // namespace viewer

@@ -315,6 +315,37 @@ TEST_F(ShowTest, RealTicksGoOnInsideTheErrorBoxThatATickOpened)
     EXPECT_EQ(FPliki->CurrentName, u"c.jpg");
 }
 
+TEST_F(ShowTest, TicksInsideABoxThatTheShowOpenedCountTheirFailuresInIt)
+{
+    // b.jpg cannot be shown; c.jpg's sound is damaged, so measuring it (while b is shown) fails, and playing it.
+    writePicture(u"a.jpg"_s);
+    m_pictures.write(u"b.jpg"_s, "not a picture");
+    writePicture(u"c.jpg"_s);
+    m_pictures.write(u"c.wav"_s, QByteArray(4000, 'j'));
+    openDirectory(pictureDir());
+    FMain->CheckRepetuj->setChecked(true);
+    FMain->mnuAuto->trigger();
+    int open = 0;
+    int deepest = 0;
+    m_dialogs->whileOpen = [&](const testing_support::DialogRecord& record) {
+        deepest = std::max(deepest, ++open);
+        if (record.kind == Kind::Report)
+            for (int tick = 0; tick < 7; ++tick) // c, then b after the restart, and so on
+                FPliki->Timer11Timer();
+        --open;
+    };
+    FPliki->Timer11Timer();
+    EXPECT_EQ(deepest, 1) << "no box opened inside another";
+    ASSERT_EQ(dialogTexts(Kind::Report).size(), 1);
+    // Once the report is closed, the tick that opened it goes on, and its own failure opens a box of its own.
+    EXPECT_EQ(dialogTexts(Kind::Error).size(), 1);
+    const QStringList changes = dialogTexts(Kind::TextChange);
+    ASSERT_EQ(changes.size(), 10); // c: its sound; b: the next sound and the picture; four times c, three b
+    EXPECT_TRUE(changes.back().endsWith(u"\r\n(i jeszcze 10 błędów)"_s)) << changes.back().toStdString();
+    EXPECT_TRUE(dialogTexts(Kind::Report).front().startsWith(changes.back().section(u"\r\n"_s, 0, 0)));
+    EXPECT_TRUE(FPliki->Show.isRunning());
+}
+
 TEST_F(ShowTest, ClosingTheMainWindowStopsTheShow)
 {
     openPictures({u"a.jpg"_s, u"b.jpg"_s});

@@ -106,6 +106,10 @@ TEST(SoundLength, FilesWithoutSoundFailWithTheLibrarysMessage)
             EXPECT_EQ(message, c.message) << c.name.toStdString();
         }
     }
+    // A library that has no text for its error.
+    EXPECT_EQ(platform::soundErrorText(nullptr), u"Unknown error code"_s);
+    EXPECT_EQ(platform::soundErrorText(""), u"Unknown error code"_s);
+    EXPECT_EQ(platform::soundErrorText("Format not recognised."), u"Format not recognised."_s);
 }
 
 TEST(SoundLength, NeverOpensWhatIsNotARegularFile)

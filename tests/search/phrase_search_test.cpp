@@ -13,6 +13,8 @@
 #include <array>
 #include <cerrno>
 #include <random>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -125,6 +127,50 @@ TEST(PhraseMatcher, AgreesWithThePlainDefinitionAtEveryPositionAndLength)
         }
     }
     EXPECT_GT(found, 1000); // both outcomes were really exercised
+}
+
+TEST(PhraseMatcher, PhrasesThatRepeatThemselvesAgreeWithThePlainDefinitionOnEveryScanner)
+{
+    // Data that almost holds a phrase over and over sends the scan to its linear search; the letters' case
+    // neighbours "@ [ ` {" and the bytes 0x80 and above must never fold.
+    const auto times = [](const QByteArray& unit, int count) { return unit.repeated(count); };
+    const struct {
+        const char* what;
+        QByteArray phrase;
+        QByteArray unit; // the data: this unit over and over
+        QByteArray inserted; // and this in its middle
+    } rows[] = {
+        {"xy..z", times("xy", 300) + "z", "xy", ""},
+        {"xy..z present", times("xy", 300) + "z", "xY", times("Xy", 300) + "Z"},
+        {"a..ab", times("a", 500) + "b", "a", ""},
+        {"ba..a", "b" + times("a", 500), "A", "B" + times("a", 499)},
+        {"a..a b a..a", times("a", 200) + "b" + times("a", 200), "a", times("a", 200) + "B" + times("A", 199)},
+        {"aab..aaa", times("aab", 100) + "aaa", "aab", ""},
+        {"aab..aaa present", times("aab", 100) + "aaa", "aab", "aaa"},
+        {"abcd..X", times("abcdefgh", 40) + "abcdefgX", "abcdefgh", ""},
+        {"@ is no a", times("@[", 200) + "`{", "a{", ""},
+        {"@[ present", times("@[", 200) + "`{", "@[", "`{"},
+        {"` is no @", times("`{", 200) + "@", "`{", "@"},
+        {"[ is no {", times("a[", 150) + "{", "A[", "A{"},
+        {"A` folds A only", times("A`", 150) + "z", "a`", "Z"},
+        {"high bytes", times("àÀ", 150) + "¹", "àÀ", "¥"},
+    };
+    for (const auto& row : rows) {
+        QByteArray data = times(row.unit, 20000 / int(row.unit.size()));
+        data.insert(data.size() / 2, row.inserted);
+        for (const bool matchCase : {true, false}) {
+            SCOPED_TRACE(std::string(row.what) + (matchCase ? ", case-sensitive" : ", any case"));
+            const bool expected = naiveFind(row.phrase, data, matchCase);
+            const PhraseMatcher matcher(row.phrase, matchCase);
+            EXPECT_EQ(matcher.foundLinearly(asBytes(data)), expected);
+            for (const search::Scanner scanner :
+                {search::Scanner::Portable, search::Scanner::Sse2, search::Scanner::Avx2, search::Scanner::Avx512}) {
+                if (search::scannerAvailable(scanner)) {
+                    EXPECT_EQ(search::foundInWith(matcher, asBytes(data), scanner), expected) << int(scanner);
+                }
+            }
+        }
+    }
 }
 
 namespace {
@@ -276,6 +322,36 @@ TEST_F(SearchDirectory, OnlyTheLettersAToZFindTheirOtherCaseAndEveryOtherByteOnl
             const search::SearchResult result
                 = search::searchDirectory(directory(), names, QByteArray(1, char(phrase)), matchCase);
             EXPECT_EQ(result.hits, expected) << "byte " << phrase << (matchCase ? " matching case" : "");
+        }
+    }
+}
+
+TEST_F(SearchDirectory, ASearchRunsWithTheThreadsThatCouldStartAndAlwaysEnds)
+{
+    QStringList names;
+    std::vector<int> expected;
+    for (int i = 0; i < 30; ++i) {
+        names << u"f%1.jpg"_s.arg(i, 2, 10, QLatin1Char('0'));
+        m_dir.write(names.back(), i % 4 == 0 ? "opis: Giewont" : "opis: Kasprowy");
+        if (i % 4 == 0)
+            expected.push_back(i);
+    }
+    for (const int started : {0, 1, 2}) {
+        for (int round = 0; round < 20; ++round) {
+            SCOPED_TRACE(std::to_string(started) + " of 4 threads start");
+            search::SearchOptions options;
+            options.threads = 4;
+            int starts = 0;
+            options.startThread = [&](std::function<void()> work) {
+                if (starts++ >= started)
+                    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+                return std::thread(std::move(work));
+            };
+            search::DirectorySearch search(directory(), names, QByteArray("giewont"), false, options);
+            ASSERT_TRUE(search.waitFor(std::chrono::seconds(10))) << "the search never ended";
+            const search::SearchResult result = search.result();
+            EXPECT_FALSE(result.failure);
+            EXPECT_EQ(result.hits, expected);
         }
     }
 }

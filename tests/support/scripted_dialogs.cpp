@@ -50,6 +50,22 @@ void ScriptedDialogs::report(const QString& text)
     record({DialogRecord::Kind::Report, platform::reportText(text)});
 }
 
+void ScriptedDialogs::showChanging(platform::ChangingBox kind, platform::BoxText& text)
+{
+    const bool report = kind == platform::ChangingBox::Report;
+    const auto shown = [report](const QString& t) { return report ? platform::reportText(t) : t; };
+    text.showIn([this, shown](const QString& changed) {
+        m_records.push_back({DialogRecord::Kind::TextChange, shown(changed)});
+    });
+    try {
+        record({report ? DialogRecord::Kind::Report : DialogRecord::Kind::Error, shown(text.text())});
+    } catch (...) {
+        text.showIn(nullptr);
+        throw;
+    }
+    text.showIn(nullptr);
+}
+
 bool ScriptedDialogs::confirm(const QString& text)
 {
     record({DialogRecord::Kind::Confirm, text});

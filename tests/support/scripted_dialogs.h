@@ -13,10 +13,11 @@ namespace testing_support {
  * What the scripted double saw: the kind of box or dialog and its text or title (a colour dialog: the initial
  * colour's name; a font dialog: the initial font's family). A font dialog also notes the initial size in points,
  * style byte (bold 1, italic 2, underline 4, strike-out 8) and colour; a colour dialog its colour; a save dialog
- * its suggested name and filter.
+ * its suggested name and filter. A box whose text changes while it is open notes each new text as a TextChange
+ * (a report's with its full stop).
  */
 struct DialogRecord {
-    enum class Kind { Message, Error, Confirm, Report, Folder, Colour, Font, SaveFile } kind;
+    enum class Kind { Message, Error, Confirm, Report, Folder, Colour, Font, SaveFile, TextChange } kind;
     QString text;
     QColor colour = {};
     int fontSize = 0;
@@ -38,6 +39,7 @@ public:
     void error(const QString& text) override;
     bool confirm(const QString& text) override;
     void report(const QString& text) override;
+    void showChanging(platform::ChangingBox kind, platform::BoxText& text) override;
     std::optional<QString> chooseFolder(QWidget* owner, const QString& title, const QString& preselect) override;
     std::optional<QColor> chooseColour(QWidget* owner, const QColor& initial) override;
     std::optional<platform::FontChoice> chooseFont(QWidget* owner, const platform::FontChoice& initial) override;

@@ -10,6 +10,7 @@
 
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 
 #include <string>
@@ -76,7 +77,28 @@ public:
     {
         ++selected;
         log.push_back("show " + std::to_string(selected));
+        if (failing)
+            failing(selected);
     }
+    void openBox(viewer::ShowBox kind, const QString& text) override
+    {
+        boxes.push_back((kind == viewer::ShowBox::Error ? "error " : "report ") + text.toStdString());
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        if (whileOpen)
+            whileOpen();
+        --depth;
+    }
+    void setOpenBoxText(const QString& text) override { boxText = text.toStdString(); }
+
+    /** Runs after each entry is shown, to fail as a picture that cannot be shown would. */
+    std::function<void(int)> failing;
+    /** Runs inside each box, where its event loop would run further ticks. */
+    std::function<void()> whileOpen;
+    std::vector<std::string> boxes;
+    std::string boxText;
+    int depth = 0;
+    int maxDepth = 0;
 };
 
 } // namespace
@@ -188,6 +210,57 @@ TEST(ShowMachine, DegenerateListsNeverTickWithoutTheTimer)
         EXPECT_FALSE(show.isRunning());
         EXPECT_EQ(host.log, (std::vector<std::string> {"close", "select 0"}));
         EXPECT_EQ(host.selected, -1);
+    }
+}
+
+TEST(ShowMachine, TicksInsideTheShowsBoxCountTheirFailuresInItInsteadOfOpeningBoxes)
+{
+    using viewer::ShowBox;
+    const struct {
+        int ticksInBox;
+        ShowBox firstBox; // a picture's error box, or the report on the next sound
+        const char* further; // the count line of the box's last text
+    } rows[] = {
+        {0, ShowBox::Error, ""},
+        {1, ShowBox::Report, "(i jeszcze 1 błąd)"},
+        {2, ShowBox::Error, "(i jeszcze 2 błędy)"},
+        {4, ShowBox::Error, "(i jeszcze 4 błędy)"},
+        {5, ShowBox::Error, "(i jeszcze 5 błędów)"},
+        {12, ShowBox::Error, "(i jeszcze 12 błędów)"},
+        {14, ShowBox::Report, "(i jeszcze 14 błędów)"},
+        {22, ShowBox::Error, "(i jeszcze 22 błędy)"},
+        {25, ShowBox::Error, "(i jeszcze 25 błędów)"},
+        {112, ShowBox::Error, "(i jeszcze 112 błędów)"},
+        {1004, ShowBox::Error, "(i jeszcze 1004 błędy)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ticksInBox);
+        FakeHost host;
+        viewer::ShowMachine show(host);
+        host.repeating = true;
+        bool first = true;
+        // Every picture fails, in every pass; each tick, restarts included, shows one.
+        host.failing = [&](int entry) {
+            show.reportFailure(first ? row.firstBox : ShowBox::Error, u"picture %1"_s.arg(entry));
+            first = false;
+        };
+        bool othersTick = true;
+        host.whileOpen = [&] {
+            othersTick = show.ticking();
+            for (int i = 0; i < row.ticksInBox; ++i)
+                show.tick();
+        };
+        show.start();
+        EXPECT_FALSE(othersTick) << "what runs inside the box besides its ticks is no tick";
+        EXPECT_EQ(host.maxDepth, 1);
+        ASSERT_EQ(host.boxes.size(), 1u);
+        EXPECT_EQ(
+            host.boxes.front(), (row.firstBox == ShowBox::Error ? "error " : "report ") + std::string("picture 0"));
+        EXPECT_EQ(host.boxText, row.ticksInBox == 0 ? "" : "picture 0\r\n" + std::string(row.further));
+        EXPECT_TRUE(show.isRunning());
+        // Once the box is closed, the next failure opens a box again.
+        show.tick();
+        EXPECT_EQ(host.boxes.size(), 2u);
     }
 }
 
