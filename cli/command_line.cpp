@@ -13,7 +13,7 @@ bool takesValue(const QString& option)
 
 bool isFlag(const QString& option)
 {
-    return option == u"--raw" || option == u"--match-case";
+    return option == u"--raw" || option == u"--match-case" || option == u"--lossy";
 }
 
 } // namespace
