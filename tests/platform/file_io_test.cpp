@@ -134,6 +134,11 @@ struct ReplaceCase {
 const QByteArray kAcl = QByteArray::fromHex("02000000 0100 0600 ffffffff 0200 0600 e1100000 0400 0400 ffffffff "
                                             "1000 0600 ffffffff 2000 0000 ffffffff");
 
+void PrintTo(const ReplaceCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class Replace : public testing::TestWithParam<ReplaceCase> { };
 
 } // namespace
