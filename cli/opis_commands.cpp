@@ -4,13 +4,15 @@
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
-#include "platform/version.h"
 #include "platform/file_names.h"
+#include "platform/version.h"
 #include "search_command.h"
 #include "store/described_file.h"
 
 #include <QBuffer>
 #include <QStringDecoder>
+
+#include <algorithm>
 
 namespace cli {
 
@@ -25,8 +27,11 @@ Commands:
   show FILE [--raw]          the description as UTF-8 text, or with --raw its bytes exactly as stored
                              (line breaks as stored, nothing added; nothing at all without a description)
   length FILE                the description block length: 0 without a description, 4 for an empty one
-  write FILE --text TEXT     replace the description with TEXT (UTF-8; stored in Windows-1250 with CR LF breaks)
-  write FILE --text-file PATH  the same with the text of a UTF-8 file
+  write FILE --text TEXT [--lossy]
+                             replace the description with TEXT (UTF-8; stored in Windows-1250 with CR LF breaks);
+                             a text with characters Windows-1250 cannot hold is refused and nothing is written,
+                             unless --lossy is given: they are then stored as "?"
+  write FILE --text-file PATH [--lossy]  the same with the text of a UTF-8 file
   write FILE --raw-file PATH   replace the description with the bytes of a file, exactly as they are
   strip FILE                 delete the description block (the picture's bytes are kept as they are)
   render FILE OUT.png        draw the picture at its natural size into a PNG file
@@ -99,27 +104,33 @@ int length(const CommandLine& line, std::ostream& out)
 
 int write(const CommandLine& line, std::ostream& err)
 {
-    expect(line, 1, {"--text", "--text-file", "--raw-file"});
-    if (line.options.size() != 1)
+    expect(line, 1, {"--text", "--text-file", "--raw-file", "--lossy"});
+    const bool lossy = line.options.count(QStringLiteral("--lossy")) != 0;
+    if (line.options.size() != (lossy ? 2 : 1))
         throw UsageError {QStringLiteral("write needs exactly one of --text, --text-file and --raw-file")};
-    const auto& [option, value] = *line.options.begin();
+    const auto& [option, value] = *std::find_if(
+        line.options.begin(), line.options.end(), [](const auto& entry) { return entry.first != u"--lossy"; });
+    if (lossy && option == u"--raw-file")
+        throw UsageError {QStringLiteral("--lossy goes with --text or --text-file")};
 
-    // The new description is ready before the file is touched, so a bad text file changes nothing.
+    // The new description is ready before the file is touched, so a bad text changes nothing.
     QByteArray description;
-    int unmappable = 0;
+    std::vector<char32_t> unencodable;
     if (option == u"--text")
-        description = descriptionFromUtf8(platform::fileNameBytes(*value), &unmappable);
+        description = descriptionFromUtf8(platform::fileNameBytes(*value), &unencodable);
     else if (option == u"--text-file")
-        description = descriptionFromUtf8(platform::readWholeFile(*value), &unmappable);
+        description = descriptionFromUtf8(platform::readWholeFile(*value), &unencodable);
     else
         description = platform::readWholeFile(*value);
+    if (!unencodable.empty() && !lossy)
+        throw platform::AppError(store::unencodableMessage(unencodable));
 
     // One atomic replacement: a write that fails (a full disk, a file-size limit) leaves the old file whole.
     store::replaceDescription(line.positional[0], description);
-    if (unmappable > 0) {
+    if (!unencodable.empty()) {
         print(err,
             QStringLiteral("zelkavio-opis: %1 character(s) have no Windows-1250 form and were stored as \"?\"\n")
-                .arg(unmappable)
+                .arg(unencodable.size())
                 .toUtf8());
     }
     return Success;
@@ -202,7 +213,7 @@ bool needsGuiApplication(const QStringList& args)
     return args.value(0) == u"render";
 }
 
-QByteArray descriptionFromUtf8(const QByteArray& utf8, int* unmappable)
+QByteArray descriptionFromUtf8(const QByteArray& utf8, std::vector<char32_t>* unencodable)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(utf8);
@@ -210,7 +221,7 @@ QByteArray descriptionFromUtf8(const QByteArray& utf8, int* unmappable)
         throw platform::AppError(QStringLiteral("the description text is not valid UTF-8"));
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1); // a byte-order mark is not part of the text
-    return store::fieldTextToDescription(text, unmappable);
+    return store::fieldTextToDescription(text, unencodable);
 }
 
 } // namespace cli

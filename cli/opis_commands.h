@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <ostream>
+#include <vector>
 
 /**
  * The commands of zelkavio-opis, the command-line companion for described picture files. No widgets here; the
@@ -25,8 +26,8 @@ namespace cli {
 /**
  * UTF-8 text as a stored description: every line break (CR LF, lone CR, lone LF) becomes CR LF and the text
  * is encoded in Windows-1250, where a character the code page lacks becomes "?". Raises AppError for bytes
- * that are not UTF-8. `unmappable`, when given, receives the number of characters written as "?".
+ * that are not UTF-8. `unencodable`, when given, receives each character written as "?", once.
  */
-[[nodiscard]] QByteArray descriptionFromUtf8(const QByteArray& utf8, int* unmappable = nullptr);
+[[nodiscard]] QByteArray descriptionFromUtf8(const QByteArray& utf8, std::vector<char32_t>* unencodable = nullptr);
 
 } // namespace cli

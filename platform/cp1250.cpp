@@ -3,6 +3,7 @@
 #include <QList>
 
 #include <array>
+#include <unordered_set>
 
 namespace platform::cp1250 {
 
@@ -186,13 +187,23 @@ QString decode(ByteView bytes)
 
 QByteArray encode(const QString& text)
 {
+    std::vector<char32_t> unencodable;
+    return encode(text, unencodable);
+}
+
+QByteArray encode(const QString& text, std::vector<char32_t>& unencodable)
+{
+    unencodable.clear();
     // A decomposed letter (a + combining ogonek) has no byte of its own; its composed form may.
     const QString composed = text.normalized(QString::NormalizationForm_C);
     QByteArray bytes;
     bytes.reserve(composed.size());
-    for (const uint c : composed.toUcs4()) {
+    std::unordered_set<char32_t> seen;
+    for (const char32_t c : composed.toUcs4()) {
         const int b = fromUnicode(c);
         bytes.append(b < 0 ? '?' : static_cast<char>(b));
+        if (b < 0 && seen.insert(c).second)
+            unencodable.push_back(c);
     }
     return bytes;
 }

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 /** Windows-1250, the single-byte code page of descriptions, search results and settings. */
 namespace platform::cp1250 {
 
@@ -23,5 +25,11 @@ namespace platform::cp1250 {
 
 /** Text to bytes, after composing decomposed letters; a character the code page cannot hold becomes "?". */
 [[nodiscard]] QByteArray encode(const QString& text);
+
+/**
+ * The same, giving back in `unencodable` each character (code point) the code page cannot hold, once, in the order
+ * of their first appearance; empty when the bytes hold the text exactly.
+ */
+[[nodiscard]] QByteArray encode(const QString& text, std::vector<char32_t>& unencodable);
 
 } // namespace platform::cp1250

@@ -33,7 +33,13 @@ std::mutex& guard()
     return mutex;
 }
 
-/** Whether any failure is injected; read without the lock, so the program's own checks cost one load. */
+std::vector<std::function<void(FileOperation, const QString&)>>& stops()
+{
+    static std::vector<std::function<void(FileOperation, const QString&)>> list;
+    return list;
+}
+
+/** Whether any failure or stop is injected; read without the lock, so the program's own checks cost one load. */
 std::atomic<int> active {0};
 
 bool covers(const QString& injected, const QString& path)
@@ -57,10 +63,51 @@ InjectedFailure::~InjectedFailure()
     --active;
 }
 
+InjectedStop::InjectedStop(std::function<void(FileOperation, const QString&)> stop)
+{
+    const std::lock_guard lock(guard());
+    stops().push_back(std::move(stop));
+    ++active;
+}
+
+InjectedStop::~InjectedStop()
+{
+    const std::lock_guard lock(guard());
+    stops().pop_back();
+    --active;
+}
+
+namespace {
+
+void runStops(FileOperation operation, const QString& path)
+{
+    thread_local bool stopped = false;
+    if (stopped)
+        return;
+    std::vector<std::function<void(FileOperation, const QString&)>> now;
+    {
+        const std::lock_guard lock(guard());
+        now = stops();
+    }
+    // Outside the lock: a stop reads files, and may look at the checks of its own reads.
+    stopped = true;
+    try {
+        for (const auto& stop : now)
+            stop(operation, path);
+    } catch (...) {
+        stopped = false;
+        throw;
+    }
+    stopped = false;
+}
+
+} // namespace
+
 void failIfInjected(FileOperation operation, const QString& path)
 {
     if (active.load(std::memory_order_relaxed) == 0)
         return;
+    runStops(operation, path);
     const std::lock_guard lock(guard());
     std::vector<Injection>& list = injections();
     const QString cleaned = QDir::cleanPath(QDir(path).absolutePath());

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 /**
  * A seam for tests to make a file operation fail as the system would (no permission, a full disk), since the
  * tests run as the superuser, whom permission bits do not stop. The program itself never injects a failure.
@@ -19,6 +21,14 @@ enum class FileOperation {
     WriteFile,
     /** Writing the new content of a replaced file (a full disk, an I/O error), after its temporary exists. */
     WriteContent,
+    /** Giving a replacement the old file's owner, extended attributes (ACLs among them) and permission bits. */
+    KeepAttributes,
+    /** Flushing a replacement's content to the disk. */
+    SyncContent,
+    /** Renaming a replacement over the old file. */
+    RenameFile,
+    /** Flushing the folder that now names the replacement. */
+    SyncFolder,
 };
 
 /**
@@ -33,7 +43,19 @@ public:
     InjectedFailure& operator=(const InjectedFailure&) = delete;
 };
 
-/** Raises IoError(code, path) when a failure is injected for `operation` on `path`. */
+/**
+ * While it lives, `stop` runs at every operation checked for injected failures, before the check, as if the program
+ * were stopped there: a test looks at the disk between two steps. A stop that itself reaches a check is not re-entered.
+ */
+class InjectedStop {
+public:
+    explicit InjectedStop(std::function<void(FileOperation, const QString&)> stop);
+    ~InjectedStop();
+    InjectedStop(const InjectedStop&) = delete;
+    InjectedStop& operator=(const InjectedStop&) = delete;
+};
+
+/** Raises IoError(code, path) when a failure is injected for `operation` on `path`; runs an injected stop first. */
 void failIfInjected(FileOperation operation, const QString& path);
 
 } // namespace platform

@@ -6,12 +6,15 @@
 #include "file_names.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
@@ -21,6 +24,14 @@ namespace {
 QByteArray nativePath(const QString& path)
 {
     return fileNameBytes(path);
+}
+
+/** The folder a file lies in, as an absolute path; names are kept as text so that their bytes stay exact. */
+QString folderOf(const QString& path)
+{
+    const QString absolute = absolutePath(path);
+    const qsizetype slash = absolute.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : absolute.left(slash);
 }
 
 bool hasNoWriteBits(const struct stat& st)
@@ -237,48 +248,141 @@ void checkReplaceable(const QString& linkOrFile)
 {
     const QString path = replacedPath(linkOrFile);
     checkWritable(path);
-    const QString directory = QFileInfo(path).absolutePath();
+    const QString directory = folderOf(path);
     failIfInjected(FileOperation::CreateFile, directory);
     if (::access(nativePath(directory).constData(), W_OK | X_OK) != 0)
         throw IoError(errno, directory);
 }
+
+namespace {
+
+/** The names of the extended attributes of the file at `native` (NUL-separated); empty where it has none. */
+QByteArray attributeNames(const QByteArray& native, const QString& path)
+{
+    for (;;) {
+        const ssize_t size = ::listxattr(native.constData(), nullptr, 0);
+        if (size < 0 && (errno == ENOTSUP || errno == ENODATA))
+            return {};
+        if (size < 0)
+            throw IoError(errno, path);
+        QByteArray names(size, Qt::Uninitialized);
+        const ssize_t got = ::listxattr(native.constData(), names.data(), std::size_t(size));
+        if (got >= 0)
+            return names.left(got);
+        if (errno != ERANGE) // ERANGE: one was added meanwhile
+            throw IoError(errno, path);
+    }
+}
+
+/** An attribute's value; empty optional when it went away meanwhile. */
+std::optional<QByteArray> attributeValue(const QByteArray& native, const char* name, const QString& path)
+{
+    for (;;) {
+        const ssize_t size = ::getxattr(native.constData(), name, nullptr, 0);
+        if (size < 0 && errno == ENODATA)
+            return std::nullopt;
+        if (size < 0)
+            throw IoError(errno, path);
+        QByteArray value(size, Qt::Uninitialized);
+        const ssize_t got = ::getxattr(native.constData(), name, value.data(), std::size_t(size));
+        if (got >= 0)
+            return value.left(got);
+        if (errno != ERANGE)
+            throw IoError(errno, path);
+    }
+}
+
+/**
+ * Copies every extended attribute of the file at `native` onto the open file `to`, as far as the kernel lets this
+ * process set it: POSIX ACLs (system.posix_acl_access), user attributes, and for the superuser the trusted and
+ * security ones too. The source is read by name, so a file this process may write but not read keeps them as well.
+ */
+void copyAttributes(const QByteArray& native, int to, const QString& path)
+{
+    const QByteArray names = attributeNames(native, path);
+    for (qsizetype at = 0; at < names.size();) {
+        const char* name = names.constData() + at;
+        at += qsizetype(std::strlen(name)) + 1;
+        const std::optional<QByteArray> value = attributeValue(native, name, path);
+        if (!value || ::fsetxattr(to, name, value->constData(), std::size_t(value->size()), 0) == 0)
+            continue;
+        // Namespaces this process may not set are left behind; a full disk or an I/O error is a failure.
+        if (errno != EPERM && errno != EACCES && errno != ENOTSUP)
+            throw IoError(errno, path);
+    }
+}
+
+/** Gives the new file `fd` the old file's owner, group, extended attributes and permission bits, or new-file bits. */
+void keepAttributes(int fd, const QByteArray& native, const QString& path)
+{
+    failIfInjected(FileOperation::KeepAttributes, path);
+    struct stat old { };
+    if (::stat(native.constData(), &old) != 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0)
+            throw IoError(errno, path);
+        return;
+    }
+    // Only the superuser may give the file away, and anyone may keep a group they belong to; otherwise the new
+    // file stays the writer's. A change of owner drops set-user-ID bits, so the mode comes last.
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        [[maybe_unused]] const int groupOnly = ::fchown(fd, uid_t(-1), old.st_gid);
+    }
+    copyAttributes(native, fd, path);
+    // After the access ACL, whose mask the group bits stand for: the same bits give the same mask.
+    if (::fchmod(fd, old.st_mode & 07777) != 0)
+        throw IoError(errno, path);
+}
+
+/**
+ * Flushes the folder `directory` so that a rename in it survives a power cut. It comes after the rename, when the
+ * file already holds its new bytes, so a failure here (an injected one too) is not reported as a failed write.
+ */
+void syncFolder(const QString& directory)
+{
+    try {
+        failIfInjected(FileOperation::SyncFolder, directory);
+    } catch (const IoError&) {
+        return;
+    }
+    const int fd = ::open(nativePath(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    [[maybe_unused]] const int ignored = ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
 
 void replaceFile(const QString& linkOrFile, std::initializer_list<ByteView> parts)
 {
     const QString path = replacedPath(linkOrFile);
     checkWritable(path);
 
-    const QFileInfo info(path);
-    failIfInjected(FileOperation::CreateFile, info.absolutePath());
-    QByteArray tempName
-        = nativePath(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    const QString directory = folderOf(path);
+    const QByteArray native = nativePath(path);
+    failIfInjected(FileOperation::CreateFile, directory);
+    // A short name of its own: one built from the file's name would pass the name-length limit for long names.
+    QByteArray tempName = nativePath(directory) + "/.zelkavio-XXXXXX";
     const int fd = ::mkstemp(tempName.data());
     if (fd < 0)
         throw IoError(errno, path);
 
     bool closed = false;
     try {
-        struct stat old { };
-        if (::stat(nativePath(path).constData(), &old) == 0) {
-            if (::fchmod(fd, old.st_mode & 07777) != 0)
-                throw IoError(errno, path);
-            // Only the superuser may give the file away; for anyone else it already belongs to them.
-            [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            if (::fchmod(fd, 0666 & ~mask) != 0)
-                throw IoError(errno, path);
-        }
         failIfInjected(FileOperation::WriteContent, path);
         for (const ByteView part : parts)
             writeAll(fd, part, path);
+        keepAttributes(fd, native, path);
+        failIfInjected(FileOperation::SyncContent, path);
         if (::fsync(fd) != 0)
             throw IoError(errno, path);
         closed = true;
         if (::close(fd) != 0)
             throw IoError(errno, path);
-        if (::rename(tempName.constData(), nativePath(path).constData()) != 0)
+        failIfInjected(FileOperation::RenameFile, path);
+        if (::rename(tempName.constData(), native.constData()) != 0)
             throw IoError(errno, path);
     } catch (...) {
         if (!closed)
@@ -286,6 +390,8 @@ void replaceFile(const QString& linkOrFile, std::initializer_list<ByteView> part
         ::unlink(tempName.constData());
         throw;
     }
+    // The file now holds its new bytes whatever follows: a folder that cannot be flushed is no failure to report.
+    syncFolder(directory);
 }
 
 } // namespace platform

@@ -46,12 +46,14 @@ struct FileIdentity {
 [[nodiscard]] std::optional<FileIdentity> identityOf(const QString& path);
 
 /**
- * Replaces the file's content with the concatenation of `parts`, atomically: the bytes go to a temporary file
- * in the same directory, which is flushed and renamed over the old file. A failure at any point (disk full,
- * file-size limit, I/O error) leaves the old file whole and removes the temporary. The old file's permission
- * bits (and, where allowed, its owner) are kept; a new file gets 0666 less the umask. A path that is a symbolic
- * link is written into the link's target, and the link stays a link. A file with further hard links is replaced
- * under this name only: its other names keep the old bytes, since the file is never written in place.
+ * Replaces the file's content with the concatenation of `parts`, atomically: the bytes go to a temporary file with
+ * a short name of its own in the same directory, which is flushed and renamed over the old file, and the directory
+ * is flushed after the rename. So the file holds its old or its new bytes at every moment, a power cut included. A
+ * failure at any point before the rename (disk full, file-size limit, I/O error) leaves the old file whole, removes
+ * the temporary and raises IoError. The old file's permission bits, extended attributes and POSIX ACLs (those the
+ * kernel lets this process set), group and, where allowed, owner are kept; a new file gets 0666 less the umask. A path
+ * that is a symbolic link is written into the link's target, and the link stays a link. A file with further hard links
+ * is replaced under this name only: its other names keep the old bytes, since the file is never written in place.
  */
 void replaceFile(const QString& path, std::initializer_list<ByteView> parts);
 

@@ -33,10 +33,16 @@ SECTIONS = [
           "(Ctrl+X)."),
     ("h", "Zapisywanie i kasowanie opisów"),
     ("p", "Opis wpisuje się w oknie opisu pod obrazem. Zapis opisu (Ctrl+Z) zastępuje stary opis nowym: bajty "
-          "obrazu zostają nietknięte, a plik jest podmieniany w całości albo wcale, więc awaria w połowie zapisu "
-          "niczego nie psuje. Zapisany tekst zostaje też w schowku. Kasuj opis (Ctrl+K) usuwa bez pytania "
-          "opis razem ze znacznikiem. Tekst opisu jest zapisywany w kodowaniu Windows-1250; znak, którego to "
-          "kodowanie nie ma, zapisuje się jako „?”."),
+          "obrazu zostają nietknięte, a plik jest podmieniany w całości albo wcale, więc awaria, zabicie programu "
+          "czy zanik zasilania w dowolnej chwili zostawia w pliku stary albo nowy opis, nigdy sam obraz. Gdy "
+          "zapis nie kończy się komunikatem „Zapisano do pliku”, plik ma swój stary opis. Zapisany tekst zostaje "
+          "też w schowku. Kasuj opis (Ctrl+K) usuwa bez pytania opis razem ze znacznikiem. Tekst opisu jest "
+          "zapisywany w kodowaniu Windows-1250; tekstu ze znakami, których to kodowanie nie ma (np. cyrylicy), "
+          "program nie zapisuje – komunikat wymienia te znaki, a pole opisu i plik zostają bez zmian."),
+    ("p", "Plik z kilkoma nazwami (twardymi dowiązaniami): zapis opisu podmienia plik tylko pod pokazaną nazwą, "
+          "więc pozostałe nazwy zachowują stary opis; kasowanie opisu obcina sam plik, więc opis znika też pod "
+          "pozostałymi nazwami. Zapis zachowuje prawa dostępu, właściciela i grupę (gdy wolno), rozszerzone "
+          "atrybuty i listy ACL pliku."),
     ("h", "Dźwięki i pokaz"),
     ("p", "Plik .wav albo .mp3 o tej samej nazwie co obraz, w tym samym katalogu, gra przy pokazaniu obrazu "
           "(gdy są oba, wybierany jest .mp3). Siłę głosu ustawia suwak na dolnym panelu. Pokaz automatyczny "
@@ -91,12 +97,14 @@ SECTIONS = [
     ("m", "zelkavio-opis info PLIK"),
     ("m", "zelkavio-opis show PLIK [--raw]"),
     ("m", "zelkavio-opis length PLIK"),
-    ("m", "zelkavio-opis write PLIK --text TEKST"),
+    ("m", "zelkavio-opis write PLIK --text TEKST [--lossy]"),
     ("m", "zelkavio-opis strip PLIK"),
     ("m", "zelkavio-opis render PLIK OBRAZ.png"),
     ("m", "zelkavio-opis search [--match-case] [--threads N] FRAZA KATALOG"),
     ("p", "Polecenie search szuka frazy tak jak okno Szukanie: wypisuje nazwy obrazów katalogu, które ją zawierają, "
           "po jednej w wierszu, w kolejności listy plików."),
+    ("p", "Polecenie write, tak jak Zapis opisu, nie zapisuje tekstu ze znakami spoza Windows-1250 i kończy się "
+          "kodem 1 z listą tych znaków; z opcją --lossy zapisuje je jako „?” i tylko ostrzega."),
     ("p", "Kod wyjścia 0 oznacza sukces, 1 błąd, 2 złe użycie; search, jak grep, kończy się kodem 0, gdy fraza "
           "się znalazła, 1, gdy nie ma jej w żadnym obrazie, i 2 przy błędzie. zelkavio-opis --help opisuje "
           "wszystkie polecenia."),

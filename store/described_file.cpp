@@ -2,6 +2,9 @@
 
 #include "platform/errors.h"
 #include "platform/file_io.h"
+#include "platform/file_names.h"
+
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -70,17 +73,30 @@ bool markerAt(const QByteArray& bytes, qint64 offset)
         && std::memcmp(bytes.constData() + offset, kMarker.data(), kMarker.size()) == 0;
 }
 
-/** Raises an error, naming the file, when cutting `bytes` at `cut` would cut into the picture's own data. */
-void checkCutOutsidePicture(const QString& path, const QByteArray& bytes, qint64 cut)
+/** What a cut of the description block is for: the refusal of a cut into the picture names it. */
+enum class Change { Save, Delete };
+
+/**
+ * Raises an error, naming the file and fitting `change`, when cutting `bytes` at `cut` would cut into the picture's
+ * own data.
+ */
+void checkCutOutsidePicture(const QString& path, const QByteArray& bytes, qint64 cut, Change change)
 {
     // A marker can occur inside the picture's own bytes; cutting there would destroy the picture.
     const qint64 pictureEnd = pictureEndOf(path, bytes);
     const bool safe = pictureEnd >= 0 ? cut >= pictureEnd : markerAt(bytes, cut);
-    if (!safe) {
+    if (safe)
+        return;
+    const QString name = platform::displayFileName(QFileInfo(path).fileName());
+    if (change == Change::Save) {
         throw platform::AppError(
-            QStringLiteral("The description block of %1 cannot be deleted: it would cut into the picture's own data")
-                .arg(path));
+            QStringLiteral("Nie mogę zapisać opisu w pliku %1 - dane samego obrazu zawierają "
+                           "już znacznik opisu \"@||@\", więc opis nie dałby się od nich oddzielić")
+                .arg(name));
     }
+    throw platform::AppError(QStringLiteral("Nie mogę skasować opisu pliku %1 - znacznik opisu \"@||@\" leży w danych "
+                                            "samego obrazu, a ich obcięcie zniszczyłoby obraz")
+                                 .arg(name));
 }
 
 void cutBlock(platform::File& file, const QString& path, qint64 length, const QByteArray* known)
@@ -95,7 +111,7 @@ void cutBlock(platform::File& file, const QString& path, qint64 length, const QB
 
     const qint64 cut = size - length;
     const QByteArray bytes = known ? *known : file.readAll();
-    checkCutOutsidePicture(path, bytes, cut);
+    checkCutOutsidePicture(path, bytes, cut, Change::Delete);
     file.truncate(cut);
 }
 
@@ -113,6 +129,16 @@ void stripDescriptionBlock(const QString& path, qint64 length, const QByteArray&
     cutBlock(file, path, length, &current);
 }
 
+QByteArray withoutBlock(const QString& path, const QByteArray& bytes, qint64 length)
+{
+    if (length < 0 || length > bytes.size())
+        throw platform::IoError(EINVAL, path);
+    const qint64 cut = bytes.size() - length;
+    if (length > 0)
+        checkCutOutsidePicture(path, bytes, cut, Change::Save);
+    return bytes.first(cut);
+}
+
 qint64 blockLengthOf(const QByteArray& fileBytes)
 {
     const qint64 marker = findMarker(platform::asBytes(fileBytes));
@@ -126,12 +152,15 @@ void replaceDescription(const QString& path, const QByteArray& description)
     const qint64 marker = findMarker(platform::asBytes(bytes));
     const qint64 cut = marker < 0 ? bytes.size() : marker;
     if (marker >= 0)
-        checkCutOutsidePicture(path, bytes, cut);
+        checkCutOutsidePicture(path, bytes, cut, Change::Save);
     platform::replaceFile(path,
         {platform::asBytes(bytes).first(static_cast<std::size_t>(cut)), platform::asBytes(kMarker),
             platform::asBytes(description)});
 }
 
+namespace {
+
+/** When the open file holds exactly the first bytes of `original`, appends the rest in place and gives back true. */
 bool putBackCut(platform::File& file, const QByteArray& original)
 {
     const qint64 size = file.size();
@@ -140,6 +169,8 @@ bool putBackCut(platform::File& file, const QByteArray& original)
     file.append(platform::asBytes(original).subspan(static_cast<std::size_t>(size)));
     return true;
 }
+
+} // namespace
 
 void restoreFile(const QString& path, const QByteArray& original)
 {

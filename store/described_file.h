@@ -51,7 +51,8 @@ void writeDescribedFile(const QString& path, const Picture& picture, const QByte
 
 /**
  * Cuts `length` bytes off the end of the file. A length of 0 leaves the file as it is; a length larger than
- * the file, or one that would cut into the picture's own data, raises an error and leaves the file unchanged.
+ * the file (IoError), or one that would cut into the picture's own data (AppError, in Polish, for a delete),
+ * leaves the file unchanged.
  */
 void stripDescriptionBlock(const QString& path, qint64 length);
 
@@ -62,9 +63,16 @@ void stripDescriptionBlock(const QString& path, qint64 length);
 void stripDescriptionBlock(const QString& path, qint64 length, const QByteArray& current);
 
 /**
+ * The cut of a save, made in memory: the bytes of the file `path` (read whole as `bytes`) without the last `length`
+ * bytes, the block a save replaces. Raises the same errors as stripDescriptionBlock, the refusal worded for a save;
+ * the file is not touched.
+ */
+[[nodiscard]] QByteArray withoutBlock(const QString& path, const QByteArray& bytes, qint64 length);
+
+/**
  * Replaces the file's description in one atomic step, reading the file once: its bytes before the first marker,
  * the marker and `description`. The picture must load, and a first marker inside the picture's own data is
- * refused (as stripDescriptionBlock refuses it), leaving the file unchanged.
+ * refused (as withoutBlock refuses it), leaving the file unchanged.
  */
 void replaceDescription(const QString& path, const QByteArray& description);
 
@@ -77,11 +85,5 @@ void replaceDescription(const QString& path, const QByteArray& description);
  * replaced by `original` whole. Raises IoError when neither is possible.
  */
 void restoreFile(const QString& path, const QByteArray& original);
-
-/**
- * The same for a file already open: when it holds exactly the first bytes of `original`, the rest is appended in
- * place and true given back; otherwise the file is left as it is. Raises IoError when the append fails.
- */
-bool putBackCut(platform::File& file, const QByteArray& original);
 
 } // namespace store

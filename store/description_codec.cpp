@@ -1,8 +1,10 @@
 #include "description_codec.h"
 
 #include "platform/cp1250.h"
+#include "platform/errors.h"
 
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 
@@ -78,26 +80,49 @@ std::optional<QByteArray> encodeMappableText(const QString& text)
 
 } // namespace
 
-QByteArray fieldTextToDescription(const QString& text, int* unmappable)
+QByteArray fieldTextToDescription(const QString& text, std::vector<char32_t>* unencodable)
 {
-    if (std::optional<QByteArray> bytes = encodeMappableText(text)) {
-        if (unmappable != nullptr)
-            *unmappable = 0;
+    if (unencodable != nullptr)
+        unencodable->clear();
+    if (std::optional<QByteArray> bytes = encodeMappableText(text))
         return *std::move(bytes);
-    }
     QString lines = text;
     lines.replace(QChar::ParagraphSeparator, QChar::LineFeed);
     lines.replace(QChar::LineSeparator, QChar::LineFeed);
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines.replace(QChar::CarriageReturn, QChar::LineFeed);
     lines.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    if (unmappable != nullptr) {
-        // Counted as the encoder sees the text: decomposed letters composed first.
-        *unmappable = 0;
-        for (const char32_t c : lines.normalized(QString::NormalizationForm_C).toUcs4())
-            *unmappable += platform::cp1250::fromUnicode(c) < 0 ? 1 : 0;
+    std::vector<char32_t> unheld;
+    QByteArray bytes = platform::cp1250::encode(lines, unheld);
+    if (unencodable != nullptr)
+        *unencodable = std::move(unheld);
+    return bytes;
+}
+
+QString unencodableMessage(const std::vector<char32_t>& characters)
+{
+    constexpr std::size_t kListed = 10;
+    QStringList names;
+    for (std::size_t i = 0; i < characters.size() && i < kListed; ++i) {
+        const char32_t c = characters[i];
+        // A blank, a control or a lone combining mark would show as nothing: its code point names it.
+        const bool visible = QChar::isPrint(c) && !QChar::isSpace(c) && !QChar::isMark(c);
+        names << (visible ? QString::fromUcs4(&c, 1)
+                          : QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper());
     }
-    return platform::cp1250::encode(lines);
+    if (characters.size() > kListed)
+        names << QStringLiteral("…");
+    return QStringLiteral("Opisu nie zapisano - znaków %1 nie da się zapisać w stronie kodowej Windows-1250.")
+        .arg(names.join(QStringLiteral(", ")));
+}
+
+QByteArray storedDescription(const QString& text)
+{
+    std::vector<char32_t> unencodable;
+    QByteArray bytes = fieldTextToDescription(text, &unencodable);
+    if (!unencodable.empty())
+        throw platform::AppError(unencodableMessage(unencodable));
+    return bytes;
 }
 
 qsizetype descriptionByteLength(const QString& text)

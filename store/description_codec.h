@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 /**
  * The one codec between a description as stored behind the marker and the text of the description field.
  * Stored descriptions are Windows-1250 bytes with CR LF line breaks; the field's text has one "\n" per line
@@ -23,10 +25,19 @@ namespace store {
 
 /**
  * The bytes stored for a field's text (plain or raw QTextDocument text): each CR LF, lone CR, lone LF,
- * paragraph or line separator becomes CR LF; a character Windows-1250 cannot hold becomes "?" and is counted
- * in `unmappable` when given. No-break spaces and everything else stay as typed.
+ * paragraph or line separator becomes CR LF; a character Windows-1250 cannot hold becomes "?" and is listed
+ * once in `unencodable` when given. No-break spaces and everything else stay as typed.
  */
-[[nodiscard]] QByteArray fieldTextToDescription(const QString& text, int* unmappable = nullptr);
+[[nodiscard]] QByteArray fieldTextToDescription(const QString& text, std::vector<char32_t>* unencodable = nullptr);
+
+/**
+ * The same for a text to be saved, which must be stored exactly: a text holding characters Windows-1250 cannot
+ * hold raises AppError with unencodableMessage().
+ */
+[[nodiscard]] QByteArray storedDescription(const QString& text);
+
+/** The Polish refusal of a save naming `characters` (the first ten, then "…"), which Windows-1250 cannot hold. */
+[[nodiscard]] QString unencodableMessage(const std::vector<char32_t>& characters);
 
 /** The number of bytes fieldTextToDescription(text) stores. */
 [[nodiscard]] qsizetype descriptionByteLength(const QString& text);

@@ -184,21 +184,31 @@ bool TFFotka::showsFile(const QString& path, const platform::FileIdentity& ident
     return m_picture && m_pictureFile && m_pictureFile->path == path && m_pictureFile->identity == identity;
 }
 
-void TFFotka::keepShownPicture(const QString& path, const platform::FileIdentity& identity, const QByteArray& bytes)
+void TFFotka::showBareFile(const QString& path, const platform::FileIdentity& identity, const QByteArray& bare,
+    const platform::FileIdentity& shownFrom)
 {
-    m_kept = KeptPicture {FileState {path, identity}, bytes};
+    m_bare = BareFile {FileState {path, identity}, bare, shownFrom};
+}
+
+const QByteArray* TFFotka::bareBytesOf(const QString& path) const
+{
+    if (!m_bare || m_bare->file.path != path || platform::identityOf(path) != m_bare->file.identity)
+        return nullptr;
+    return &m_bare->bytes;
 }
 
 qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& description)
 {
-    // A save that has just cut the block off the shown picture's file shows the same picture again: its pixels are
-    // the file's, so it is neither read nor decoded a second time. What is written from now on is what the file
-    // holds after the cut.
-    if (const std::optional<KeptPicture> kept = std::exchange(m_kept, std::nullopt);
-        kept && m_picture && kept->file.path == path && platform::identityOf(path) == kept->file.identity) {
-        m_written = store::loadPicture(path, kept->bytes);
-        m_pictureFile = kept->file;
-        return 0; // the cut took everything from the first marker on
+    // A save shows the picture without its block while the file still holds it. When the picture shown was read
+    // from this very state of the file, its pixels are the bare picture's: it is neither read nor decoded again.
+    if (const QByteArray* bare = bareBytesOf(path)) {
+        std::unique_ptr<store::Picture> picture = store::loadPicture(path, *bare);
+        if (showsFile(path, m_bare->file.identity) || showsFile(path, m_bare->shownFrom))
+            m_written = std::move(picture);
+        else
+            showPicture(std::move(picture));
+        m_pictureFile = m_bare->file;
+        return 0; // the bare bytes hold no marker
     }
     std::optional<store::DescribedPicture> prepared = m_readAhead.take(path);
     store::DescribedPicture read = prepared ? std::move(*prepared) : store::readDescribedFile(path);
@@ -254,6 +264,11 @@ void TFFotka::FitWindowToPicture()
     }
     // The picture is loaded once more from the current file, as after every fit.
     const QString path = m_main.state().lblPlik->text();
+    if (const QByteArray* bare = bareBytesOf(path)) {
+        showPicture(store::loadPicture(path, *bare), false);
+        m_pictureFile = m_bare->file;
+        return;
+    }
     store::DescribedPicture read = store::readDescribedFile(path);
     showPicture(std::move(read.picture), false);
     setPictureFile(path, read.identity);

@@ -70,11 +70,15 @@ public:
      */
     [[nodiscard]] bool showsFile(const QString& path, const platform::FileIdentity& identity) const;
     /**
-     * Lets the next ReadPictureFile() of `path` keep the picture shown instead of reading and decoding it again,
-     * when the file then has `identity`: a save has just cut the block off a file that showsFile(), leaving
-     * `bytes`, which are what the picture is written from from then on.
+     * Until endBareFile(), every load of `path` while the file still has `identity` takes `bare` (the file's bytes
+     * without their description block) for the file's content, without reading it: a save shows the picture as it
+     * will write it while the file keeps its old bytes until the one rename, and a delete shows the cut file without
+     * reading it again. When the picture shown is the one read from the file in state `shownFrom` (showsFile()), it
+     * is kept instead of being decoded again; what is written from then on is the bare picture.
      */
-    void keepShownPicture(const QString& path, const platform::FileIdentity& identity, const QByteArray& bytes);
+    void showBareFile(const QString& path, const platform::FileIdentity& identity, const QByteArray& bare,
+        const platform::FileIdentity& shownFrom);
+    void endBareFile() { m_bare.reset(); }
 
     /** Sizes the window to the picture for the primary screen's size, then loads the picture again. */
     void FitWindowToPicture();
@@ -106,6 +110,8 @@ private:
     void postProgress();
     void startReadAhead();
     void setAutoSize(bool on);
+    /** The bytes showBareFile() gave for `path`, when the file still has the identity given with them. */
+    [[nodiscard]] const QByteArray* bareBytesOf(const QString& path) const;
     /** Notes the file the picture shown was read from (nothing when it changed while it was read). */
     void setPictureFile(const QString& path, const std::optional<platform::FileIdentity>& identity);
 
@@ -121,12 +127,13 @@ private:
     std::optional<FileState> m_pictureFile;
     /** The picture as the file holds it, for writing, when m_picture was kept from before a cut. */
     std::unique_ptr<store::Picture> m_written;
-    /** See keepShownPicture(). */
-    struct KeptPicture {
+    /** See showBareFile(). */
+    struct BareFile {
         FileState file;
         QByteArray bytes;
+        platform::FileIdentity shownFrom;
     };
-    std::optional<KeptPicture> m_kept;
+    std::optional<BareFile> m_bare;
     /** Image11's size as FitWindowToPicture last measured it. */
     int m_imageWidth = 0;
     int m_imageHeight = 0;

@@ -18,7 +18,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 
-#include <memory>
+#include <functional>
+#include <optional>
 
 namespace viewer {
 
@@ -48,39 +49,37 @@ void selectCurrentPicture()
 /** The whole current file, once its block is known to be the one shown (lblKasuj). */
 struct CurrentFile {
     QByteArray bytes;
-    /** Whether the picture window shows the picture these bytes hold (it read this very state of the file). */
-    bool shown = false;
+    /** The state of the file these bytes are. */
+    platform::FileIdentity identity;
 };
+
+[[noreturn]] void changedSinceShown(const QString& path)
+{
+    throw platform::AppError(QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.")
+                                 .arg(platform::displayFileName(QFileInfo(path).fileName())));
+}
 
 CurrentFile readUnchanged(const QString& path, qint64 shownBlockLength)
 {
     std::optional<platform::FileIdentity> identity;
-    CurrentFile file {platform::readWholeFile(path, identity)};
-    if (store::blockLengthOf(file.bytes) != shownBlockLength) {
-        throw platform::AppError(QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.")
-                                     .arg(platform::displayFileName(QFileInfo(path).fileName())));
-    }
-    file.shown = identity && FFotka->showsFile(path, *identity);
-    return file;
+    const QByteArray bytes = platform::readWholeFile(path, identity);
+    if (!identity || store::blockLengthOf(bytes) != shownBlockLength)
+        changedSinceShown(path);
+    return {bytes, *identity};
 }
 
 /**
- * Cuts the block off and shows the picture again. When the re-display fails (it reports its own error) or ends
- * on another picture, the file gets its block back; gives back whether the command may go on.
+ * Shows the picture again; gives back whether the command may go on with the same picture. Otherwise `undo` runs
+ * first; when the re-display failed it has reported that itself, and when it ended on another picture (a show tick
+ * inside one of its boxes), this says that the description stayed as it was.
  */
-bool stripAndShowAgain(const QString& path, qint64 blockLength, const CurrentFile& current)
+bool showAgain(const QString& path, const std::function<void()>& undo = {})
 {
-    const QByteArray& original = current.bytes;
-    store::stripDescriptionBlock(path, blockLength, original);
-    // The cut leaves the very bytes the shown picture was read from: the re-display keeps it.
-    if (current.shown) {
-        if (const std::optional<platform::FileIdentity> cut = platform::identityOf(path))
-            FFotka->keepShownPicture(path, *cut, original.first(original.size() - blockLength));
-    }
     const bool shown = FPliki->ShowCurrentPicture();
     if (shown && FPliki->CurrentPath == path)
         return true;
-    store::restoreFile(path, original);
+    if (undo)
+        undo();
     if (shown) {
         platform::dialogs().error(
             QStringLiteral("Opis pliku %1 pozostał bez zmian: w międzyczasie pokazano inny obraz.")
@@ -90,14 +89,20 @@ bool stripAndShowAgain(const QString& path, qint64 blockLength, const CurrentFil
 }
 
 /**
- * The file itself, held open, when it has further names (hard links). The save gives this name a new file and never
- * writes in place, so those names keep the old bytes: the cut goes back into the old file once the new one is in.
+ * While it lives, the picture window loads the file at `path`, as long as it has `identity`, from `bare`, the bytes
+ * of `shown` without their block (see showBareFile()).
  */
-std::unique_ptr<platform::File> heldForOtherNames(const QString& path)
-{
-    auto file = std::make_unique<platform::File>(path, platform::File::Mode::ReadWrite);
-    return file->linkCount() > 1 ? std::move(file) : nullptr;
-}
+class BareFileShown {
+public:
+    BareFileShown(
+        const QString& path, const platform::FileIdentity& identity, const QByteArray& bare, const CurrentFile& shown)
+    {
+        FFotka->showBareFile(path, identity, bare, shown.identity);
+    }
+    ~BareFileShown() { FFotka->endBareFile(); }
+    BareFileShown(const BareFileShown&) = delete;
+    BareFileShown& operator=(const BareFileShown&) = delete;
+};
 
 } // namespace
 
@@ -109,6 +114,8 @@ void saveDescription(MainLink& main)
         return;
     }
     const QString text = field.text();
+    // A text the file cannot hold exactly is refused before anything changes, the field's selection included.
+    const QByteArray stored = store::storedDescription(text);
     if (!text.isEmpty()) {
         // Selected and copied as the edit copies, but with the text exactly as typed (no-break spaces kept).
         field.selectAll();
@@ -118,40 +125,41 @@ void saveDescription(MainLink& main)
 
     selectCurrentPicture();
     const QString path = FPliki->CurrentPath;
-    const QByteArray stored = store::fieldTextToDescription(text);
     if (stored.size() > kMaxDescriptionBytes)
         throw platform::AppError(QStringLiteral("Opis jest za długi (%1 bajtów); pole opisu mieści najwyżej %2.")
                                      .arg(stored.size())
                                      .arg(kMaxDescriptionBytes));
     const CurrentFile current = readUnchanged(path, blockLength);
-    const QByteArray& original = current.bytes;
+    // The cut is made in memory: the file keeps its old bytes until the new ones are renamed over them, so that
+    // whenever the program stops, and whenever the save does not end in its message, the old description is there.
+    const QByteArray bare = store::withoutBlock(path, current.bytes, blockLength);
     platform::checkReplaceable(path);
-    const std::unique_ptr<platform::File> otherNames = heldForOtherNames(path);
 
-    if (!stripAndShowAgain(path, blockLength, current))
+    const BareFileShown showingBare(path, current.identity, bare, current);
+    if (!showAgain(path))
         return;
     field.insertPlainText(text);
     field.viewport()->repaint();
-    // The file gets its block back, and with it the block length shown, so that the save can simply be run again.
-    const auto putBack = [&] {
-        store::restoreFile(path, original);
-        main.state().lblKasuj->setText(QString::number(blockLength));
-    };
+    // The file's block is the one shown again as long as nothing is written, so the save can simply be run again.
+    const auto notWritten = [&] { main.state().lblKasuj->setText(QString::number(blockLength)); };
+    // The picture held must be the bare one from this state of the file, which must still be there to replace.
+    if (!FFotka->showsFile(path, current.identity) || platform::identityOf(path) != current.identity) {
+        notWritten();
+        changedSinceShown(path);
+    }
     bool written = false;
     try {
         // The text noted before the re-display, which the field holds again.
         written = FFotka->WritePictureFile(path, stored);
     } catch (...) {
-        putBack();
+        notWritten();
         throw;
     }
     if (!written) {
-        putBack();
+        notWritten();
         return;
     }
     main.state().lblKasuj->setText(QString::number(4 + stored.size()));
-    if (otherNames && otherNames->linkCount() > 0)
-        (void)store::putBackCut(*otherNames, original);
     // The saved text stays in view, as the user left it.
     if (!text.isEmpty())
         showWindow(FPismo);
@@ -170,7 +178,15 @@ void deleteDescription(MainLink& main)
     const QString path = FPliki->CurrentPath;
     const CurrentFile current = readUnchanged(path, blockLength);
     platform::checkWritable(path);
-    stripAndShowAgain(path, blockLength, current);
+    // One truncate: the file holds its old or its new bytes whenever the program stops. When the picture cannot be
+    // shown again, or another one was shown meanwhile, the block goes back, and the command leaves the file as it was.
+    store::stripDescriptionBlock(path, blockLength, current.bytes);
+    // The cut file is what was read, less its block: when that is the picture shown, it is kept for the re-display.
+    std::optional<BareFileShown> showingBare;
+    if (const std::optional<platform::FileIdentity> cut = platform::identityOf(path);
+        cut && FFotka->showsFile(path, current.identity))
+        showingBare.emplace(path, *cut, current.bytes.first(current.bytes.size() - blockLength), current);
+    (void)showAgain(path, [&] { store::restoreFile(path, current.bytes); });
 }
 
 } // namespace viewer

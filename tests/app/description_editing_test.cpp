@@ -76,9 +76,16 @@ TEST_F(DescriptionEditingTest, SaveWritesThePictureTheMarkerAndTheTextWhateverBl
         type(text);
         ASSERT_TRUE(FPismo->Memo1->modified());
         const int plays = FPliki->MediaPlayer1.playCount();
+        const QByteArray old = fileBytes(path), expected = m_picture + "@||@" + stored(text);
+        // Stopped at any step of the save (reads, checks, the replacement's steps), the file is old or new.
+        std::vector<QByteArray> seen;
+        std::optional<platform::InjectedStop> stop {
+            std::in_place, [&](auto, auto&) { seen.push_back(fileBytes(path)); }};
         FMain->mnuZapis->trigger();
+        stop.reset();
+        EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [&](auto& now) { return now == old || now == expected; }));
+        EXPECT_GE(seen.size(), 8);
         EXPECT_EQ(FPliki->MediaPlayer1.playCount(), plays + 1) << "the re-display starts the sound over";
-        const QByteArray expected = m_picture + "@||@" + stored(text);
         EXPECT_EQ(fileBytes(path), expected);
         EXPECT_EQ(state().lblKasuj->text(), QString::number(4 + stored(text).size()));
         EXPECT_EQ(store::blockLengthOf(expected), 4 + stored(text).size());
@@ -244,11 +251,14 @@ const Failure kFailures[] = {
             FPismo->Memo1->insertPlainText(text);
             return std::shared_ptr<void>();
         }},
-    {"RedisplayFails",
+    {"UnencodableText",
         [](Scene& scene) {
-            // The first read (the check before the cut) passes; the re-display's read fails.
-            touch(scene.path);
-            return hold<platform::InjectedFailure>(platform::FileOperation::ReadFile, scene.path, EIO, 1);
+            type(u"Жук ok"_s);
+            return afterwards([&dialogs = scene.dialogs] {
+                EXPECT_EQ(FMain->GroupBox1->lblKasuj->text(), u"14");
+                EXPECT_EQ(FPismo->Memo1->text(), u"Жук ok");
+                EXPECT_TRUE(dialogs.records().at(0).text.startsWith(u"Opisu nie zapisano - znaków Ж, у, к nie"));
+            });
         }},
     {"RedisplayFailsOnADamagedSound",
         [](Scene& scene) {
@@ -259,11 +269,10 @@ const Failure kFailures[] = {
     {"ShowTickInsideTheRedisplaysErrorBox",
         [](Scene& scene) {
             const QString other = addSecondPicture(scene);
-            touch(scene.path);
-            auto unreadable
-                = std::make_shared<platform::InjectedFailure>(platform::FileOperation::ReadFile, scene.path, EIO, 1);
+            const QString sound = besidePicture(scene, u"a.wav"_s);
+            writeBytes(sound, "RIFF, but no sound at all");
             auto ticking = tickInsideTheNextBox(scene, other);
-            return afterwards([unreadable, ticking] {});
+            return afterwards([sound, ticking] { QFile::remove(sound); });
         }},
     {"ShowTickInsideTheRedisplaysDecodingReport",
         [](Scene& scene) {

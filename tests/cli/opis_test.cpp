@@ -149,16 +149,19 @@ TEST_F(Opis, WriteTextStoresWindows1250WithCrLfAndShowGivesItBack)
     EXPECT_EQ(opis({QStringLiteral("length"), file}).out, QByteArray::number(4 + stored.size()) + "\n");
 }
 
-TEST_F(Opis, WriteReportsCharactersWindows1250CannotHold)
+TEST_F(Opis, WriteRefusesCharactersWindows1250CannotHoldUnlessLossy)
 {
-    const QString file = picture();
-    const Result r = opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("a€b☺c")});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(fileBytes(file),
-        jpeg()
-            + "@||@a\x80"
-              "b?c");
-    EXPECT_TRUE(r.err.contains("1 character")) << r.err.toStdString();
+    const QString file = picture(jpeg() + "@||@stary");
+    const QString text = QStringLiteral("a€b☺c ☺");
+    const Result refused = opis({QStringLiteral("write"), file, QStringLiteral("--text"), text});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.startsWith(QStringLiteral("zelkavio-opis: Opisu nie zapisano - znaków ☺ nie").toUtf8()));
+    EXPECT_EQ(fileBytes(file), jpeg() + "@||@stary");
+    const Result lossy
+        = opis({QStringLiteral("write"), file, QStringLiteral("--lossy"), QStringLiteral("--text"), text});
+    EXPECT_EQ(lossy.exitCode, 0);
+    EXPECT_EQ(fileBytes(file), jpeg() + "@||@a\x80" + "b?c ?");
+    EXPECT_TRUE(lossy.err.contains("1 character")) << lossy.err.toStdString();
 }
 
 TEST_F(Opis, WriteFromFiles)
@@ -217,7 +220,11 @@ TEST_F(Opis, StripDeletesTheBlockButNeverCutsThePicture)
     const QString inside = picture(markerInPicture, QStringLiteral("inside.jpg"));
     const Result r = opis({QStringLiteral("strip"), inside});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("picture's own data")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("zelkavio-opis: Nie mogę skasować opisu pliku inside.jpg")) << r.err.toStdString();
+    // The refusal fits the command: a write cannot store a description there either.
+    const Result w = opis({QStringLiteral("write"), inside, QStringLiteral("--text"), QStringLiteral("opis")});
+    EXPECT_EQ(w.exitCode, 1);
+    EXPECT_TRUE(w.err.startsWith("zelkavio-opis: Nie mogę zapisać opisu w pliku inside.jpg")) << w.err.toStdString();
     EXPECT_EQ(fileBytes(inside), markerInPicture);
 }
 

@@ -1,4 +1,5 @@
 #include "store/description_codec.h"
+#include "support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -32,16 +33,31 @@ TEST(DescriptionCodec, PolishLettersRoundTripThroughWindows1250)
     EXPECT_EQ(fieldTextToDescription(raw), stored);
 }
 
-TEST(DescriptionCodec, CharactersOutsideTheCodePageBecomeQuestionMarksAndNoBreakSpacesStay)
+TEST(DescriptionCodec, CharactersOutsideTheCodePageAreNamedOnceAndSavingThemIsRefused)
 {
-    int unmappable = -1;
-    EXPECT_EQ(fieldTextToDescription(u"a\u4e2db\u00a0c\U0001F600"_s, &unmappable),
-        "a?b\xa0"
-        "c?");
-    EXPECT_EQ(unmappable, 2);
-    // A decomposed letter is composed before encoding, so it is one byte and not unmappable.
-    EXPECT_EQ(fieldTextToDescription(u"z\u0307"_s, &unmappable), "\xbf");
-    EXPECT_EQ(unmappable, 0);
+    struct Row {
+        const char* name;
+        QString text;
+        QByteArray lossy;
+        QString named; // the characters a save's refusal names
+    };
+    const Row rows[] = {
+        {"PolishAndNoBreakSpacesAreHeld", u"Żółw\u00a0ąę €"_s, "\xaf\xf3\xb3w\xa0\xb9\xea \x80", {}},
+        {"DecomposedLetterIsComposedFirst", u"z\u0307"_s, "\xbf", {}},
+        {"CyrillicOnceEach", u"Жук ok Жук"_s, "??? ok ???", u"Ж, у, к"_s},
+        {"EmojiBlankAndLoneMarkByCodePoint", u"a\u4e2db\U0001F600\u2003\u0301"_s, "a?b???", u"中, 😀, U+2003, U+0301"_s},
+        {"TenThenAnEllipsis", u"абвгдежзийк"_s, "???????????", u"а, б, в, г, д, е, ж, з, и, й, …"_s},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<char32_t> unencodable;
+        EXPECT_EQ(fieldTextToDescription(row.text, &unencodable), row.lossy);
+        EXPECT_EQ(unencodable.empty(), row.named.isEmpty());
+        const QString refusal = row.named.isEmpty()
+            ? QString()
+            : u"Opisu nie zapisano - znaków "_s + row.named + u" nie da się zapisać w stronie kodowej Windows-1250."_s;
+        EXPECT_EQ(testing_support::errorOf([&] { (void)store::storedDescription(row.text); }), refusal);
+    }
 }
 
 TEST(DescriptionCodec, ByteLengthCountsWhatIsStoredNotTheFieldsCharacters)
