@@ -1,5 +1,6 @@
 #include "jpeg_layer.h"
 
+#include "exif_orientation.h"
 #include "layers.h"
 #include "platform/errors.h"
 
@@ -7,6 +8,7 @@
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstring>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -125,6 +127,122 @@ void cmykToBgrx(const JSAMPLE* in, unsigned char* out, JDIMENSION width, bool ad
     }
 }
 
+constexpr JDIMENSION kBatch = 16; // rows decoded and reported at once
+
+/**
+ * Turns the rows of a photo taken on its side or mirrored upright on their way from the decoder into `shown`,
+ * which has the picture's shown size: the pixels are moved once, as they are decoded, and never again on repaint.
+ * Mirrored rows (orientation 2) go straight into their rows and are reversed there, so they arrive top-down as
+ * usual. Other turns put a row anywhere from the bottom up or down a column: a batch of rows is decoded into a
+ * buffer of its own and copied out (for a quarter turn a batch fills 16 neighbouring pixels of every row, a cache
+ * line), and the shown rows are reported all at once when the last one is in.
+ */
+class OrientedTarget final : public RowTarget {
+public:
+    OrientedTarget(RowTarget& shown, int orientation, QSize stored)
+        : m_shown(shown)
+        , m_orientation(orientation)
+        , m_width(stored.width())
+        , m_height(stored.height())
+    {
+        if (m_orientation > 2)
+            m_batch.resize(std::size_t(kBatch) * std::size_t(m_width));
+    }
+
+    unsigned char* row(int y) override
+    {
+        if (m_orientation == 2)
+            return m_shown.row(y);
+        return reinterpret_cast<unsigned char*>(batchRow(y));
+    }
+
+    bool written(int from, int to) override
+    {
+        if (m_orientation == 2) {
+            for (int y = from; y < to; ++y) {
+                auto* pixels = reinterpret_cast<std::uint32_t*>(m_shown.row(y));
+                std::reverse(pixels, pixels + m_width);
+            }
+            return m_shown.written(from, to);
+        }
+        place(from, to);
+        m_placed = to;
+        return m_shown.wanted();
+    }
+
+    /**
+     * Reports the shown rows after the passes, unless they were stopped. Rows the decoder never reached (after an
+     * error) are grey, as libjpeg fills the missing part of a truncated file: a turned row mixes decoded pixels and
+     * missing ones, so unlike an upright picture's these cannot be left out row by row.
+     */
+    void finish()
+    {
+        if (m_orientation <= 2 || !m_shown.wanted())
+            return;
+        for (int from = m_placed; from < m_height; from += int(kBatch)) {
+            const int to = std::min(m_height, from + int(kBatch));
+            for (int y = from; y < to; ++y)
+                std::fill_n(batchRow(y), m_width, kMissing);
+            place(from, to);
+        }
+        m_placed = m_height;
+        (void)m_shown.written(0, swapsAxes(m_orientation) ? m_width : m_height);
+    }
+
+private:
+    static constexpr std::uint32_t kMissing = 0xFF808080;
+
+    std::uint32_t* batchRow(int y) { return m_batch.data() + std::size_t(y % int(kBatch)) * std::size_t(m_width); }
+
+    std::uint32_t* shownRow(int y) { return reinterpret_cast<std::uint32_t*>(m_shown.row(y)); }
+
+    /** Copies stored rows [from, to), held in the batch buffer, to where they are shown. */
+    void place(int from, int to)
+    {
+        const int w = m_width;
+        const int h = m_height;
+        if (!swapsAxes(m_orientation)) {
+            // 3: turned half round, 4: mirrored top to bottom. The row moves; under 3 it is reversed too.
+            for (int y = from; y < to; ++y) {
+                const std::uint32_t* in = batchRow(y);
+                std::uint32_t* out = shownRow(h - 1 - y);
+                if (m_orientation == 3)
+                    std::reverse_copy(in, in + w, out);
+                else
+                    std::copy_n(in, w, out);
+            }
+            return;
+        }
+        // Stored pixel (x, y) is shown at column y (5, 8) or h - 1 - y (6, 7), in row x (5, 6) or w - 1 - x (7, 8).
+        const bool columnsReversed = m_orientation == 6 || m_orientation == 7;
+        const bool rowsReversed = m_orientation == 7 || m_orientation == 8;
+        const std::uint32_t* in[kBatch];
+        for (int y = from; y < to; ++y)
+            in[y - from] = batchRow(y);
+        const int count = to - from;
+        for (int x = 0; x < w; ++x) {
+            std::uint32_t* out = shownRow(rowsReversed ? w - 1 - x : x);
+            if (columnsReversed) {
+                out += h - 1 - from;
+                for (int i = 0; i < count; ++i)
+                    out[-i] = in[i][x];
+            } else {
+                out += from;
+                for (int i = 0; i < count; ++i)
+                    out[i] = in[i][x];
+            }
+        }
+    }
+
+    RowTarget& m_shown;
+    int m_orientation;
+    int m_width;
+    int m_height;
+    std::vector<std::uint32_t> m_batch;
+    /** Stored rows [0, m_placed) are in place. */
+    int m_placed = 0;
+};
+
 /** How a pass over the rows ended. */
 struct PassResult {
     int errorCode;
@@ -166,7 +284,6 @@ bool decodePass(const JOCTET* data, unsigned long size, RowTarget* target, JDIME
     }
     if (from > 0)
         jpeg_skip_scanlines(&cinfo, from);
-    constexpr JDIMENSION kBatch = 16; // rows reported at once
     JSAMPROW rows[kBatch];
     JSAMPARRAY inks = cmyk ? (*cinfo.mem->alloc_sarray)(
                           reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, kBatch)
@@ -224,9 +341,15 @@ JpegPicture::JpegPicture(const QByteArray& fileBytes)
         throw platform::AppError(
             QStringLiteral("The picture is too large to display (%1×%2 pixels)").arg(info.width).arg(info.height));
     }
-    m_size = QSize(static_cast<int>(info.width), static_cast<int>(info.height));
+    m_stored = QSize(static_cast<int>(info.width), static_cast<int>(info.height));
     m_grey = info.grey;
     m_progressive = info.progressive;
+    m_orientation = exifOrientation(platform::asBytes(m_bytes));
+}
+
+QSize JpegPicture::size() const
+{
+    return shownSize(m_stored, m_orientation);
 }
 
 qint64 JpegPicture::pictureEnd() const
@@ -245,7 +368,8 @@ bool JpegPicture::hasEndOfImage() const
 QStringList JpegPicture::details() const
 {
     return {QStringLiteral("grey: %1").arg(m_grey ? u"yes" : u"no"),
-        QStringLiteral("progressive: %1").arg(m_progressive ? u"yes" : u"no")};
+        QStringLiteral("progressive: %1").arg(m_progressive ? u"yes" : u"no"),
+        QStringLiteral("orientation: %1").arg(m_orientation)};
 }
 
 JpegPicture::~JpegPicture()
@@ -261,24 +385,29 @@ const QImage& JpegPicture::image() const
 int JpegPicture::firstDecodedRow(int wanted) const
 {
     // A progressive file's scans all come before its first row, and a second pass for the rows above would read
-    // them all again: it is decoded top-down.
-    return m_progressive ? 0 : wanted;
+    // them all again: it is decoded top-down. So is a turned picture (more than mirrored), whose rows are all
+    // ready together.
+    return m_progressive || m_orientation > 2 ? 0 : wanted;
 }
 
 QString JpegPicture::decodeRows(RowTarget& target, int first) const
 {
-    const auto width = static_cast<JDIMENSION>(m_size.width());
-    const auto height = static_cast<JDIMENSION>(m_size.height());
+    const auto width = static_cast<JDIMENSION>(m_stored.width());
+    const auto height = static_cast<JDIMENSION>(m_stored.height());
     const auto size = static_cast<unsigned long>(m_bytes.size());
     QString error;
     PassResult result {};
-    if (!decodePass(dataOf(m_bytes), size, &target, width, height, JDIMENSION(first), height, &result))
+    OrientedTarget oriented(target, m_orientation, m_stored);
+    RowTarget* out = m_orientation == 1 ? &target : &oriented;
+    if (!decodePass(dataOf(m_bytes), size, out, width, height, JDIMENSION(first), height, &result))
         error = jpegError(result.errorCode).message();
     if (first > 0 && !result.stopped) {
         // The rows above come last; a failure there lies earlier in the data than any below, so its message wins.
-        if (!decodePass(dataOf(m_bytes), size, &target, width, height, 0, JDIMENSION(first), &result))
+        if (!decodePass(dataOf(m_bytes), size, out, width, height, 0, JDIMENSION(first), &result))
             error = jpegError(result.errorCode).message();
     }
+    if (!result.stopped)
+        oriented.finish();
     return error;
 }
 
