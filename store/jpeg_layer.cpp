@@ -130,12 +130,12 @@ void cmykToBgrx(const JSAMPLE* in, unsigned char* out, JDIMENSION width, bool ad
 constexpr JDIMENSION kBatch = 16; // rows decoded and reported at once
 
 /**
- * Turns the rows of a photo taken on its side or mirrored upright on their way from the decoder into `shown`,
- * which has the picture's shown size: the pixels are moved once, as they are decoded, and never again on repaint.
- * Mirrored rows (orientation 2) go straight into their rows and are reversed there, so they arrive top-down as
- * usual. Other turns put a row anywhere from the bottom up or down a column: a batch of rows is decoded into a
- * buffer of its own and copied out (for a quarter turn a batch fills 16 neighbouring pixels of every row, a cache
- * line), and the shown rows are reported all at once when the last one is in.
+ * Turns the rows of a photo taken turned or mirrored upright on their way from the decoder into `shown`, which has
+ * the picture's shown size: the pixels are moved once, as they are decoded, and never again on repaint. A row that
+ * stays a row (orientations 2 to 4) is decoded straight into the row it is shown in and reversed there when
+ * mirrored; only mirrored rows (2) arrive top-down as usual and are reported as they come. A quarter turn (5 to 8)
+ * makes rows columns: a band of rows is decoded into a buffer of its own and copied out in tiles, and the shown
+ * rows are reported all at once when the last one is in.
  */
 class OrientedTarget final : public RowTarget {
 public:
@@ -145,101 +145,104 @@ public:
         , m_width(stored.width())
         , m_height(stored.height())
     {
-        if (m_orientation > 2)
-            m_batch.resize(std::size_t(kBatch) * std::size_t(m_width));
+        if (swapsAxes(m_orientation))
+            m_band.resize(std::size_t(kBand) * std::size_t(m_width));
     }
 
     unsigned char* row(int y) override
     {
-        if (m_orientation == 2)
-            return m_shown.row(y);
-        return reinterpret_cast<unsigned char*>(batchRow(y));
+        if (swapsAxes(m_orientation))
+            return reinterpret_cast<unsigned char*>(bandRow(y));
+        return m_shown.row(m_orientation <= 2 ? y : m_height - 1 - y);
     }
 
     bool written(int from, int to) override
     {
-        if (m_orientation == 2) {
+        if (m_orientation == 2 || m_orientation == 3) {
             for (int y = from; y < to; ++y) {
-                auto* pixels = reinterpret_cast<std::uint32_t*>(m_shown.row(y));
+                auto* pixels = reinterpret_cast<std::uint32_t*>(row(y));
                 std::reverse(pixels, pixels + m_width);
             }
-            return m_shown.written(from, to);
         }
-        place(from, to);
-        m_placed = to;
+        if (m_orientation <= 2)
+            return m_shown.written(from, to);
+        m_decoded = to;
+        // A band is copied out when it is full; the decoder fills it in batches that never cross its end.
+        if (swapsAxes(m_orientation) && (to % kBand == 0 || to == m_height))
+            placeBand(to);
         return m_shown.wanted();
     }
 
     /**
-     * Reports the shown rows after the passes, unless they were stopped. Rows the decoder never reached (after an
-     * error) are grey, as libjpeg fills the missing part of a truncated file: a turned row mixes decoded pixels and
-     * missing ones, so unlike an upright picture's these cannot be left out row by row.
+     * Reports the shown rows after the passes, unless they were stopped or nothing decoded (a picture that fails
+     * before its first row shows nothing, turned or not). Rows the decoder never reached after an error are grey,
+     * as libjpeg fills the missing part of a truncated file, and the picture is reported whole: a turned row mixes
+     * decoded pixels and missing ones, so it cannot be left out on its own as an upright picture's row is.
      */
     void finish()
     {
-        if (m_orientation <= 2 || !m_shown.wanted())
+        if (m_orientation <= 2 || m_decoded == 0 || !m_shown.wanted())
             return;
-        for (int from = m_placed; from < m_height; from += int(kBatch)) {
-            const int to = std::min(m_height, from + int(kBatch));
-            for (int y = from; y < to; ++y)
-                std::fill_n(batchRow(y), m_width, kMissing);
-            place(from, to);
+        // A quarter turn's band holds kBand rows at a time: it is filled and copied out band by band.
+        for (int from = m_decoded; from < m_height;) {
+            const int end = swapsAxes(m_orientation) ? std::min(m_height, (from / kBand + 1) * kBand) : m_height;
+            for (int y = from; y < end; ++y)
+                std::fill_n(reinterpret_cast<std::uint32_t*>(row(y)), m_width, kMissing);
+            if (swapsAxes(m_orientation))
+                placeBand(end);
+            from = end;
         }
-        m_placed = m_height;
         (void)m_shown.written(0, swapsAxes(m_orientation) ? m_width : m_height);
     }
 
 private:
+    /** Rows a quarter turn copies out at once: each shown row then takes 64 neighbouring pixels per visit. */
+    static constexpr int kBand = 64;
+    static_assert(kBand % int(kBatch) == 0);
     static constexpr std::uint32_t kMissing = 0xFF808080;
 
-    std::uint32_t* batchRow(int y) { return m_batch.data() + std::size_t(y % int(kBatch)) * std::size_t(m_width); }
+    std::uint32_t* bandRow(int y) { return m_band.data() + std::size_t(y % kBand) * std::size_t(m_width); }
 
-    std::uint32_t* shownRow(int y) { return reinterpret_cast<std::uint32_t*>(m_shown.row(y)); }
-
-    /** Copies stored rows [from, to), held in the batch buffer, to where they are shown. */
-    void place(int from, int to)
+    /**
+     * Copies the band's stored rows [m_placed, end) to the columns they are shown in. Stored pixel (x, y) is shown
+     * in row x (5, 6) or w - 1 - x (7, 8), at column y (5, 8) or h - 1 - y (6, 7). Tiles of 16 shown rows keep the
+     * writes to 16 streams while the band's rows are read along.
+     */
+    void placeBand(int end)
     {
         const int w = m_width;
-        const int h = m_height;
-        if (!swapsAxes(m_orientation)) {
-            // 3: turned half round, 4: mirrored top to bottom. The row moves; under 3 it is reversed too.
-            for (int y = from; y < to; ++y) {
-                const std::uint32_t* in = batchRow(y);
-                std::uint32_t* out = shownRow(h - 1 - y);
-                if (m_orientation == 3)
-                    std::reverse_copy(in, in + w, out);
-                else
-                    std::copy_n(in, w, out);
-            }
-            return;
-        }
-        // Stored pixel (x, y) is shown at column y (5, 8) or h - 1 - y (6, 7), in row x (5, 6) or w - 1 - x (7, 8).
-        const bool columnsReversed = m_orientation == 6 || m_orientation == 7;
+        const int first = m_placed;
+        const int count = end - first;
         const bool rowsReversed = m_orientation == 7 || m_orientation == 8;
-        const std::uint32_t* in[kBatch];
-        for (int y = from; y < to; ++y)
-            in[y - from] = batchRow(y);
-        const int count = to - from;
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t* out = shownRow(rowsReversed ? w - 1 - x : x);
-            if (columnsReversed) {
-                out += h - 1 - from;
-                for (int i = 0; i < count; ++i)
-                    out[-i] = in[i][x];
-            } else {
-                out += from;
-                for (int i = 0; i < count; ++i)
-                    out[i] = in[i][x];
+        const bool columnsReversed = m_orientation == 6 || m_orientation == 7;
+        const int column = columnsReversed ? m_height - 1 - first : first;
+        const int step = columnsReversed ? -1 : 1;
+        constexpr int kTile = 16;
+        std::uint32_t* out[kTile];
+        for (int x0 = 0; x0 < w; x0 += kTile) {
+            const int tile = std::min(kTile, w - x0);
+            for (int k = 0; k < tile; ++k) {
+                const int x = x0 + k;
+                out[k] = reinterpret_cast<std::uint32_t*>(m_shown.row(rowsReversed ? w - 1 - x : x)) + column;
+            }
+            for (int i = 0; i < count; ++i) {
+                const std::uint32_t* in = bandRow(first + i) + x0;
+                const std::ptrdiff_t at = std::ptrdiff_t(i) * step;
+                for (int k = 0; k < tile; ++k)
+                    out[k][at] = in[k];
             }
         }
+        m_placed = end;
     }
 
     RowTarget& m_shown;
     int m_orientation;
     int m_width;
     int m_height;
-    std::vector<std::uint32_t> m_batch;
-    /** Stored rows [0, m_placed) are in place. */
+    /** A quarter turn's band of stored rows, kBand of them, row y at y % kBand. */
+    std::vector<std::uint32_t> m_band;
+    /** Stored rows [0, m_decoded) are decoded; [0, m_placed) of a quarter turn are in place. */
+    int m_decoded = 0;
     int m_placed = 0;
 };
 

@@ -28,13 +28,13 @@ struct OrientationCase {
 
 class PhotoOrientation : public testing::TestWithParam<OrientationCase> { };
 
-// Stored 48 × 36 pixels: red and green above, blue and white below. A turned photo is shown upright, decoded on
+// Stored 96 × 80 pixels: red and green above, blue and white below. A turned photo is shown upright, decoded on
 // the caller's thread or on a worker (from the middle row when the layer can), while its bytes stay as they are;
 // every pixel is where Qt's own reader puts it when it turns the photo (or reads it without its Exif block).
 TEST_P(PhotoOrientation, ShowsThePhotoUpright)
 {
     const OrientationCase& c = GetParam();
-    const QByteArray plain = testing_support::encodeJpeg(testing_support::quadrantImage(48, 36));
+    const QByteArray plain = testing_support::encodeJpeg(testing_support::quadrantImage(96, 80));
     const QByteArray bytes = c.exif.isEmpty() ? plain : testing_support::withExif(plain, c.exif);
     QBuffer buffer;
     buffer.setData(c.orientation == 1 ? plain : bytes); // Qt reads more of a damaged Exif block
@@ -46,7 +46,7 @@ TEST_P(PhotoOrientation, ShowsThePhotoUpright)
         const store::JpegPicture picture(bytes);
         EXPECT_EQ(picture.orientation(), c.orientation);
         EXPECT_EQ(picture.details().last(), QStringLiteral("orientation: %1").arg(c.orientation));
-        EXPECT_EQ(picture.storedSize(), QSize(48, 36));
+        EXPECT_EQ(picture.storedSize(), QSize(96, 80));
         EXPECT_EQ(picture.size(), c.shown);
         if (worker)
             picture.decodeInBackground(c.shown.height() / 2, {});
@@ -69,8 +69,8 @@ const QColor R = Qt::red;
 const QColor G = Qt::green;
 const QColor B = Qt::blue;
 const QColor W = Qt::white;
-const QSize wide(48, 36);
-const QSize tall(36, 48);
+const QSize wide(96, 80);
+const QSize tall(80, 96);
 
 INSTANTIATE_TEST_SUITE_P(Exif, PhotoOrientation,
     testing::Values(OrientationCase {"noExif", {}, 1, wide, {R, G, B, W}},
