@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <exception>
-#include <limits>
 
 namespace store {
 
