@@ -23,7 +23,8 @@ constexpr const char* kUsage = R"(Usage: zelkavio-opis COMMAND FILE [OPTIONS]
 Reads and edits the description stored inside a picture file (BMP, JPEG, EMF, WMF) behind the marker "@||@".
 
 Commands:
-  info FILE                  format, width, height and description block length (grey and progressive for JPEG)
+  info FILE                  format, width and height as stored, description block length (for JPEG also grey,
+                             progressive and the Exif orientation, 1 to 8)
   show FILE [--raw]          the description as UTF-8 text, or with --raw its bytes exactly as stored
                              (line breaks as stored, nothing added; nothing at all without a description)
   length FILE                the description block length: 0 without a description, 4 for an empty one
@@ -34,7 +35,8 @@ Commands:
   write FILE --text-file PATH [--lossy]  the same with the text of a UTF-8 file
   write FILE --raw-file PATH   replace the description with the bytes of a file, exactly as they are
   strip FILE                 delete the description block (the picture's bytes are kept as they are)
-  render FILE OUT.png        draw the picture at its natural size into a PNG file
+  render FILE OUT.png        draw the picture at its natural size into a PNG file (a photo upright, as its Exif
+                             orientation says)
   search [--match-case] [--threads N] PHRASE DIR
                              print the names of the pictures in DIR, listed as the viewer lists them, whose bytes
                              (picture and description) hold PHRASE, one a line in list order; without --match-case
@@ -69,8 +71,8 @@ int info(const CommandLine& line, std::ostream& out)
     const store::DescribedPicture read = store::readDescribedFile(line.positional[0]);
     const store::Picture& picture = *read.picture;
     printLine(out, QStringLiteral("format: %1").arg(QLatin1String(store::formatName(picture.format()))));
-    printLine(out, QStringLiteral("width: %1").arg(picture.size().width()));
-    printLine(out, QStringLiteral("height: %1").arg(picture.size().height()));
+    printLine(out, QStringLiteral("width: %1").arg(picture.storedSize().width()));
+    printLine(out, QStringLiteral("height: %1").arg(picture.storedSize().height()));
     printLine(out, QStringLiteral("block-length: %1").arg(read.blockLength));
     for (const QString& detail : picture.details())
         printLine(out, detail);

@@ -1,5 +1,6 @@
 #include "jpeg_layer.h"
 
+#include "exif_orientation.h"
 #include "layers.h"
 #include "platform/errors.h"
 
@@ -7,6 +8,7 @@
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstring>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -125,6 +127,125 @@ void cmykToBgrx(const JSAMPLE* in, unsigned char* out, JDIMENSION width, bool ad
     }
 }
 
+constexpr JDIMENSION kBatch = 16; // rows decoded and reported at once
+
+/**
+ * Turns the rows of a photo taken turned or mirrored upright on their way from the decoder into `shown`, which has
+ * the picture's shown size: the pixels are moved once, as they are decoded, and never again on repaint. A row that
+ * stays a row (orientations 2 to 4) is decoded straight into the row it is shown in and reversed there when
+ * mirrored; only mirrored rows (2) arrive top-down as usual and are reported as they come. A quarter turn (5 to 8)
+ * makes rows columns: a band of rows is decoded into a buffer of its own and copied out in tiles, and the shown
+ * rows are reported all at once when the last one is in.
+ */
+class OrientedTarget final : public RowTarget {
+public:
+    OrientedTarget(RowTarget& shown, int orientation, QSize stored)
+        : m_shown(shown)
+        , m_orientation(orientation)
+        , m_width(stored.width())
+        , m_height(stored.height())
+    {
+        if (swapsAxes(m_orientation))
+            m_band.resize(std::size_t(kBand) * std::size_t(m_width));
+    }
+
+    unsigned char* row(int y) override
+    {
+        if (swapsAxes(m_orientation))
+            return reinterpret_cast<unsigned char*>(bandRow(y));
+        return m_shown.row(m_orientation <= 2 ? y : m_height - 1 - y);
+    }
+
+    bool written(int from, int to) override
+    {
+        if (m_orientation == 2 || m_orientation == 3) {
+            for (int y = from; y < to; ++y) {
+                auto* pixels = reinterpret_cast<std::uint32_t*>(row(y));
+                std::reverse(pixels, pixels + m_width);
+            }
+        }
+        if (m_orientation <= 2)
+            return m_shown.written(from, to);
+        m_decoded = to;
+        // A band is copied out when it is full; the decoder fills it in batches that never cross its end.
+        if (swapsAxes(m_orientation) && (to % kBand == 0 || to == m_height))
+            placeBand(to);
+        return m_shown.wanted();
+    }
+
+    /**
+     * Reports the shown rows after the passes, unless they were stopped or nothing decoded (a picture that fails
+     * before its first row shows nothing, turned or not). Rows the decoder never reached after an error are grey,
+     * as libjpeg fills the missing part of a truncated file, and the picture is reported whole: a turned row mixes
+     * decoded pixels and missing ones, so it cannot be left out on its own as an upright picture's row is.
+     */
+    void finish()
+    {
+        if (m_orientation <= 2 || m_decoded == 0 || !m_shown.wanted())
+            return;
+        // A quarter turn's band holds kBand rows at a time: it is filled and copied out band by band.
+        for (int from = m_decoded; from < m_height;) {
+            const int end = swapsAxes(m_orientation) ? std::min(m_height, (from / kBand + 1) * kBand) : m_height;
+            for (int y = from; y < end; ++y)
+                std::fill_n(reinterpret_cast<std::uint32_t*>(row(y)), m_width, kMissing);
+            if (swapsAxes(m_orientation))
+                placeBand(end);
+            from = end;
+        }
+        (void)m_shown.written(0, swapsAxes(m_orientation) ? m_width : m_height);
+    }
+
+private:
+    /** Rows a quarter turn copies out at once: each shown row then takes 64 neighbouring pixels per visit. */
+    static constexpr int kBand = 64;
+    static_assert(kBand % int(kBatch) == 0);
+    static constexpr std::uint32_t kMissing = 0xFF808080;
+
+    std::uint32_t* bandRow(int y) { return m_band.data() + std::size_t(y % kBand) * std::size_t(m_width); }
+
+    /**
+     * Copies the band's stored rows [m_placed, end) to the columns they are shown in. Stored pixel (x, y) is shown
+     * in row x (5, 6) or w - 1 - x (7, 8), at column y (5, 8) or h - 1 - y (6, 7). Tiles of 16 shown rows keep the
+     * writes to 16 streams while the band's rows are read along.
+     */
+    void placeBand(int end)
+    {
+        const int w = m_width;
+        const int first = m_placed;
+        const int count = end - first;
+        const bool rowsReversed = m_orientation == 7 || m_orientation == 8;
+        const bool columnsReversed = m_orientation == 6 || m_orientation == 7;
+        const int column = columnsReversed ? m_height - 1 - first : first;
+        const int step = columnsReversed ? -1 : 1;
+        constexpr int kTile = 16;
+        std::uint32_t* out[kTile];
+        for (int x0 = 0; x0 < w; x0 += kTile) {
+            const int tile = std::min(kTile, w - x0);
+            for (int k = 0; k < tile; ++k) {
+                const int x = x0 + k;
+                out[k] = reinterpret_cast<std::uint32_t*>(m_shown.row(rowsReversed ? w - 1 - x : x)) + column;
+            }
+            for (int i = 0; i < count; ++i) {
+                const std::uint32_t* in = bandRow(first + i) + x0;
+                const std::ptrdiff_t at = std::ptrdiff_t(i) * step;
+                for (int k = 0; k < tile; ++k)
+                    out[k][at] = in[k];
+            }
+        }
+        m_placed = end;
+    }
+
+    RowTarget& m_shown;
+    int m_orientation;
+    int m_width;
+    int m_height;
+    /** A quarter turn's band of stored rows, kBand of them, row y at y % kBand. */
+    std::vector<std::uint32_t> m_band;
+    /** Stored rows [0, m_decoded) are decoded; [0, m_placed) of a quarter turn are in place. */
+    int m_decoded = 0;
+    int m_placed = 0;
+};
+
 /** How a pass over the rows ended. */
 struct PassResult {
     int errorCode;
@@ -166,7 +287,6 @@ bool decodePass(const JOCTET* data, unsigned long size, RowTarget* target, JDIME
     }
     if (from > 0)
         jpeg_skip_scanlines(&cinfo, from);
-    constexpr JDIMENSION kBatch = 16; // rows reported at once
     JSAMPROW rows[kBatch];
     JSAMPARRAY inks = cmyk ? (*cinfo.mem->alloc_sarray)(
                           reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, kBatch)
@@ -224,9 +344,15 @@ JpegPicture::JpegPicture(const QByteArray& fileBytes)
         throw platform::AppError(
             QStringLiteral("The picture is too large to display (%1×%2 pixels)").arg(info.width).arg(info.height));
     }
-    m_size = QSize(static_cast<int>(info.width), static_cast<int>(info.height));
+    m_stored = QSize(static_cast<int>(info.width), static_cast<int>(info.height));
     m_grey = info.grey;
     m_progressive = info.progressive;
+    m_orientation = exifOrientation(platform::asBytes(m_bytes));
+}
+
+QSize JpegPicture::size() const
+{
+    return shownSize(m_stored, m_orientation);
 }
 
 qint64 JpegPicture::pictureEnd() const
@@ -245,7 +371,8 @@ bool JpegPicture::hasEndOfImage() const
 QStringList JpegPicture::details() const
 {
     return {QStringLiteral("grey: %1").arg(m_grey ? u"yes" : u"no"),
-        QStringLiteral("progressive: %1").arg(m_progressive ? u"yes" : u"no")};
+        QStringLiteral("progressive: %1").arg(m_progressive ? u"yes" : u"no"),
+        QStringLiteral("orientation: %1").arg(m_orientation)};
 }
 
 JpegPicture::~JpegPicture()
@@ -261,24 +388,29 @@ const QImage& JpegPicture::image() const
 int JpegPicture::firstDecodedRow(int wanted) const
 {
     // A progressive file's scans all come before its first row, and a second pass for the rows above would read
-    // them all again: it is decoded top-down.
-    return m_progressive ? 0 : wanted;
+    // them all again: it is decoded top-down. So is a turned picture (more than mirrored), whose rows are all
+    // ready together.
+    return m_progressive || m_orientation > 2 ? 0 : wanted;
 }
 
 QString JpegPicture::decodeRows(RowTarget& target, int first) const
 {
-    const auto width = static_cast<JDIMENSION>(m_size.width());
-    const auto height = static_cast<JDIMENSION>(m_size.height());
+    const auto width = static_cast<JDIMENSION>(m_stored.width());
+    const auto height = static_cast<JDIMENSION>(m_stored.height());
     const auto size = static_cast<unsigned long>(m_bytes.size());
     QString error;
     PassResult result {};
-    if (!decodePass(dataOf(m_bytes), size, &target, width, height, JDIMENSION(first), height, &result))
+    OrientedTarget oriented(target, m_orientation, m_stored);
+    RowTarget* out = m_orientation == 1 ? &target : &oriented;
+    if (!decodePass(dataOf(m_bytes), size, out, width, height, JDIMENSION(first), height, &result))
         error = jpegError(result.errorCode).message();
     if (first > 0 && !result.stopped) {
         // The rows above come last; a failure there lies earlier in the data than any below, so its message wins.
-        if (!decodePass(dataOf(m_bytes), size, &target, width, height, 0, JDIMENSION(first), &result))
+        if (!decodePass(dataOf(m_bytes), size, out, width, height, 0, JDIMENSION(first), &result))
             error = jpegError(result.errorCode).message();
     }
+    if (!result.stopped)
+        oriented.finish();
     return error;
 }
 

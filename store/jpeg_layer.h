@@ -10,7 +10,9 @@ namespace store {
 /**
  * A JPEG picture through libjpeg. It holds the whole file as loaded (a shallow copy of the caller's buffer, a
  * description block included) and writes it back unchanged, so a JPEG is never re-compressed. Only the header
- * is parsed when it is loaded; the pixels are decoded on the first call of image().
+ * (and the Exif orientation) is read when it is loaded; the pixels are decoded on the first call of image(). A
+ * photo taken turned or mirrored is shown upright: its size and pixels are those of the turned picture, while
+ * the file's bytes stay as they are.
  */
 class JpegPicture final : public Picture {
 public:
@@ -22,23 +24,28 @@ public:
     ~JpegPicture() override;
 
     [[nodiscard]] PictureFormat format() const override { return PictureFormat::Jpeg; }
-    [[nodiscard]] QSize size() const override { return m_size; }
+    /** As shown: the stored size, turned a quarter when the Exif orientation says so. */
+    [[nodiscard]] QSize size() const override;
+    [[nodiscard]] QSize storedSize() const override { return m_stored; }
     /** Just after the end-of-image marker; the end of the file when it has none. */
     [[nodiscard]] qint64 pictureEnd() const override;
     /** False for a file cut short before its end-of-image marker: then nobody knows where the picture ends. */
     [[nodiscard]] bool hasEndOfImage() const;
     [[nodiscard]] bool hasOwnEnd() const override { return hasEndOfImage(); }
-    /** "grey: yes|no" and "progressive: yes|no". */
+    /** "grey: yes|no", "progressive: yes|no" and "orientation: N" (the Exif orientation, 1 to 8). */
     [[nodiscard]] QStringList details() const override;
     /**
-     * Decoded once, in Format_RGB32, here or on a worker (see decodeInBackground()). Warnings are ignored, so a
-     * truncated file shows what it has and grey below; a decoder error raises "JPEG error #N".
+     * Decoded once, in Format_RGB32, here or on a worker (see decodeInBackground()), and turned upright as the
+     * Exif orientation says. Warnings are ignored, so a truncated file shows what it has and grey below; a
+     * decoder error raises "JPEG error #N".
      */
     [[nodiscard]] const QImage& image() const override;
     [[nodiscard]] QByteArray encoded() const override { return m_bytes; }
 
     [[nodiscard]] bool isGrey() const { return m_grey; }
     [[nodiscard]] bool isProgressive() const { return m_progressive; }
+    /** The Exif orientation, 1 (as stored, also without one or with a damaged Exif block) to 8. */
+    [[nodiscard]] int orientation() const { return m_orientation; }
 
 protected:
     [[nodiscard]] bool decodesByRows() const override { return true; }
@@ -48,9 +55,10 @@ protected:
 
 private:
     QByteArray m_bytes;
-    QSize m_size;
+    QSize m_stored;
     bool m_grey = false;
     bool m_progressive = false;
+    int m_orientation = 1;
     mutable std::optional<qint64> m_end;
 };
 

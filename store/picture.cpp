@@ -58,8 +58,10 @@ struct Picture::RowDecoding final : RowTarget {
         }
         if (onProgress)
             onProgress();
-        return !stop.load(std::memory_order_relaxed);
+        return wanted();
     }
+
+    [[nodiscard]] bool wanted() const override { return !stop.load(std::memory_order_relaxed); }
 
     /** Stops the worker if it still runs and waits for it; gives whether it ran. */
     bool stopWorker() noexcept

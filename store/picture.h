@@ -41,6 +41,8 @@ public:
     [[nodiscard]] virtual unsigned char* row(int y) = 0;
     /** Rows [from, to) hold their pixels now. Gives false when the rest is no longer wanted: the decoder stops. */
     virtual bool written(int from, int to) = 0;
+    /** False once the rest is no longer wanted, for a decoder that reports no rows for a while. */
+    [[nodiscard]] virtual bool wanted() const { return true; }
 };
 
 /**
@@ -56,8 +58,10 @@ public:
 
     [[nodiscard]] virtual PictureFormat format() const = 0;
 
-    /** Natural size in pixels. */
+    /** Natural size in pixels, as shown (a photo taken turned is shown upright). */
     [[nodiscard]] virtual QSize size() const = 0;
+    /** The size the file stores the pixels at: size(), unless the picture is shown turned a quarter. */
+    [[nodiscard]] virtual QSize storedSize() const { return size(); }
 
     /** Offset in the loaded file where the picture's own data ends; what follows is not the picture's. */
     [[nodiscard]] virtual qint64 pictureEnd() const = 0;

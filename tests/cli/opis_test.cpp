@@ -117,13 +117,14 @@ TEST_F(Opis, InfoDescribesTheJpegAndItsBlock)
     const QString file = picture(jpeg() + "@||@abc");
     const Result r = opis({QStringLiteral("info"), file});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "format: jpeg\nwidth: 20\nheight: 10\nblock-length: 7\ngrey: no\nprogressive: no\n");
+    EXPECT_EQ(
+        r.out, "format: jpeg\nwidth: 20\nheight: 10\nblock-length: 7\ngrey: no\nprogressive: no\norientation: 1\n");
 
     const QString grey = picture(
         testing_support::encodeJpeg(testing_support::quadrantImage(4, 4), {.progressive = true, .grey = true}),
         QStringLiteral("g.JPEG"));
     EXPECT_EQ(opis({QStringLiteral("info"), grey}).out,
-        "format: jpeg\nwidth: 4\nheight: 4\nblock-length: 0\ngrey: yes\nprogressive: yes\n");
+        "format: jpeg\nwidth: 4\nheight: 4\nblock-length: 0\ngrey: yes\nprogressive: yes\norientation: 1\n");
 }
 
 TEST_F(Opis, LengthTellsNoDescriptionFromAnEmptyOne)
@@ -241,6 +242,20 @@ TEST_F(Opis, RenderDrawsThePictureIntoAPng)
     EXPECT_TRUE(testing_support::nearColour(image.pixel(17, 8), Qt::white));
 
     EXPECT_EQ(opis({QStringLiteral("render"), file, m_dir.path(QStringLiteral("no/such/dir/out.png"))}).exitCode, 1);
+}
+
+TEST_F(Opis, APhotoTakenTurnedIsDescribedAsStoredAndRenderedUpright)
+{
+    const QString file = picture(testing_support::withExif(jpeg(), testing_support::exifOrientationTiff(6)));
+    EXPECT_EQ(opis({QStringLiteral("info"), file}).out,
+        "format: jpeg\nwidth: 20\nheight: 10\nblock-length: 0\ngrey: no\nprogressive: no\norientation: 6\n");
+    const QString png = m_dir.path(QStringLiteral("turned.png"));
+    ASSERT_EQ(opis({QStringLiteral("render"), file, png}).exitCode, 0);
+    QImage image;
+    ASSERT_TRUE(image.load(png, "PNG"));
+    EXPECT_EQ(image.size(), QSize(10, 20)); // turned clockwise: blue top left, green bottom right
+    EXPECT_TRUE(testing_support::nearColour(image.pixel(2, 2), Qt::blue));
+    EXPECT_TRUE(testing_support::nearColour(image.pixel(8, 18), Qt::green));
 }
 
 TEST_F(Opis, RenderAndInfoCoverBitmapsAndMetafiles)

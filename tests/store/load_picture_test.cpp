@@ -79,10 +79,11 @@ QByteArray jpeg(bool grey, bool progressive)
 INSTANTIATE_TEST_SUITE_P(Layers, PictureCapabilities,
     testing::Values(LayerCase {"bmp", "a.bmp", bmp(), true, {}}, LayerCase {"emf", "a.emf", emf(), true, {}},
         LayerCase {"wmf", "a.wmf", wmf(), true, {}},
-        LayerCase {"jpeg", "a.jpg", jpeg(false, false), true, {"grey: no", "progressive: no"}},
-        LayerCase {"greyProgressiveJpeg", "a.jpg", jpeg(true, true), true, {"grey: yes", "progressive: yes"}},
-        LayerCase {
-            "jpegWithoutEndOfImage", "a.jpg", jpeg(false, false).chopped(2), false, {"grey: no", "progressive: no"}}),
+        LayerCase {"jpeg", "a.jpg", jpeg(false, false), true, {"grey: no", "progressive: no", "orientation: 1"}},
+        LayerCase {"greyProgressiveJpeg", "a.jpg", jpeg(true, true), true,
+            {"grey: yes", "progressive: yes", "orientation: 1"}},
+        LayerCase {"jpegWithoutEndOfImage", "a.jpg", jpeg(false, false).chopped(2), false,
+            {"grey: no", "progressive: no", "orientation: 1"}}),
     [](const testing::TestParamInfo<LayerCase>& param) { return std::string(param.param.name); });
 
 } // namespace

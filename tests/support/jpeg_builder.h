@@ -181,6 +181,26 @@ inline QByteArray withComment(const QByteArray& jpeg, const QByteArray& text)
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
+/** `jpeg` with an Exif APP1 segment holding `tiff` (the Exif data after "Exif\0\0") inserted right after SOI. */
+inline QByteArray withExif(const QByteArray& jpeg, const QByteArray& tiff)
+{
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+    const auto length = static_cast<int>(body.size() + 2);
+    QByteArray segment("\xFF\xE1", 2);
+    segment.append(static_cast<char>(length >> 8)).append(static_cast<char>(length & 0xFF)).append(body);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+/** Exif data (little-endian TIFF) whose first IFD holds only the Orientation tag (0x0112, one SHORT). */
+inline QByteArray exifOrientationTiff(int orientation)
+{
+    return QByteArray("II*\0\x08\0\0\0" // header, IFD at 8
+                      "\x01\0" // one entry
+                      "\x12\x01\x03\0\x01\0\0\0",
+               18)
+        + QByteArray(1, static_cast<char>(orientation)) + QByteArray(7, '\0'); // value; no next IFD
+}
+
 /** True when the colours differ by at most `tolerance` in each channel (JPEG is lossy). */
 inline bool nearColour(QRgb actual, QColor expected, int tolerance = 12)
 {
