@@ -296,13 +296,13 @@ ImportResult importCaption(const QString& path, const ImportOptions& options)
     if (!caption)
         return result;
     result.source = caption->source;
-    const QByteArray description = store::fieldTextToDescription(caption->text, &result.replaced);
-    if (result.replaced > 0 && !options.lossy) {
-        throw platform::AppError(QStringLiteral(
-            "the caption (%1) holds %2 character(s) Windows-1250 cannot hold; --lossy stores them as \"?\"")
-                                     .arg(caption->source)
-                                     .arg(result.replaced));
+    std::vector<char32_t> unencodable;
+    const QByteArray description = store::fieldTextToDescription(caption->text, &unencodable);
+    if (!unencodable.empty() && !options.lossy) {
+        throw platform::AppError(QStringLiteral("%1 (%2; --lossy stores them as \"?\")")
+                                     .arg(store::unencodableMessage(unencodable), caption->source));
     }
+    result.replaced = int(unencodable.size());
     const qint64 marker = store::findMarker(platform::asBytes(bytes));
     const QByteArray current = marker < 0 ? QByteArray() : bytes.mid(marker + qint64(store::kMarker.size()));
     if (marker >= 0 && current == description) {

@@ -62,7 +62,7 @@ enum class ImportOutcome {
 struct ImportResult {
     ImportOutcome outcome = ImportOutcome::NoCaption;
     QString source;
-    /** Characters stored as "?" (only with `lossy`). */
+    /** How many different characters were stored as "?" (only with `lossy`). */
     int replaced = 0;
 };
 

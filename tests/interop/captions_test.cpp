@@ -152,8 +152,8 @@ TEST(CaptionImport, TakesWhatAnotherProgramWroteInEachPlace)
     exiftool({QStringLiteral("-q"), QStringLiteral("-overwrite_original"), QStringLiteral("-Comment=a☺b"), file});
     const QByteArray before = fileBytes(file);
     EXPECT_EQ(testing_support::errorOf([&] { (void)interop::importCaption(file, {}); }),
-        QStringLiteral(
-            "the caption (comment) holds 1 character(s) Windows-1250 cannot hold; --lossy stores them as \"?\""));
+        QStringLiteral("Opisu nie zapisano - znaków ☺ nie da się zapisać w stronie kodowej Windows-1250. (comment; "
+                       "--lossy stores them as \"?\")"));
     EXPECT_EQ(fileBytes(file), before);
     EXPECT_EQ(interop::importCaption(file, {.lossy = true}).replaced, 1);
     EXPECT_EQ(fileBytes(file), before + "@||@a?b");
