@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -56,7 +57,9 @@ protected:
 
     void SetUp() override
     {
-        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        // The bus's socket goes into a folder of the test's own, which is removed with it.
+        m_daemon.start(u"dbus-daemon"_s,
+            {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s, u"--address=unix:dir="_s + m_socketDir.path()});
         ASSERT_TRUE(m_daemon.waitForReadyRead(10000)) << "no dbus-daemon (scripts/install-deps.sh installs it)";
         const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
         m_client = QDBusConnection::connectToBus(address, u"client"_s);
@@ -76,7 +79,9 @@ protected:
         m_thread.wait();
         QDBusConnection::disconnectFromBus(u"client"_s);
         QDBusConnection::disconnectFromBus(u"service"_s);
-        m_daemon.kill();
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(5000))
+            m_daemon.kill();
         m_daemon.waitForFinished();
     }
 
@@ -91,6 +96,7 @@ protected:
             .value();
     }
 
+    QTemporaryDir m_socketDir;
     QProcess m_daemon;
     QThread m_thread;
     StandInScreenSaver m_standIn; // freed after TearDown() has stopped its thread
