@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 
 QPointer<TFSzukaAll> FSzukaAll;
@@ -338,6 +339,17 @@ void TFSzukaAll::BitZapiszClick()
         platform::setCurrentDirectory(workingDirectory);
     if (!chosen)
         return;
+    // The dialog reads every name as UTF-8 and puts U+FFFD for the bytes that are not: such a folder is not the
+    // one the user chose, and its true name cannot be had from the dialog.
+    const QString folder = chosen->left(std::max<qsizetype>(chosen->lastIndexOf(u'/'), 1));
+    if (folder.contains(QChar::ReplacementCharacter) && !platform::isDirectory(folder)) {
+        platform::dialogs().error(
+            QStringLiteral("Nie mogę zapisać listy w wybranym katalogu: jego nazwa albo nazwa katalogu nad nim nie "
+                           "jest zapisana w UTF-8 (pochodzi np. ze starego dysku lub archiwum), a okno zapisu nie "
+                           "przekazuje takich nazw. Wybierz inny katalog.\r\n")
+            + *chosen);
+        return;
+    }
     m_lastSaveName = *chosen;
     QStringList names;
     for (int row = 0; row < ListBoxResult->count(); ++row)

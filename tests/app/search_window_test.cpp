@@ -359,6 +359,12 @@ TEST_F(SearchWindowTest, SavingWritesTheNamesInWindows1250AndOffersTheLastName)
     }
     EXPECT_EQ(dialogTexts(Kind::Report).size(), 1) << dialogTexts(Kind::Report).join(u'|').toStdString();
     EXPECT_EQ(testing_support::fileBytes(target).size(), 17); // the old file is whole
+    // A folder whose name the dialog could not read as UTF-8: a Polish box, nothing written.
+    m_dialogs->queue(out.path(u"\uFFFDaba/lista.txt"_s));
+    QTest::mouseClick(FSzukaAll->BitZapisz, Qt::LeftButton);
+    ASSERT_EQ(dialogTexts(Kind::Error).size(), 1);
+    EXPECT_TRUE(dialogTexts(Kind::Error).front().startsWith(u"Nie mogę zapisać listy w wybranym katalogu"_s));
+    EXPECT_EQ(m_dialogs->lastSuggestedName(), target);
     m_dialogs->queue(target);
     QTest::mouseClick(FSzukaAll->BitZapisz, Qt::LeftButton);
     EXPECT_TRUE(QFileInfo::exists(target));
