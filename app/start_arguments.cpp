@@ -3,7 +3,6 @@
 #include "platform/file_names.h"
 #include "platform/version.h"
 
-
 #include <sys/stat.h>
 
 namespace app {

@@ -5,7 +5,6 @@
 #include "platform/file_names.h"
 #include "platform/program_dir.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>

@@ -2,7 +2,6 @@
 
 #include "platform/file_names.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <memory>

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -31,7 +32,11 @@ QString programDirectory()
 {
     if (const std::optional<QString>& directory = overridden())
         return *directory;
-    return QCoreApplication::applicationDirPath();
+    // The kernel's link to the running program keeps its folder's exact bytes, which Qt's own answer decodes lossily.
+    const QString program = canonicalPath(QStringLiteral("/proc/self/exe"));
+    if (program.isEmpty())
+        return QCoreApplication::applicationDirPath();
+    return program.left(std::max<qsizetype>(program.lastIndexOf(u'/'), 1));
 }
 
 QString programFile(const QString& name)

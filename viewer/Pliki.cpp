@@ -111,9 +111,8 @@ bool TFPliki::ShowCurrentPicture()
         prepareNextPicture(index);
         return true;
     } catch (...) {
-        const QString text
-            = QStringLiteral("Błąd! - Nie mogę załadowac pliku ") + platform::displayFileName(CurrentName)
-            + QStringLiteral(" jako obrazu");
+        const QString text = QStringLiteral("Błąd! - Nie mogę załadowac pliku ")
+            + platform::displayFileName(CurrentName) + QStringLiteral(" jako obrazu");
         // A tick of the show reports into the box that the show may already hold open.
         if (Show.ticking())
             Show.reportFailure(viewer::ShowBox::Error, text);
