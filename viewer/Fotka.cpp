@@ -13,6 +13,7 @@
 #include "store/described_file.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -22,6 +23,29 @@
 #include <algorithm>
 #include <limits>
 #include <utility>
+
+namespace {
+
+/** Work that waits for the picture window's pending paint. */
+class AfterPaintEvent : public QEvent {
+public:
+    explicit AfterPaintEvent(std::function<void()> work)
+        : QEvent(type())
+        , m_work(std::move(work))
+    {
+    }
+    static QEvent::Type type()
+    {
+        static const auto registered = QEvent::Type(QEvent::registerEventType());
+        return registered;
+    }
+    void run() const { m_work(); }
+
+private:
+    std::function<void()> m_work;
+};
+
+} // namespace
 
 TFFotka::TFFotka(viewer::MainLink& main)
     : QWidget(nullptr, Qt::Tool)
@@ -104,13 +128,24 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
     }
     // Giving a large picture's memory back takes milliseconds: that happens beside the windows, once the new picture
     // is painted.
-    QMetaObject::invokeMethod(
-        this,
-        [old = std::move(old), oldPixels = std::move(oldPixels)]() mutable {
-            store::releaseInBackground(std::move(old));
-            store::releaseInBackground(std::move(oldPixels));
-        },
-        Qt::QueuedConnection);
+    afterPaint([old = std::move(old), oldPixels = std::move(oldPixels)]() mutable {
+        store::releaseInBackground(std::move(old));
+        store::releaseInBackground(std::move(oldPixels));
+    });
+}
+
+void TFFotka::afterPaint(std::function<void()> work)
+{
+    // A widget's paint request is posted at low priority, and posted events of one priority are delivered in order.
+    QCoreApplication::postEvent(this, new AfterPaintEvent(std::move(work)), Qt::LowEventPriority);
+}
+
+void TFFotka::customEvent(QEvent* event)
+{
+    if (event->type() == AfterPaintEvent::type())
+        static_cast<AfterPaintEvent*>(event)->run();
+    else
+        QWidget::customEvent(event);
 }
 
 void TFFotka::postProgress()
@@ -144,8 +179,7 @@ void TFFotka::decodingEnded()
     const bool report = !error.isEmpty() && m_reportDecodingError;
     m_reportDecodingError = false;
     // The next picture is read and decoded once this one is painted, so that the work does not compete with the paint.
-    QMetaObject::invokeMethod(
-        this, [this] { startReadAhead(); }, Qt::QueuedConnection);
+    afterPaint([this] { startReadAhead(); });
     if (report)
         platform::guarded([&] { throw platform::AppError(error); });
 }

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -93,6 +94,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void customEvent(QEvent* event) override;
 
 private:
     /**
@@ -108,6 +110,12 @@ private:
     void decodingEnded();
     /** For a worker: asks the window's thread to run decodingProgressed(), at most once pending. */
     void postProgress();
+    /**
+     * Runs `work` on the window's thread once the paint already asked for is done: it is posted behind the
+     * paint's request, at the same low priority, so that neither competes with the paint. Runs soon when no paint
+     * is pending.
+     */
+    void afterPaint(std::function<void()> work);
     void startReadAhead();
     void setAutoSize(bool on);
     /** The bytes showBareFile() gave for `path`, when the file still has the identity given with them. */
