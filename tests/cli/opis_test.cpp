@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
 #include <sys/resource.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +51,18 @@ Result opis(const QStringList& args, rlim_t fileSizeLimit = RLIM_INFINITY, bool 
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+/** Whether "nobody" may reach the tool: every folder above it must let others through (mktemp -d's do not). */
+bool othersCanRunTheTool()
+{
+    QByteArray path = QByteArrayLiteral(ZELKAVIO_OPIS_PATH);
+    while ((path = path.left(std::max<qsizetype>(path.lastIndexOf('/'), 0))).size() > 0) {
+        struct stat st { };
+        if (::stat(path.constData(), &st) != 0 || !(st.st_mode & S_IXOTH))
+            return false;
+    }
+    return true;
 }
 
 const QByteArray& jpeg()
@@ -371,15 +386,20 @@ TEST_F(Opis, AWriteThatFailsLeavesTheOldDescriptionAndNoTemporaryFile)
     EXPECT_EQ(fileBytes(file), original);
     EXPECT_EQ(QDir(m_dir.path({})).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("p.jpg")});
 
-    // A picture that may be written in a folder that may not: nothing is cut before the write fails.
-    const QByteArray folder = QFile::encodeName(m_dir.path({}));
-    ::chmod(QFile::encodeName(file).constData(), 0666);
-    ::chmod(folder.constData(), 0555);
-    const Result readOnlyFolder
-        = opis({QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("nowy")}, RLIM_INFINITY, true);
-    ::chmod(folder.constData(), 0700);
-    EXPECT_EQ(readOnlyFolder.exitCode, 1);
-    EXPECT_TRUE(readOnlyFolder.err.startsWith("zelkavio-opis: I/O error 13 ")) << readOnlyFolder.err.toStdString();
+    // A picture that may be written in a folder that may not: nothing is cut before the write fails. The superuser
+    // passes every permission, so the tool runs as "nobody", who must be able to reach it.
+    if (::geteuid() == 0 && !othersCanRunTheTool()) {
+        std::cout << "[   NOTE   ] the read-only folder case needs a build folder others may enter; not run\n";
+    } else {
+        const QByteArray folder = QFile::encodeName(m_dir.path({}));
+        ::chmod(QFile::encodeName(file).constData(), 0666);
+        ::chmod(folder.constData(), 0555);
+        const Result readOnlyFolder = opis(
+            {QStringLiteral("write"), file, QStringLiteral("--text"), QStringLiteral("nowy")}, RLIM_INFINITY, true);
+        ::chmod(folder.constData(), 0700);
+        EXPECT_EQ(readOnlyFolder.exitCode, 1);
+        EXPECT_TRUE(readOnlyFolder.err.startsWith("zelkavio-opis: I/O error 13 ")) << readOnlyFolder.err.toStdString();
+    }
     EXPECT_EQ(fileBytes(file), original);
 
     // Written, the description replaces the old block in one step, after the bytes before the first marker.
