@@ -6,6 +6,7 @@
 #include "interop/restore.h"
 #include "platform/errors.h"
 #include "platform/file_io.h"
+#include "platform/file_names.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -76,9 +77,9 @@ std::vector<QString> pictureTargets(const QStringList& arguments, std::ostream& 
             continue;
         }
         try {
-            const QByteArray folder = interop::bytesFromPath(argument);
+            const QByteArray folder = platform::fileNameBytes(argument);
             for (const QByteArray& file : interop::listPictures(folder, false, [](const platform::AppError&) {}))
-                targets.push_back(interop::pathFromBytes(interop::joinPath(folder, file)));
+                targets.push_back(platform::fileNameFromBytes(interop::joinPath(folder, file)));
         } catch (const platform::AppError& e) {
             report(err, e.message());
             ++failures;
@@ -89,7 +90,7 @@ std::vector<QString> pictureTargets(const QStringList& arguments, std::ostream& 
 
 QString name(const QByteArray& path)
 {
-    return interop::pathFromBytes(path);
+    return platform::fileNameFromBytes(path);
 }
 
 } // namespace
@@ -104,7 +105,7 @@ int dumpDescriptions(const CommandLine& line, std::ostream& out, std::ostream& e
     for (const QString& folder : line.positional) {
         try {
             interop::dumpDirectory(
-                interop::bytesFromPath(folder), has(line, "--recursive"),
+                platform::fileNameBytes(folder), has(line, "--recursive"),
                 [&](const interop::DumpRecord& record) { print(out, interop::formatRecord(record, format)); },
                 [&](const platform::AppError& e) {
                     report(err, e.message());
@@ -133,7 +134,8 @@ int restoreDescriptions(const CommandLine& line, std::ostream& out)
         throw platform::IoError(ENOTDIR, folder);
 
     const interop::RestoreOptions options {.dryRun = has(line, "--dry-run"), .force = has(line, "--force")};
-    const auto reports = interop::restoreDescriptions(interop::readDump(dump), interop::bytesFromPath(folder), options);
+    const auto reports
+        = interop::restoreDescriptions(interop::readDump(dump), platform::fileNameBytes(folder), options);
     const char* restored = options.dryRun ? "would restore" : "restored";
     for (const interop::RestoreReport& r : reports) {
         QString what = r.recordPath.isEmpty() ? QStringLiteral("line %1").arg(r.lineNumber) : name(r.recordPath);

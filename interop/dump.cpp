@@ -3,6 +3,7 @@
 #include "picture_files.h"
 #include "platform/cp1250.h"
 #include "platform/file_io.h"
+#include "platform/file_names.h"
 #include "store/described_file.h"
 #include "store/picture.h"
 
@@ -228,7 +229,7 @@ DumpRecord recordOf(const QByteArray& relativePath, platform::ByteView fileBytes
 {
     DumpRecord record;
     record.path = relativePath;
-    record.format = store::formatName(store::formatForFileName(pathFromBytes(relativePath)));
+    record.format = store::formatName(store::formatForFileName(platform::fileNameFromBytes(relativePath)));
     const qint64 marker = store::findMarker(fileBytes);
     record.pictureLength = marker < 0 ? qint64(fileBytes.size()) : marker;
     record.pictureSha256 = sha256Hex(fileBytes.first(std::size_t(record.pictureLength)));
@@ -305,7 +306,8 @@ void dumpDirectory(const QByteArray& directory, bool recursive, const std::funct
     const std::vector<QByteArray> files = listPictures(directory, recursive, onError);
     for (std::size_t i = 0; i < files.size(); ++i) {
         try {
-            const QByteArray bytes = platform::readWholeFile(pathFromBytes(joinPath(directory, files[i])));
+            const QByteArray bytes
+                = platform::readWholeFile(platform::fileNameFromBytes(joinPath(directory, files[i])));
             onRecord(recordOf(files[i], platform::asBytes(bytes)));
         } catch (const platform::AppError& e) {
             onError(e);

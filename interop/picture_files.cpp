@@ -20,16 +20,6 @@ bool isPictureName(const QByteArray& name)
     return extension == "bmp" || extension == "jpg" || extension == "jpeg" || extension == "emf" || extension == "wmf";
 }
 
-QString pathFromBytes(const QByteArray& bytes)
-{
-    return platform::fileNameFromBytes(bytes);
-}
-
-QByteArray bytesFromPath(const QString& path)
-{
-    return platform::fileNameBytes(path);
-}
-
 QByteArray joinPath(const QByteArray& directory, const QByteArray& relative)
 {
     if (directory.isEmpty())
@@ -50,7 +40,7 @@ void walk(const QByteArray& directory, const QByteArray& prefix, bool recursive,
     const QByteArray here = joinPath(directory, prefix);
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(here.constData()));
     if (!dir) {
-        const platform::IoError error(errno, pathFromBytes(here));
+        const platform::IoError error(errno, platform::fileNameFromBytes(here));
         if (prefix.isEmpty())
             throw error;
         onError(error);

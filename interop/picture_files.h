@@ -23,12 +23,6 @@ namespace interop {
 [[nodiscard]] std::vector<QByteArray> listPictures(
     const QByteArray& directory, bool recursive, const std::function<void(const platform::AppError&)>& onError);
 
-/** A file name's bytes as the path the file functions take. */
-[[nodiscard]] QString pathFromBytes(const QByteArray& bytes);
-
-/** A path's bytes, as pathFromBytes() reads them. */
-[[nodiscard]] QByteArray bytesFromPath(const QString& path);
-
 /** `relative` below `directory`, joined by one "/". */
 [[nodiscard]] QByteArray joinPath(const QByteArray& directory, const QByteArray& relative);
 

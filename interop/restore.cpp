@@ -2,6 +2,7 @@
 
 #include "picture_files.h"
 #include "platform/file_io.h"
+#include "platform/file_names.h"
 #include "store/described_file.h"
 
 #include <map>
@@ -81,7 +82,8 @@ private:
             settle(i, RestoreOutcome::Ambiguous,
                 QStringLiteral("%1 files hold those picture bytes: %2")
                     .arg(same.size())
-                    .arg(pathFromBytes(same[0]) + QStringLiteral(", ") + pathFromBytes(same[1])));
+                    .arg(platform::fileNameFromBytes(same[0]) + QStringLiteral(", ")
+                        + platform::fileNameFromBytes(same[1])));
         } else {
             report.file = same.front();
             report.outcome = RestoreOutcome::Restored;
@@ -95,7 +97,8 @@ private:
             m_hashed = true;
             for (const QByteArray& file : m_files) {
                 try {
-                    const QByteArray bytes = platform::readWholeFile(pathFromBytes(joinPath(m_directory, file)));
+                    const QByteArray bytes
+                        = platform::readWholeFile(platform::fileNameFromBytes(joinPath(m_directory, file)));
                     m_byHash[recordOf(file, platform::asBytes(bytes)).pictureSha256].push_back(file);
                 } catch (const platform::AppError&) {
                     // A file that cannot be read matches no record; one matched by path reports its own error.
@@ -124,7 +127,7 @@ private:
             for (const std::size_t i : records) {
                 settle(i, RestoreOutcome::Ambiguous,
                     QStringLiteral("the records of lines %1 all match %2")
-                        .arg(lines.join(QStringLiteral(", ")), pathFromBytes(file)));
+                        .arg(lines.join(QStringLiteral(", ")), platform::fileNameFromBytes(file)));
             }
         }
     }
@@ -132,7 +135,7 @@ private:
     void restore(std::size_t i)
     {
         const DumpRecord& record = *m_dump[i].record;
-        const QString path = pathFromBytes(joinPath(m_directory, m_reports[i].file));
+        const QString path = platform::fileNameFromBytes(joinPath(m_directory, m_reports[i].file));
         try {
             const QByteArray bytes = platform::readWholeFile(path);
             const qint64 marker = store::findMarker(platform::asBytes(bytes));
