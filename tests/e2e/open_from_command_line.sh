@@ -56,4 +56,5 @@ stop
 echo "PASS: a picture, a folder and a missing path given on the command line"
 INNER
 
-timeout 150 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/session.sh" "$exe" "$work"
+# -noreset: the server would otherwise reset when the last program closes, and refuse the next one meanwhile.
+timeout 150 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$work/session.sh" "$exe" "$work"
