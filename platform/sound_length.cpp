@@ -1,5 +1,6 @@
 #include "sound_length.h"
 
+#include "background_thread.h"
 #include "errors.h"
 #include "file_names.h"
 
@@ -130,6 +131,7 @@ void clearSoundLengthCache()
 void measureSoundLengthInBackground(std::function<QString()> findSound)
 {
     measuringPool().start([findSound = std::move(findSound)] {
+        markBackgroundThread();
         try {
             const QString path = findSound();
             if (!path.isEmpty())

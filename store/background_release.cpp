@@ -1,5 +1,7 @@
 #include "background_release.h"
 
+#include "platform/background_thread.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -32,7 +34,10 @@ public:
             const std::scoped_lock lock(m_mutex);
             m_queue.push_back(std::move(owned));
             if (!m_thread.joinable())
-                m_thread = std::thread([this] { run(); });
+                m_thread = std::thread([this] {
+                    platform::markBackgroundThread();
+                    run();
+                });
         }
         m_changed.notify_all();
     }

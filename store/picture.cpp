@@ -1,5 +1,6 @@
 #include "picture.h"
 
+#include "platform/background_thread.h"
 #include "platform/errors.h"
 
 #include <QFileInfo>
@@ -153,7 +154,10 @@ void Picture::decodeInBackground(int firstRow, std::function<void()> onProgress)
     m_decoding = std::make_unique<RowDecoding>(std::move(buffer), first);
     RowDecoding* decoding = m_decoding.get();
     decoding->onProgress = std::move(onProgress);
-    decoding->worker = std::thread([this, decoding] { decoding->end(decodeRows(*decoding, decoding->first)); });
+    decoding->worker = std::thread([this, decoding] {
+        platform::markBackgroundThread();
+        decoding->end(decodeRows(*decoding, decoding->first));
+    });
 }
 
 bool Picture::decodesInBackground() const

@@ -1,5 +1,7 @@
 #include "read_ahead.h"
 
+#include "platform/background_thread.h"
+
 #include <atomic>
 #include <exception>
 #include <thread>
@@ -40,6 +42,7 @@ void ReadAhead::start(const QString& path, int firstRow, std::function<void()> o
     m_work = std::make_unique<Work>();
     Work* work = m_work.get();
     work->worker = std::thread([work, path, firstRow, onProgress = std::move(onProgress)]() mutable {
+        platform::markBackgroundThread();
         try {
             std::optional<platform::FileIdentity> identity;
             const QByteArray bytes = platform::readWholeFile(path, identity);

@@ -1,5 +1,6 @@
 #include "Fotka.h"
 
+#include "cached_scroll_bar.h"
 #include "description_field.h"
 
 #include "fit_window.h"
@@ -63,6 +64,9 @@ TFFotka::TFFotka(viewer::MainLink& main)
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(false);
     m_scrollArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A new picture's size lays the bars out again, which repaints both whole.
+    m_scrollArea->setHorizontalScrollBar(new viewer::CachedScrollBar(Qt::Horizontal));
+    m_scrollArea->setVerticalScrollBar(new viewer::CachedScrollBar(Qt::Vertical));
     m_scrollArea->setWidget(Image11);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -187,9 +191,9 @@ void TFFotka::decodingEnded()
 void TFFotka::PrepareNextPicture(const QString& path)
 {
     m_nextPath = path;
+    // While a picture decodes, its end starts the read-ahead; otherwise it starts once the picture shown is painted.
     if (!decoding())
-        QMetaObject::invokeMethod(
-            this, [this] { startReadAhead(); }, Qt::QueuedConnection);
+        afterPaint([this] { startReadAhead(); });
 }
 
 void TFFotka::DropPreparedPicture()
