@@ -26,12 +26,16 @@ struct CachedLength {
 std::mutex g_cacheMutex;
 QHash<QString, CachedLength> g_cache;
 
-/** The measuring thread: one at most, so a scan in the background never takes more than one processor. */
+/**
+ * The measuring thread: one at most, so a scan in the background never takes more than one processor, and kept
+ * once started, so that a measurement started as a picture is shown never starts a thread on the window's thread.
+ */
 QThreadPool& measuringPool()
 {
     static QThreadPool pool;
     static const bool single = [] {
         pool.setMaxThreadCount(1);
+        pool.setExpiryTimeout(-1);
         return true;
     }();
     (void)single;

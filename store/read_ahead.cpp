@@ -1,10 +1,10 @@
 #include "read_ahead.h"
 
-#include "platform/background_thread.h"
+#include "background_work.h"
 
 #include <atomic>
-#include <exception>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 namespace store {
 
@@ -19,13 +19,26 @@ constexpr qint64 kDecodeAheadPixels = 2'000'000;
 struct ReadAhead::Work {
     std::optional<DescribedPicture> prepared;
     std::atomic<bool> read {false};
-    std::thread worker;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
 
-    ~Work()
+    /** The read's last step: nothing of the work is touched after it. */
+    void finish()
     {
-        if (worker.joinable())
-            worker.join();
+        // Notified under the lock, so that a waiter cannot free the work before the notification is done.
+        const std::scoped_lock lock(mutex);
+        finished = true;
+        ended.notify_all();
     }
+
+    void waitForEnd()
+    {
+        std::unique_lock lock(mutex);
+        ended.wait(lock, [this] { return finished; });
+    }
+
+    ~Work() { waitForEnd(); }
 };
 
 ReadAhead::ReadAhead() = default;
@@ -41,8 +54,7 @@ void ReadAhead::start(const QString& path, int firstRow, std::function<void()> o
     m_path = path;
     m_work = std::make_unique<Work>();
     Work* work = m_work.get();
-    work->worker = std::thread([work, path, firstRow, onProgress = std::move(onProgress)]() mutable {
-        platform::markBackgroundThread();
+    auto read = [work, path, firstRow, onProgress = std::move(onProgress)]() mutable {
         try {
             std::optional<platform::FileIdentity> identity;
             const QByteArray bytes = platform::readWholeFile(path, identity);
@@ -59,7 +71,15 @@ void ReadAhead::start(const QString& path, int firstRow, std::function<void()> o
             work->prepared.reset();
         }
         work->read.store(true, std::memory_order_release);
-    });
+        work->finish();
+    };
+    try {
+        runInBackground(std::move(read));
+    } catch (...) {
+        // No thread to read on: the file is read when it is shown.
+        work->read.store(true, std::memory_order_release);
+        work->finish();
+    }
 }
 
 void ReadAhead::drop()
@@ -84,8 +104,7 @@ std::optional<DescribedPicture> ReadAhead::take(const QString& path)
     // Another file (the current one shown again, say) leaves the prepared one for later.
     if (!m_work || path != m_path)
         return std::nullopt;
-    if (m_work->worker.joinable())
-        m_work->worker.join();
+    m_work->waitForEnd();
     std::optional<DescribedPicture> result;
     if (m_work->prepared && m_work->prepared->identity && platform::identityOf(path) == m_work->prepared->identity)
         result = std::move(m_work->prepared);

@@ -13,8 +13,9 @@
 namespace store {
 
 /**
- * One described picture read and decoded ahead of being shown: a worker thread reads the file and, for a picture
- * of two megapixels or more, starts its decoding in the background (Picture::decodeInBackground). Whatever fails there
+ * One described picture read and decoded ahead of being shown: the thread kept for background work
+ * (runInBackground) reads the file and, for a picture of two megapixels or more, starts its decoding in the
+ * background (Picture::decodeInBackground). Whatever fails there
  * is dropped without a word; the caller then reads the file itself and reports what it finds. At most one picture is
  * held.
  */

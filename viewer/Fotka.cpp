@@ -10,7 +10,7 @@
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/screen.h"
-#include "store/background_release.h"
+#include "store/background_work.h"
 #include "store/described_file.h"
 
 #include <QCloseEvent>
@@ -81,7 +81,7 @@ TFFotka::TFFotka(viewer::MainLink& main)
 TFFotka::~TFFotka()
 {
     // The workers stop before anything they report to goes away.
-    store::waitForBackgroundReleases();
+    store::waitForBackgroundWork();
     Image11->stopFollowing();
     m_readAhead.drop();
     m_picture.reset();

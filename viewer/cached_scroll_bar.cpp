@@ -59,10 +59,9 @@ QImage CachedScrollBar::draw(const QStyleOptionSlider& option, qreal pixelRatio)
     for (int start = 0; start < length; start += tileLength) {
         const int part = std::min(tileLength, length - start);
         // A tile shares its pixels with the drawing.
-        QImage tile = along ? QImage(drawing.scanLine(0) + qsizetype(start) * 4, part, drawing.height(),
-                                  drawing.bytesPerLine(), drawing.format())
-                            : QImage(drawing.scanLine(start), drawing.width(), part, drawing.bytesPerLine(),
-                                  drawing.format());
+        uchar* const first = along ? drawing.scanLine(0) + qsizetype(start) * 4 : drawing.scanLine(start);
+        const QSize tileSize = along ? QSize(part, drawing.height()) : QSize(drawing.width(), part);
+        QImage tile(first, tileSize.width(), tileSize.height(), drawing.bytesPerLine(), drawing.format());
         tile.setDevicePixelRatio(pixelRatio);
         QPainter painter(&tile);
         const qreal offset = -start / pixelRatio;

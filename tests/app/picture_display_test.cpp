@@ -4,11 +4,13 @@
 
 #include "platform/fault_injection.h"
 #include "support/jpeg_builder.h"
+#include "viewer/cached_scroll_bar.h"
 #include "viewer/picture_view.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <cstdio>
@@ -447,4 +449,42 @@ TEST_F(PictureDisplayTest, ADamagedNextPictureReportsOnlyWhenShownExactlyAsWitho
     EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"JPEG error #52."_s});
     EXPECT_EQ(memoText(), u"opis c");
     EXPECT_EQ(m_dialogs->records().size(), 2);
+}
+
+TEST_F(PictureDisplayTest, ThePictureWindowsScrollBarsDrawAsPlainOnesAfterEveryChange)
+{
+    EXPECT_NE(dynamic_cast<viewer::CachedScrollBar*>(FFotka->scrollArea()->horizontalScrollBar()), nullptr);
+    EXPECT_NE(dynamic_cast<viewer::CachedScrollBar*>(FFotka->scrollArea()->verticalScrollBar()), nullptr);
+    const std::pair<const char*, std::function<void(QScrollBar&)>> changes[] = {
+        {"first drawing", [](QScrollBar&) {}},
+        {"moved", [](QScrollBar& bar) { bar.setValue(2500); }},
+        {"another range", [](QScrollBar& bar) { bar.setRange(0, 200); }},
+        {"longer", [](QScrollBar& bar) { bar.resize(bar.size() + QSize(1, 1) * 77); }},
+        {"disabled", [](QScrollBar& bar) { bar.setEnabled(false); }},
+    };
+    for (const Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical}) {
+        QScrollBar plain(orientation);
+        viewer::CachedScrollBar cached(orientation);
+        for (QScrollBar* bar : {&plain, static_cast<QScrollBar*>(&cached)}) {
+            bar->resize(orientation == Qt::Horizontal ? QSize(1000, 14) : QSize(14, 1000));
+            bar->setRange(0, 5000);
+            bar->setPageStep(1000);
+        }
+        for (const auto& [name, change] : changes) {
+            SCOPED_TRACE(std::string(orientation == Qt::Horizontal ? "horizontal, " : "vertical, ") + name);
+            change(plain);
+            change(cached);
+            // Drawn in pieces, the rounded corners may blend a few pixels by some shades; anything misplaced or stale
+            // changes whole edges.
+            const QImage drawn = cached.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage expected = plain.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(drawn.size(), expected.size());
+            int differing = 0;
+            for (int y = 0; y < drawn.height(); ++y) {
+                for (int x = 0; x < drawn.width(); ++x)
+                    differing += drawn.pixel(x, y) != expected.pixel(x, y);
+            }
+            EXPECT_LE(differing, 8);
+        }
+    }
 }

@@ -1,13 +1,21 @@
+#include "store/background_work.h"
 #include "store/bmp_layer.h"
 #include "store/gdi/dib.h"
 #include "store/picture.h"
+#include "store/read_ahead.h"
 #include "support/bmp_builder.h"
 #include "support/jpeg_builder.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <future>
+#include <mutex>
+#include <sched.h>
+#include <set>
+#include <thread>
 
 using namespace testing_support;
 
@@ -91,4 +99,42 @@ TEST(BackgroundDecode, APictureLetGoWhileDecodingStopsItsWorker)
         // A picture that never decoded in the background still decodes where it is asked.
         EXPECT_EQ(store::loadPicture(name, bytes)->image().size(), QSize(1600, 1200));
     }
+}
+
+TEST(BackgroundDecode, ReadingAheadRunsAfterEarlierWorkWithoutPreemptingTheWindowsThread)
+{
+    std::mutex mutex;
+    std::set<int> policies;
+    const auto notePolicy = [&] {
+        const std::scoped_lock lock(mutex);
+        policies.insert(::sched_getscheduler(0));
+    };
+    const TempDir dir;
+    const QString path = dir.write(QStringLiteral("a.jpg"), encodeJpeg(photoLikeImage(2000, 1200)));
+
+    // A read-ahead queued behind other background work waits for its turn, and a take waits for it.
+    std::promise<void> gate;
+    store::runInBackground([&, opened = gate.get_future().share()] {
+        opened.wait();
+        notePolicy();
+    });
+    store::ReadAhead readAhead;
+    readAhead.start(path, 0, notePolicy);
+    EXPECT_FALSE(readAhead.isRead());
+    gate.set_value();
+    std::optional<store::DescribedPicture> taken = readAhead.take(path);
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(taken->picture->image().size(), QSize(2000, 1200));
+
+    // Dropped while still queued, it is let go once its turn has come.
+    std::promise<void> second;
+    store::runInBackground([opened = second.get_future().share()] { opened.wait(); });
+    readAhead.start(path, 0, {});
+    std::thread opener([&] { second.set_value(); });
+    readAhead.drop();
+    opener.join();
+    store::waitForBackgroundWork();
+
+    // The kept thread and the decoding threads it starts are background work from their first step.
+    EXPECT_EQ(policies, std::set<int> {SCHED_BATCH});
 }

@@ -1,4 +1,4 @@
-#include "background_release.h"
+#include "background_work.h"
 
 #include "platform/background_thread.h"
 
@@ -11,13 +11,13 @@ namespace store {
 
 namespace {
 
-class Releaser {
+class Worker {
 public:
-    Releaser() = default;
-    Releaser(const Releaser&) = delete;
-    Releaser& operator=(const Releaser&) = delete;
+    Worker() = default;
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
 
-    ~Releaser()
+    ~Worker()
     {
         {
             const std::scoped_lock lock(m_mutex);
@@ -28,16 +28,17 @@ public:
             m_thread.join();
     }
 
-    void add(std::shared_ptr<void> owned)
+    void add(std::function<void()> work)
     {
         {
             const std::scoped_lock lock(m_mutex);
-            m_queue.push_back(std::move(owned));
-            if (!m_thread.joinable())
+            if (!m_thread.joinable()) {
                 m_thread = std::thread([this] {
                     platform::markBackgroundThread();
                     run();
                 });
+            }
+            m_queue.push_back(std::move(work));
         }
         m_changed.notify_all();
     }
@@ -45,7 +46,7 @@ public:
     void waitForEmpty()
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_queue.empty() && !m_releasing; });
+        m_changed.wait(lock, [this] { return m_queue.empty() && !m_running; });
     }
 
 private:
@@ -56,42 +57,53 @@ private:
             m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
             if (m_queue.empty())
                 return;
-            std::shared_ptr<void> owned = std::move(m_queue.front());
+            std::function<void()> work = std::move(m_queue.front());
             m_queue.pop_front();
-            m_releasing = true;
+            m_running = true;
             lock.unlock();
-            owned.reset();
+            try {
+                work();
+            } catch (...) {
+                // The work reports its own failures; the thread goes on with the next.
+            }
+            // What the work holds goes here, outside the lock.
+            work = nullptr;
             lock.lock();
-            m_releasing = false;
+            m_running = false;
             m_changed.notify_all();
         }
     }
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::shared_ptr<void>> m_queue;
-    bool m_releasing = false;
+    std::deque<std::function<void()>> m_queue;
+    bool m_running = false;
     bool m_stopping = false;
     std::thread m_thread;
 };
 
-Releaser& releaser()
+Worker& worker()
 {
-    static Releaser instance;
+    static Worker instance;
     return instance;
 }
 
 } // namespace
 
+void runInBackground(std::function<void()> work)
+{
+    worker().add(std::move(work));
+}
+
 void releaseInBackground(std::shared_ptr<void> owned)
 {
     if (owned)
-        releaser().add(std::move(owned));
+        runInBackground([owned = std::move(owned)] {});
 }
 
-void waitForBackgroundReleases()
+void waitForBackgroundWork()
 {
-    releaser().waitForEmpty();
+    worker().waitForEmpty();
 }
 
 } // namespace store
