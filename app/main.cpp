@@ -5,7 +5,6 @@
 
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/large_blocks.h"
 #include "platform/translation.h"
 #include "store/exiv2_setup.h"
 
@@ -43,7 +42,6 @@ int main(int argc, char* argv[])
         return print(app::versionText());
     // A write past the file-size limit then fails with an error instead of ending the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
-    platform::giveLargeBlocksBack();
     store::initialiseExiv2();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkavio"));

@@ -3,7 +3,6 @@
 #include "app/Main.h"
 #include "app/windows.h"
 #include "platform/dialogs.h"
-#include "platform/large_blocks.h"
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
@@ -99,7 +98,6 @@ inline testing_support::ScriptedDialogs& ensureWindows()
         static int argc = 1;
         static char name[] = "bench";
         static char* argv[] = {name, nullptr};
-        platform::giveLargeBlocksBack();
         new TimedApplication(argc, argv);
         auto scripted = std::make_unique<testing_support::ScriptedDialogs>();
         testing_support::ScriptedDialogs* kept = scripted.get();
