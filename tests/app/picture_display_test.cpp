@@ -430,6 +430,34 @@ TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadAndReadAgainOnlyWhenItsFileC
     }
 }
 
+TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadOnlyOnceTheShownOneIsPainted)
+{
+    writePicture(u"a.jpg"_s, QSize(40, 30), Qt::red);
+    writePicture(u"b.jpg"_s, QSize(40, 30), Qt::blue);
+    openDirectory(pictureDir());
+    FMain->mnuNastepny->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().isRead(); }, 5000));
+    // At each paint request of the picture window: whether the read of the picture after the new one had begun.
+    struct PaintWatch : QObject {
+        int paints = 0;
+        bool readBeforePaint = false;
+        bool eventFilter(QObject* /*watched*/, QEvent* event) override
+        {
+            if (event->type() == QEvent::UpdateRequest) {
+                ++paints;
+                readBeforePaint = readBeforePaint || FFotka->readAhead().path().endsWith(u"a.jpg"_s);
+            }
+            return false;
+        }
+    } watch;
+    FFotka->installEventFilter(&watch);
+    FMain->mnuNastepny->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().path().endsWith(u"a.jpg"_s); }, 5000));
+    FFotka->removeEventFilter(&watch);
+    EXPECT_GT(watch.paints, 0);
+    EXPECT_FALSE(watch.readBeforePaint);
+}
+
 TEST_F(PictureDisplayTest, ADamagedNextPictureReportsOnlyWhenShownExactlyAsWithoutReadingAhead)
 {
     writePicture(u"a.jpg"_s);
