@@ -14,8 +14,10 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
     # fonts for the interface and for metafile text
     fonts-liberation fonts-dejavu-core
-    # end-to-end tests under a virtual X server
-    xvfb xdotool openbox x11-utils imagemagick
+    # end-to-end tests under a virtual X server, and under a headless Wayland desktop with its X11 compatibility
+    xvfb xdotool openbox x11-utils imagemagick weston xwayland
+    # the native Wayland platform, for a Wayland desktop without Xwayland
+    qt6-wayland
     # an independent metadata reader and writer, to check the captions we share
     libimage-exiftool-perl
     # making sample sounds
