@@ -48,13 +48,15 @@ ReadAhead::~ReadAhead()
     drop();
 }
 
-void ReadAhead::start(const QString& path, int firstRow, std::function<void()> onProgress)
+void ReadAhead::start(
+    const QString& path, int firstRow, std::function<void()> onProgress, std::function<int(QSize)> reductionFor)
 {
     drop();
     m_path = path;
     m_work = std::make_unique<Work>();
     Work* work = m_work.get();
-    auto read = [work, path, firstRow, onProgress = std::move(onProgress)]() mutable {
+    auto read = [work, path, firstRow, onProgress = std::move(onProgress),
+                    reductionFor = std::move(reductionFor)]() mutable {
         try {
             std::optional<platform::FileIdentity> identity;
             const QByteArray bytes = platform::readWholeFile(path, identity);
@@ -62,6 +64,8 @@ void ReadAhead::start(const QString& path, int firstRow, std::function<void()> o
                 DescribedPicture picture = describedPictureOf(path, bytes);
                 picture.identity = identity;
                 const QSize size = picture.picture->size();
+                if (reductionFor)
+                    picture.picture->setReduction(reductionFor(size));
                 if (qint64(size.width()) * size.height() >= kDecodeAheadPixels)
                     picture.picture->decodeInBackground(firstRow, std::move(onProgress));
                 work->prepared = std::move(picture);

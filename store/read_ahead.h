@@ -28,9 +28,11 @@ public:
 
     /**
      * Starts reading `path`, dropping what was prepared before. The picture is decoded from `firstRow` down
-     * first; `onProgress` runs on the decoding thread as rows arrive (see Picture::decodeInBackground).
+     * first, reduced as `reductionFor` says for its size (see Picture::setReduction; called on the reading thread);
+     * `onProgress` runs on the decoding thread as rows arrive (see Picture::decodeInBackground).
      */
-    void start(const QString& path, int firstRow, std::function<void()> onProgress);
+    void start(const QString& path, int firstRow, std::function<void()> onProgress,
+        std::function<int(QSize)> reductionFor = {});
     /** Drops the prepared picture, stopping its work. */
     void drop();
     /** The file being prepared; empty when none is. */
