@@ -47,6 +47,9 @@ private:
     std::function<void()> m_work;
 };
 
+// A shrunk picture smaller than this decodes in a few milliseconds: it is shown whole once decoded.
+constexpr qint64 kRowsAsTheyComePixels = 2'000'000;
+
 } // namespace
 
 TFFotka::TFFotka(viewer::MainLink& main)
@@ -155,7 +158,13 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
 void TFFotka::decodeForView()
 {
     const int height = m_picture->decodedSize().height();
-    const auto [first, last] = rowsInView(height);
+    auto [first, last] = rowsInView(height);
+    // A photo shrunk to the window shows whole at once: its rows are painted as they come, as a large picture's
+    // rows below the window are, rather than all at once after its decoding.
+    const QSize natural = m_picture->size();
+    if (first == 0 && last == height && natural != m_layout.pixels
+        && qint64(natural.width()) * natural.height() >= kRowsAsTheyComePixels)
+        last = 0;
     if (first > 0 || last < height)
         m_picture->decodeInBackground(first, [this] { postProgress(); });
     m_picture->waitForRows(first, last);
