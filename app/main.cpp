@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Main.h"
+#include "display_platform.h"
 #include "start_arguments.h"
 #include "windows.h"
 
@@ -43,6 +44,11 @@ int main(int argc, char* argv[])
     // A write past the file-size limit then fails with an error instead of ending the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
     store::initialiseExiv2();
+    const app::PlatformChoice platform = app::choosePlatform([](const char* name) { return qgetenv(name); }, argc, argv);
+    if (!platform.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform.platform);
+    if (!platform.note.isEmpty())
+        std::fputs(platform.note.constData(), stderr);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkavio"));
     platform::installPolishQtTranslation();
