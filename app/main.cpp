@@ -5,9 +5,13 @@
 #include "windows.h"
 
 #include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/file_names.h"
 #include "platform/guard.h"
 #include "platform/translation.h"
+#include "settings/settings_file.h"
 #include "store/exiv2_setup.h"
+#include "viewer/Fotka.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -15,6 +19,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -25,6 +31,28 @@ QList<QByteArray> arguments(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         list << QByteArray(argv[i]);
     return list;
+}
+
+/**
+ * A picture given on the command line is read and decoded while the windows are made, at the scale the remembered
+ * mode shows it at. Named as the file list will name it: its folder as the system resolves it.
+ */
+void prepareStartPicture(const app::StartArguments& start)
+{
+    if (start.picture.isEmpty())
+        return;
+    const std::unique_ptr<char, decltype(&std::free)> folder(
+        ::realpath(platform::fileNameBytes(start.folder).constData(), nullptr), &std::free);
+    if (!folder)
+        return;
+    bool fit = false;
+    try {
+        if (const QString path = settings::settingsFilePath(); platform::isRegularFile(path))
+            fit = settings::readSettings(path).fit;
+    } catch (const platform::AppError&) {
+        // The main window reads the file again and reports what is wrong with it.
+    }
+    TFFotka::prepareStartPicture(platform::fileNameFromBytes(folder.get()) + u'/' + start.picture, fit);
 }
 
 int print(const QByteArray& text)
@@ -54,6 +82,7 @@ int main(int argc, char* argv[])
     platform::installPolishQtTranslation();
     // Read again now that Qt has taken out its own options (-platform, -style, ...).
     const app::StartArguments start = app::parseStartArguments(arguments(argc, argv));
+    prepareStartPicture(start);
     app::createWindows();
     FMain->setStartFolder(start.folder, start.picture);
     // The window is shown already at its maximised place, so the file list window, which the main window's

@@ -9,7 +9,7 @@ packages=(
     cmake ninja-build pkg-config g++ ccache clang clang-format clang-tidy
     # libraries
     qt6-base-dev qt6-translations-l10n libicu-dev libjpeg62-turbo-dev libsdl2-mixer-dev libsndfile1-dev libmpg123-dev
-    libexiv2-dev libssl-dev
+    libexiv2-dev libssl-dev libx11-dev libxext-dev
     # tests, fuzzing and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
     # fonts for the interface and for metafile text

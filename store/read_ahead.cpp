@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 namespace store {
 
@@ -46,6 +47,22 @@ ReadAhead::ReadAhead() = default;
 ReadAhead::~ReadAhead()
 {
     drop();
+}
+
+ReadAhead::ReadAhead(ReadAhead&& other) noexcept
+    : m_work(std::move(other.m_work))
+    , m_path(std::exchange(other.m_path, QString()))
+{
+}
+
+ReadAhead& ReadAhead::operator=(ReadAhead&& other) noexcept
+{
+    if (this != &other) {
+        drop();
+        m_work = std::move(other.m_work);
+        m_path = std::exchange(other.m_path, QString());
+    }
+    return *this;
 }
 
 void ReadAhead::start(

@@ -25,6 +25,9 @@ public:
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
+    /** Hands the prepared picture (and the work still preparing it) over; the moved-from one holds none. */
+    ReadAhead(ReadAhead&& other) noexcept;
+    ReadAhead& operator=(ReadAhead&& other) noexcept;
 
     /**
      * Starts reading `path`, dropping what was prepared before. The picture is decoded from `firstRow` down

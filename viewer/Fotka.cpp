@@ -15,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -49,6 +50,20 @@ private:
 
 // A shrunk picture smaller than this decodes in a few milliseconds: it is shown whole once decoded.
 constexpr qint64 kRowsAsTheyComePixels = 2'000'000;
+// Milliseconds between two paints of rows that arrive from a worker.
+constexpr qint64 kRowsPaintInterval = 30;
+
+/** The start picture prepared before the picture window existed, and the window its worker reports to. */
+std::unique_ptr<store::ReadAhead> g_startPicture;
+std::atomic<TFFotka*> g_startPictureWindow {nullptr};
+
+/** The reduction a picture of `size` decodes at when it is shown without zoom in the mode `fit`. */
+std::function<int(QSize)> reductionFor(bool fit)
+{
+    return [screen = platform::primaryScreenSize(), ratio = platform::primaryScreenRatio(), fit](QSize size) {
+        return viewer::decodeReduction(size, viewer::layoutPicture(size, screen, ratio, fit, {}).pixels);
+    };
+}
 
 } // namespace
 
@@ -82,10 +97,32 @@ TFFotka::TFFotka(viewer::MainLink& main)
     m_main.attachPopupMenu(Image11);
     // The wheel over the picture reaches the viewport whether or not the picture takes it first.
     m_scrollArea->viewport()->installEventFilter(this);
+    m_rowsPaintTimer.setSingleShot(true);
+    connect(&m_rowsPaintTimer, &QTimer::timeout, this, [this] { decodingProgressed(); });
+    if (g_startPicture) {
+        m_readAhead = std::move(*g_startPicture);
+        g_startPicture.reset();
+        m_holdsStartPicture = true;
+    }
+    g_startPictureWindow = this;
+}
+
+void TFFotka::prepareStartPicture(const QString& path, bool fit)
+{
+    // Its rows may arrive before the window exists: the window looks at them when it takes the picture.
+    g_startPicture = std::make_unique<store::ReadAhead>();
+    g_startPicture->start(
+        path, 0,
+        [] {
+            if (TFFotka* window = g_startPictureWindow.load())
+                window->postProgress();
+        },
+        reductionFor(fit));
 }
 
 TFFotka::~TFFotka()
 {
+    g_startPictureWindow = nullptr;
     // The workers stop before anything they report to goes away.
     store::waitForBackgroundWork();
     Image11->stopFollowing();
@@ -204,8 +241,18 @@ void TFFotka::decodingProgressed()
     m_progressPosted = false;
     if (!m_picture || Image11->followed() != m_picture.get())
         return;
+    // Rows are painted a few dozen times a second, not for every batch: each paint also costs the display server,
+    // which shares the processors with the decoding. The last rows are painted at once.
+    const bool ended = m_picture->decodingEnded();
+    if (!ended && m_rowsPainted.isValid() && m_rowsPainted.elapsed() < kRowsPaintInterval) {
+        if (!m_rowsPaintTimer.isActive())
+            m_rowsPaintTimer.start(int(kRowsPaintInterval - m_rowsPainted.elapsed()));
+        return;
+    }
+    m_rowsPaintTimer.stop();
+    m_rowsPainted.start();
     Image11->rowsArrived();
-    if (m_picture->decodingEnded())
+    if (ended)
         decodingEnded();
 }
 
@@ -244,6 +291,9 @@ void TFFotka::PrepareNextPicture(const QString& path)
 void TFFotka::DropPreparedPicture()
 {
     m_nextPath.clear();
+    // The start picture belongs to the list that start-up reads, until the first picture is shown.
+    if (m_holdsStartPicture)
+        return;
     m_readAhead.drop();
 }
 
@@ -261,16 +311,9 @@ void TFFotka::startReadAhead()
     const QString path = std::exchange(m_nextPath, QString());
     // The next picture is shown without zoom: at its natural size from the row at the top of a window that keeps
     // its size and scroll position, or from the top when it is shrunk to fit (the window then shows it whole).
-    const QSize screen = platform::primaryScreenSize();
-    const double ratio = platform::primaryScreenRatio();
-    const bool fit = fitMode();
-    const bool fromScrolled = isVisible() && !m_autoSize && !fit && !m_zoom;
-    const int firstRow = fromScrolled ? int(m_scrollArea->verticalScrollBar()->value() * ratio) : 0;
-    m_readAhead.start(
-        path, firstRow, [this] { postProgress(); },
-        [screen, ratio, fit](QSize size) {
-            return viewer::decodeReduction(size, viewer::layoutPicture(size, screen, ratio, fit, {}).pixels);
-        });
+    const bool fromScrolled = isVisible() && !m_autoSize && !fitMode() && !m_zoom;
+    const int firstRow = fromScrolled ? int(m_scrollArea->verticalScrollBar()->value() * platform::primaryScreenRatio()) : 0;
+    m_readAhead.start(path, firstRow, [this] { postProgress(); }, reductionFor(fitMode()));
 }
 
 void TFFotka::toggleFit()
@@ -379,6 +422,7 @@ qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& d
         m_pictureFile = m_bare->file;
         return 0; // the bare bytes hold no marker
     }
+    m_holdsStartPicture = false;
     std::optional<store::DescribedPicture> prepared = m_readAhead.take(path);
     store::DescribedPicture read = prepared ? std::move(*prepared) : store::readDescribedFile(path);
     showPicture(std::move(read.picture));
@@ -436,6 +480,16 @@ void TFFotka::FitWindowToPicture()
     if (const QByteArray* bare = bareBytesOf(path)) {
         showPicture(store::loadPicture(path, *bare), false);
         m_pictureFile = m_bare->file;
+        return;
+    }
+    // The picture shown was read from the file as it is now: reading and decoding it again would only show it again,
+    // later (its decoding would start afresh). Its decoding goes on; the rows the window now shows are waited for.
+    if (const std::optional<platform::FileIdentity> identity = platform::identityOf(path);
+        identity && showsFile(path, *identity)) {
+        if (Image11->followed()) {
+            Image11->stopFollowing();
+            decodeForView();
+        }
         return;
     }
     store::DescribedPicture read = store::readDescribedFile(path);

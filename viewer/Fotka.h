@@ -8,7 +8,9 @@
 #include "store/picture.h"
 #include "store/read_ahead.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -59,6 +61,12 @@ public:
      * Replaces what was prepared before. A failure is only found when the file is shown.
      */
     void PrepareNextPicture(const QString& path);
+    /**
+     * Starts reading and decoding the picture at `path` (a full path, as the file list will name it) before the
+     * windows exist, for a start that shows it at once: the picture window takes it when it first shows that file.
+     * `fit`: the mode the settings hold.
+     */
+    static void prepareStartPicture(const QString& path, bool fit);
     /** Drops the picture prepared ahead (the list now holds other files). */
     void DropPreparedPicture();
     /** Whether pictures are prepared ahead at all (benchmarks switch it off to measure the plain path). */
@@ -183,9 +191,14 @@ private:
     /** Whether the decoding error of the picture still decoding is to be reported when it is found. */
     bool m_reportDecodingError = false;
     bool m_readAheadOn = true;
+    /** Whether m_readAhead holds the start picture (prepareStartPicture()), which no reading of the list drops. */
+    bool m_holdsStartPicture = false;
     /** The file to prepare once the shown picture is decoded. */
     QString m_nextPath;
     store::ReadAhead m_readAhead;
     std::atomic<bool> m_progressPosted {false};
+    /** When rows from a worker were last painted, and the paint of those that arrived since. */
+    QElapsedTimer m_rowsPainted;
+    QTimer m_rowsPaintTimer;
     viewer::MainLink& m_main;
 };
