@@ -9,8 +9,9 @@
 //                                     when all four show ("whole"), "-" for what did not show within SECONDS; then
 //                                     ends the group and waits until no block is left on the screen
 //
-// A block counts when the screen holds at least kBlockPixels pixels of its colour, so thumbnails of the photo do
-// not count. The screen is read through shared memory (MIT-SHM) every few milliseconds.
+// A block counts when the screen holds at least kBlockPixels pixels of its colour (the photo shown at least about
+// 290 × 190), so thumbnails of the photo do not count; no other pixel of the photo comes near those colours. The
+// screen is read through shared memory (MIT-SHM) every few milliseconds.
 #include "support/jpeg_builder.h"
 
 #include <QFile>
@@ -45,11 +46,17 @@ struct Block {
 // Top left, top right, bottom left, bottom right.
 constexpr std::array<Block, 4> kBlocks {{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 0, 255}}};
 constexpr int kTolerance = 40;
-constexpr int kBlockPixels = 2000;
+constexpr int kBlockPixels = 800;
 
 int writePhoto(const char* path)
 {
     QImage photo = testing_support::photoLikeImage(6000, 4000).convertToFormat(QImage::Format_RGB32);
+    // The photograph's own colours are kept away from the blocks' pure ones: every channel within 64 to 191.
+    for (int y = 0; y < photo.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        for (int x = 0; x < photo.width(); ++x)
+            row[x] = qRgb(64 + qRed(row[x]) / 2, 64 + qGreen(row[x]) / 2, 64 + qBlue(row[x]) / 2);
+    }
     QPainter painter(&photo);
     const int w = photo.width() / 10;
     const int h = photo.height() / 10;

@@ -11,7 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: first-on-screen.sh BUILD_DIR [RUNS]}" && pwd)
 runs=${2:-7}
 [ "$runs" -ge 7 ] || { echo "first-on-screen: at least 7 runs" >&2; exit 2; }
-"$root/scripts/install-deps.sh" --only xvfb feh qimgv eog ristretto gwenview
+# tumbler: ristretto's thumbnail service, without which it covers the photo with a box about it.
+"$root/scripts/install-deps.sh" --only xvfb feh qimgv eog ristretto tumbler gwenview
 cmake --build "$build" --target zelkavio screen_probe >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
