@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QRandomGenerator>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -51,11 +52,14 @@ constexpr int kBlockPixels = 800;
 int writePhoto(const char* path)
 {
     QImage photo = testing_support::photoLikeImage(6000, 4000).convertToFormat(QImage::Format_RGB32);
-    // The photograph's own colours are kept away from the blocks' pure ones: every channel within 64 to 191.
+    // The photograph's own colours are kept away from the blocks' pure ones (every channel within 48 to 207), with
+    // sensor-like noise, so that the file is as large as a camera's: about 8 MB.
+    QRandomGenerator noise(26);
+    const auto channel = [&](int value) { return 64 + value / 2 + int(noise.bounded(33)) - 16; };
     for (int y = 0; y < photo.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
         for (int x = 0; x < photo.width(); ++x)
-            row[x] = qRgb(64 + qRed(row[x]) / 2, 64 + qGreen(row[x]) / 2, 64 + qBlue(row[x]) / 2);
+            row[x] = qRgb(channel(qRed(row[x])), channel(qGreen(row[x])), channel(qBlue(row[x])));
     }
     QPainter painter(&photo);
     const int w = photo.width() / 10;
