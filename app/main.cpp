@@ -72,7 +72,8 @@ int main(int argc, char* argv[])
     // A write past the file-size limit then fails with an error instead of ending the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
     store::initialiseExiv2();
-    const app::PlatformChoice platform = app::choosePlatform([](const char* name) { return qgetenv(name); }, argc, argv);
+    const app::PlatformChoice platform
+        = app::choosePlatform([](const char* name) { return qgetenv(name); }, argc, argv);
     if (!platform.platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform.platform);
     if (!platform.note.isEmpty())

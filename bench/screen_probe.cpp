@@ -84,13 +84,13 @@ public:
             return;
         const int screen = DefaultScreen(m_display);
         m_root = RootWindow(m_display, screen);
-        m_image = XShmCreateImage(m_display, DefaultVisual(m_display, screen), unsigned(DefaultDepth(m_display, screen)),
-            ZPixmap, nullptr, &m_shm, unsigned(DisplayWidth(m_display, screen)),
-            unsigned(DisplayHeight(m_display, screen)));
+        m_image = XShmCreateImage(m_display, DefaultVisual(m_display, screen),
+            unsigned(DefaultDepth(m_display, screen)), ZPixmap, nullptr, &m_shm,
+            unsigned(DisplayWidth(m_display, screen)), unsigned(DisplayHeight(m_display, screen)));
         if (!m_image || m_image->bits_per_pixel != 32)
             return;
-        m_shm.shmid = shmget(IPC_PRIVATE, std::size_t(m_image->bytes_per_line) * std::size_t(m_image->height),
-            IPC_CREAT | 0600);
+        m_shm.shmid = shmget(
+            IPC_PRIVATE, std::size_t(m_image->bytes_per_line) * std::size_t(m_image->height), IPC_CREAT | 0600);
         m_shm.shmaddr = m_image->data = static_cast<char*>(shmat(m_shm.shmid, nullptr, 0));
         m_shm.readOnly = False;
         m_ready = XShmAttach(m_display, &m_shm) != 0;
@@ -120,7 +120,8 @@ public:
             return 0;
         std::array<int, 4> counts {};
         for (int y = 0; y < m_image->height; y += 2) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(m_image->data + std::ptrdiff_t(y) * m_image->bytes_per_line);
+            const auto* row
+                = reinterpret_cast<const std::uint32_t*>(m_image->data + std::ptrdiff_t(y) * m_image->bytes_per_line);
             for (int x = 0; x < m_image->width; x += 2) {
                 const std::uint32_t p = row[x];
                 const int r = int((p >> 16) & 0xFF), g = int((p >> 8) & 0xFF), b = int(p & 0xFF);

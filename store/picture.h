@@ -76,8 +76,9 @@ public:
     [[nodiscard]] virtual QStringList details() const = 0;
 
     /**
-     * The picture at its natural size (or decodedSize() after setReduction()). Decoded (or, for metafiles, played onto a white background) on the
-     * first call and kept, so repainting costs nothing. Raises AppError when the data cannot be decoded.
+     * The picture at its natural size (or decodedSize() after setReduction()). Decoded (or, for metafiles, played onto
+     * a white background) on the first call and kept, so repainting costs nothing. Raises AppError when the data cannot
+     * be decoded.
      */
     [[nodiscard]] virtual const QImage& image() const = 0;
 

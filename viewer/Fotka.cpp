@@ -15,13 +15,13 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QTimer>
-#include <QWheelEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -312,8 +312,10 @@ void TFFotka::startReadAhead()
     // The next picture is shown without zoom: at its natural size from the row at the top of a window that keeps
     // its size and scroll position, or from the top when it is shrunk to fit (the window then shows it whole).
     const bool fromScrolled = isVisible() && !m_autoSize && !fitMode() && !m_zoom;
-    const int firstRow = fromScrolled ? int(m_scrollArea->verticalScrollBar()->value() * platform::primaryScreenRatio()) : 0;
-    m_readAhead.start(path, firstRow, [this] { postProgress(); }, reductionFor(fitMode()));
+    const int firstRow
+        = fromScrolled ? int(m_scrollArea->verticalScrollBar()->value() * platform::primaryScreenRatio()) : 0;
+    m_readAhead.start(
+        path, firstRow, [this] { postProgress(); }, reductionFor(fitMode()));
 }
 
 void TFFotka::toggleFit()

@@ -57,8 +57,8 @@ PictureLayout layoutPicture(QSize picture, QSize screen, double ratio, bool fit,
     PictureLayout layout;
     if (zoom) {
         layout.scale = *zoom;
-        layout.pixels = QSize(std::max(1, int(std::lround(double(w) * *zoom))),
-            std::max(1, int(std::lround(double(h) * *zoom))));
+        layout.pixels
+            = QSize(std::max(1, int(std::lround(double(w) * *zoom))), std::max(1, int(std::lround(double(h) * *zoom))));
     } else if (const QSize area = largestClientArea(screen);
                fit && (double(w) > area.width() * ratio || double(h) > area.height() * ratio)) {
         // The area in device pixels; the side that binds takes all of it, the other its share, rounded.

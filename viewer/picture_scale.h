@@ -40,7 +40,8 @@ struct PictureLayout {
  * client area down, never up, to the largest size within it, keeping its proportions; else the picture keeps its
  * natural size, one picture pixel on one device pixel.
  */
-[[nodiscard]] PictureLayout layoutPicture(QSize picture, QSize screen, double ratio, bool fit, std::optional<double> zoom);
+[[nodiscard]] PictureLayout layoutPicture(
+    QSize picture, QSize screen, double ratio, bool fit, std::optional<double> zoom);
 
 /**
  * How much a JPEG decoder may shrink a picture of `picture` pixels shown at `shown` pixels while it decodes: the

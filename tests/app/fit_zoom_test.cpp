@@ -58,8 +58,8 @@ TEST_F(WindowsTest, FitAndZoomKeysWorkInEveryViewerWindowAndSettingsRememberTheM
     EXPECT_GT(FFotka->Image11->grab().toImage().pixelColor(299, 199).blue(), 240);
 
     // Ctrl+wheel over the picture zooms towards the pointer; the wheel alone does not zoom.
-    QWheelEvent plain(QPointF(200, 150), QPointF(), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-        Qt::NoScrollPhase, false);
+    QWheelEvent plain(
+        QPointF(200, 150), QPointF(), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(FFotka->scrollArea()->viewport(), &plain);
     EXPECT_DOUBLE_EQ(FFotka->shownScale(), 0.5);
     for (int notch = 0; notch < 3; ++notch) {
