@@ -206,10 +206,15 @@ void TFFotka::decodeForView()
         m_picture->decodeInBackground(first, [this] { postProgress(); });
     m_picture->waitForRows(first, last);
     Image11->setShownSize(m_layout.pixels, platform::primaryScreenRatio());
+    // A view that follows this picture already paints the rows that arrived meanwhile.
+    const bool followed = Image11->followed() == m_picture.get();
+    if (followed)
+        Image11->rowsArrived();
     if (m_picture->decodingEnded()) {
         decodingEnded();
     } else {
-        Image11->follow(*m_picture);
+        if (!followed)
+            Image11->follow(*m_picture);
         if (m_autoSize && isVisible())
             resize(Image11->size());
     }
@@ -488,10 +493,8 @@ void TFFotka::FitWindowToPicture()
     // later (its decoding would start afresh). Its decoding goes on; the rows the window now shows are waited for.
     if (const std::optional<platform::FileIdentity> identity = platform::identityOf(path);
         identity && showsFile(path, *identity)) {
-        if (Image11->followed()) {
-            Image11->stopFollowing();
+        if (Image11->followed())
             decodeForView();
-        }
         return;
     }
     store::DescribedPicture read = store::readDescribedFile(path);

@@ -122,7 +122,8 @@ void PictureView::rowsArrived()
 
 void PictureView::stopFollowing()
 {
-    (void)paintableRows();
+    // The rows that arrived since the last look are painted too, whoever ends the following.
+    rowsArrived();
     const bool followed = m_followed != nullptr;
     m_followed = nullptr;
     // A picture shrunk a lot is drawn again from its averaged copy once it is complete.

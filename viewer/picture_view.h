@@ -35,7 +35,7 @@ public:
     void follow(const store::Picture& picture);
     /** Repaints the rows that arrived since the last look. */
     void rowsArrived();
-    /** Keeps painting the rows decoded so far and no longer looks at the picture (which may go away). */
+    /** Paints the rows decoded so far, keeps them, and no longer looks at the picture (which may go away). */
     void stopFollowing();
     [[nodiscard]] const store::Picture* followed() const { return m_followed; }
 

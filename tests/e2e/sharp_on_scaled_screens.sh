@@ -21,10 +21,9 @@ for scale in 1 1.5 2; do
     for _ in $(seq 150); do # the picture window: 400 or 401 device pixels wide, 300 high
         for id in $(xdotool search --onlyvisible --class zelkavio 2>/dev/null); do
             eval "$(xdotool getwindowgeometry --shell "$id")"
-            if [ "$HEIGHT" = 300 ] && [ "$WIDTH" -ge 400 ] && [ "$WIDTH" -le 401 ]; then shot=$id; fi
+            [ "$HEIGHT" = 300 ] && [ "$WIDTH" -ge 400 ] && [ "$WIDTH" -le 401 ] && shot=$id
         done
-        [ -n "$shot" ] && break
-        sleep 0.1
+        [ -n "$shot" ] && break || sleep 0.1
     done
     sleep 0.5 # the last paint reaches the server
     if [ -z "$shot" ] || ! import -window "$shot" -crop 400x300+0+0 +repage "$work/shot.png"; then

@@ -4,7 +4,7 @@
 set -euo pipefail
 build=${1:?usage: wayland_start.sh BUILD_DIR}
 source "$(dirname "$0")/common.bash"
-require_tools weston Xwayland xdotool import convert
+require_tools weston Xwayland xdotool import convert compare
 work=$(mktemp -d)
 install_program "$build"
 export XDG_RUNTIME_DIR="$work/runtime" WAYLAND_DISPLAY="zelkavio-test-$$" XDG_SESSION_TYPE=wayland
@@ -22,7 +22,7 @@ wait_for() { # wait_for SECONDS COMMAND...
 wait_for 20 grep -q 'xserver listening on display' "$work/weston.log" || fail "weston did not start its Xwayland"
 export DISPLAY=$(grep -o 'xserver listening on display :[0-9]*' "$work/weston.log" | grep -o ':[0-9]*$')
 
-# Four solid quadrants: the picture window, read back through the X server, must hold each at its centre.
+# Four solid quadrants: the picture window, read back through the X server, must show them as the file holds them.
 picture="$work/pictures/quadrants.jpg"
 convert -size 100x75 xc:'#e01010' -size 100x75 xc:'#10c010' +append \
     \( -size 100x75 xc:'#1010e0' -size 100x75 xc:'#f0f0f0' +append \) -append -quality 95 "$picture"
@@ -38,15 +38,7 @@ picture_window() { # the program's visible window of the picture's size, as the 
 wait_for 30 picture_window || fail "no picture window among the X11 windows of Xwayland $DISPLAY"
 sleep 0.5 # the last paint reaches the server
 import -window "$(picture_window)" "$work/shot.png"
-for point in "50 37 224 16 16" "150 37 16 192 16" "50 112 16 16 224" "150 112 240 240 240"; do
-    read -r x y r g b <<<"$point"
-    read -r sr sg sb <<<"$(convert "$work/shot.png" -crop "1x1+$x+$y" +repage \
-        -format "%[fx:int(255*u.r)] %[fx:int(255*u.g)] %[fx:int(255*u.b)]" info:)"
-    for pair in "$r $sr" "$g $sg" "$b $sb"; do
-        read -r want got <<<"$pair"
-        [ $(( want > got ? want - got : got - want )) -le 12 ] || fail "pixel ($x,$y) is $sr,$sg,$sb, not $r,$g,$b"
-    done
-done
+[ "$(compare -metric AE -fuzz 5% "$work/shot.png" "$picture" null: 2>&1)" = 0 ] || fail "the window does not show the picture"
 grep -q Xwayland "$work/program.log" && fail "the program said it runs natively while Xwayland was there"
 kill "$program"; wait "$program" 2>/dev/null || true
 

@@ -42,21 +42,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, PictureLayouts,
     ::testing::Values(
         LayoutRow {"natural photo", {6000, 4000}, 1, false, {}, {6000, 4000}, {6000, 4000}, 1.5, 2.0 / 3, 1},
         LayoutRow {"fitted photo, width binds", {6000, 4000}, 1, true, {}, {1260, 840}, {1260, 840}, 0.25, 1.0 / 6, 4},
-        LayoutRow {
-            "fitted tall photo, height binds", {3000, 4000}, 1, true, {}, {746, 994}, {746, 994}, 0.25, 1.0 / 6, 4},
-        LayoutRow {"small picture stays natural", {400, 300}, 1, true, {}, {400, 300}, {400, 300}, 1.5, 2.0 / 3, 1},
-        LayoutRow {
-            "as large as the area stays natural", {1260, 994}, 1, true, {}, {1260, 994}, {1260, 994}, 1.5, 2.0 / 3, 1},
+        LayoutRow {"tall photo fitted", {3000, 4000}, 1, true, {}, {746, 994}, {746, 994}, 0.25, 1.0 / 6, 4},
+        LayoutRow {"small stays natural", {400, 300}, 1, true, {}, {400, 300}, {400, 300}, 1.5, 2.0 / 3, 1},
+        LayoutRow {"area size stays", {1260, 994}, 1, true, {}, {1260, 994}, {1260, 994}, 1.5, 2.0 / 3, 1},
         LayoutRow {"a hair too wide is fitted", {1261, 100}, 1, true, {}, {1260, 100}, {1260, 100}, 1, 2.0 / 3, 1},
         LayoutRow {"fitted at ratio 2", {6000, 4000}, 2, true, {}, {2520, 1680}, {1260, 840}, 0.5, 1.0 / 3, 2},
         LayoutRow {"fitted at ratio 1.5", {6000, 4000}, 1.5, true, {}, {1890, 1260}, {1260, 840}, 1.0 / 3, 0.25, 2},
         LayoutRow {"natural at ratio 2", {400, 300}, 2, false, {}, {400, 300}, {200, 150}, 1.5, 2.0 / 3, 1},
-        LayoutRow {
-            "natural at ratio 1.5 rounds up", {401, 301}, 1.5, false, {}, {401, 301}, {268, 201}, 1.5, 2.0 / 3, 1},
+        LayoutRow {"ratio 1.5 rounds up", {401, 301}, 1.5, false, {}, {401, 301}, {268, 201}, 1.5, 2.0 / 3, 1},
         LayoutRow {"zoomed in", {400, 300}, 1, true, 3.0 / 2, {600, 450}, {600, 450}, 2, 1, 1},
-        LayoutRow {"zoomed to the largest step", {400, 300}, 1, false, 8.0, {3200, 2400}, {3200, 2400}, 8, 6, 1},
-        LayoutRow {"zoomed to the smallest step", {6000, 4000}, 1, false, 1.0 / 8, {750, 500}, {750, 500}, 1.0 / 6,
-            1.0 / 8, 8},
+        LayoutRow {"largest step", {400, 300}, 1, false, 8.0, {3200, 2400}, {3200, 2400}, 8, 6, 1},
+        LayoutRow {"smallest step", {6000, 4000}, 1, false, 1.0 / 8, {750, 500}, {750, 500}, 1.0 / 6, 1.0 / 8, 8},
         LayoutRow {"zoomed at ratio 2", {6000, 4000}, 2, false, 1.0 / 3, {2000, 1333}, {1000, 667}, 0.5, 0.25, 2}),
     testing_support::ByName());
 
