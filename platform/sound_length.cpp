@@ -24,7 +24,7 @@ struct CachedLength {
 };
 
 std::mutex g_cacheMutex;
-QHash<QString, CachedLength> g_cache;
+QHash<QByteArray, CachedLength> g_cache;
 
 /**
  * The measuring thread: one at most, so a scan in the background never takes more than one processor, and kept
@@ -108,8 +108,9 @@ QString soundErrorText(const char* libraryText)
 
 std::int64_t soundLengthMs(const QString& path)
 {
-    const RegularFileStamp stamp = requireRegularFile(path);
-    const QString key = absolutePath(path);
+    const FilePath file = FilePath::fromText(path);
+    const RegularFileStamp stamp = requireRegularFile(file);
+    const QByteArray key = absolutePath(file).bytes();
     const qint64 size = stamp.size;
     const qint64 modifiedMs = stamp.modifiedMs;
     {

@@ -34,7 +34,7 @@ void SoundPlayer::open()
 {
     close();
     // Opening a FIFO for reading would wait for a writer, and the whole program with it.
-    (void)requireRegularFile(m_fileName);
+    (void)requireRegularFile(FilePath::fromText(m_fileName));
     if (ensureAudioOutput()) {
         m_music = Mix_LoadMUS(fileNameBytes(m_fileName).constData());
         if (!m_music)

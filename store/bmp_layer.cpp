@@ -151,10 +151,29 @@ QByteArray BmpPicture::encodedRunLength() const
     return out;
 }
 
+bool BmpPicture::shortPixelData() const
+{
+    if (!decodesByRows())
+        return false;
+    const std::size_t declared = m_header.sizeImage != 0 ? m_header.sizeImage : dib::fullPixelDataLength(m_header);
+    return std::size_t(m_pixelLength) < declared;
+}
+
+QByteArray BmpPicture::headForDescription(const QByteArray& head) const
+{
+    if (!shortPixelData())
+        return head;
+    if (m_header.headerSize == 12)
+        throw AppError(QStringLiteral("dane obrazu BMP są krótsze, niż mówi jego nagłówek, a nagłówek tego rodzaju "
+                                      "nie ma pola, które by to poprawiło - opis zostałby odczytany jako piksele"));
+    QByteArray corrected = head;
+    putLe32(corrected, kFileHeaderSize + kSizeImageOffset, clampU32(m_pixelLength));
+    return corrected;
+}
+
 QByteArray BmpPicture::encodedUncompressed() const
 {
-    const std::size_t declared = m_header.sizeImage != 0 ? m_header.sizeImage : dib::fullPixelDataLength(m_header);
-    const bool shortData = std::size_t(m_pixelLength) < declared;
+    const bool shortData = shortPixelData();
 
     QByteArray info;
     if (m_header.headerSize == 12) {

@@ -33,6 +33,12 @@ public:
      * run-length-compressed one keeps every byte behind its info header up to the end of the loaded file.
      */
     [[nodiscard]] QByteArray encoded() const override;
+    /**
+     * Uncompressed pixel data shorter than the header says gets the image size it has in the header, so that a
+     * description behind it is never read as its missing pixels; a 12-byte core header has no such field, and is
+     * refused.
+     */
+    [[nodiscard]] QByteArray headForDescription(const QByteArray& head) const override;
 
     [[nodiscard]] const dib::Header& header() const { return m_header; }
     /** Where the pixel data starts in the loaded file, and how many of its bytes belong to the picture. */
@@ -46,6 +52,8 @@ protected:
 
 private:
     [[nodiscard]] QByteArray encodedUncompressed() const;
+    /** Whether uncompressed pixel data ends before the length its header gives. */
+    [[nodiscard]] bool shortPixelData() const;
     [[nodiscard]] QByteArray encodedRunLength() const;
 
     QByteArray m_bytes;
