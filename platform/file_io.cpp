@@ -71,9 +71,10 @@ void readExactly(int fd, char* into, qint64 length, const FilePath& path)
 File::File(const FilePath& path, Mode mode)
     : m_path(path)
 {
-    failIfInjected(mode == Mode::Read ? FileOperation::ReadFile : FileOperation::WriteFile, path);
+    failIfInjected(mode == Mode::ReadWrite ? FileOperation::WriteFile : FileOperation::ReadFile, path);
     // Without O_NONBLOCK, opening a FIFO would wait for a writer; a regular file reads as ever.
-    m_fd = ::open(path.c_str(), (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK);
+    const int access = mode == Mode::ReadWrite ? O_RDWR : (mode == Mode::ReadNotLink ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
+    m_fd = ::open(path.c_str(), access | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0)
         throw IoError(errno, path);
     struct stat st { };
@@ -474,10 +475,12 @@ private:
 
 } // namespace
 
-FileIdentity replaceFile(
-    const FilePath& linkOrFile, std::initializer_list<ByteView> parts, const std::optional<FileIdentity>& expected)
+namespace {
+
+/** replaceFile() of the file named `path` itself. */
+FileIdentity replaceNamedFile(
+    const FilePath& path, std::initializer_list<ByteView> parts, const std::optional<FileIdentity>& expected)
 {
-    const FilePath path = replacedPath(linkOrFile);
     checkWritable(path);
 
     const FilePath directory = folderOf(path);
@@ -528,6 +531,28 @@ FileIdentity replaceFile(
     // The file now holds its new bytes whatever follows: a folder that cannot be flushed is no failure to report.
     syncFolder(directory);
     return written;
+}
+
+} // namespace
+
+FileIdentity replaceFile(
+    const FilePath& linkOrFile, std::initializer_list<ByteView> parts, const std::optional<FileIdentity>& expected)
+{
+    return replaceNamedFile(replacedPath(linkOrFile), parts, expected);
+}
+
+FileIdentity replaceFileNotLink(const FilePath& path, std::initializer_list<ByteView> parts)
+{
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        throw IoError(ELOOP, path);
+    // The rename replaces whatever the name holds by then, a link put there meanwhile too, and never its target.
+    return replaceNamedFile(path, parts, std::nullopt);
+}
+
+QByteArray readFileNotLink(const FilePath& path)
+{
+    return File(path, File::Mode::ReadNotLink).readAll();
 }
 
 FileIdentity changeInPlace(const FilePath& path, const FileIdentity& expected, const std::function<void(File&)>& change)

@@ -75,10 +75,24 @@ inline constexpr std::chrono::milliseconds kWriteLockWait {3000};
 FileIdentity replaceFile(
     const FilePath& path, std::initializer_list<ByteView> parts, const std::optional<FileIdentity>& expected = {});
 
+/**
+ * The same for a file that is never reached through a symbolic link (a sidecar beside a picture): the name itself is
+ * replaced, and a symbolic link there is refused with IoError(ELOOP), the link and its target untouched.
+ */
+FileIdentity replaceFileNotLink(const FilePath& path, std::initializer_list<ByteView> parts);
+
+/** The whole content of the file named `path` itself; a symbolic link there is refused with IoError(ELOOP). */
+[[nodiscard]] QByteArray readFileNotLink(const FilePath& path);
+
 /** An open file descriptor, closed on destruction. */
 class File {
 public:
-    enum class Mode { Read, ReadWrite };
+    enum class Mode {
+        Read,
+        ReadWrite,
+        /** To read, refusing a symbolic link (IoError ELOOP) rather than opening its target. */
+        ReadNotLink,
+    };
 
     /**
      * Opens an existing file; raises IoError when it is missing, a directory or another thing that is not a

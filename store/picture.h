@@ -78,9 +78,6 @@ public:
      */
     [[nodiscard]] virtual const QImage& drawableImage(QString& error) const;
 
-    /** The bytes this layer writes for the picture into a described file, in front of the marker. */
-    [[nodiscard]] virtual QByteArray encoded() const = 0;
-
     /**
      * `head`, the bytes this picture was loaded from, as a described file keeps them in front of its marker: a layer
      * corrects a header field where a reader would otherwise take what follows for picture data, and raises AppError

@@ -12,10 +12,10 @@
 #include "platform/errors.h"
 #include "platform/file_names.h"
 #include "platform/guard.h"
+#include "store/picture_formats.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,7 +48,7 @@ TFPliki::TFPliki(viewer::MainLink& main)
     FLBox1->setPalette(listPalette);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setAccessibleName(QStringLiteral("Nazwa pliku"));
-    Edit1->setText(viewer::kDefaultMask.toString());
+    Edit1->setText(store::pictureMask());
     Edit1->hide();
     lblMuz->setObjectName(QStringLiteral("lblMuz"));
     lblMuz->setAccessibleName(QStringLiteral("Dźwięk obrazu"));
@@ -90,13 +90,13 @@ bool TFPliki::ShowCurrentPicture()
         CurrentName = FLBox1->entry(index);
         if (Edit1->text() != CurrentName)
             Edit1->setText(CurrentName);
-        state.lblPlik->setText(FLBox1->directory() + QLatin1Char('/') + CurrentName);
+        CurrentPath = FLBox1->entryPath(index);
+        state.lblPlik->setText(CurrentPath.toText());
         // No block length belongs to the new current file until its read succeeds.
         state.lblKasuj->setText(QString());
-        CurrentPath = state.lblPlik->text();
         PlayPictureSound();
         m_main.setCounter(index, FLBox1->entryCount());
-        const qint64 blockLength = FFotka->ReadPictureFile(state.lblPlik->text(), *FPismo->Memo1);
+        const qint64 blockLength = FFotka->ReadPictureFile(CurrentPath, *FPismo->Memo1);
         state.lblKasuj->setText(QString::number(blockLength));
         FPismo->Memo1->viewport()->repaint();
         if (!FPismo->Memo1->document()->isEmpty())
@@ -131,7 +131,7 @@ void TFPliki::prepareNextPicture(int index)
     const int count = FLBox1->entryCount();
     const int next = index + 1 >= count ? 0 : index + 1;
     if (next != index)
-        FFotka->PrepareNextPicture(FLBox1->directory() + QLatin1Char('/') + FLBox1->entry(next));
+        FFotka->PrepareNextPicture(FLBox1->entryPath(next));
 }
 
 void TFPliki::PrepareNextSound()
@@ -166,8 +166,8 @@ void TFPliki::PrepareNextSound()
 void TFPliki::PlayPictureSound()
 {
     lblMuz->clear();
-    WavPath = viewer::replaceExtension(CurrentPath, QStringLiteral(".wav"));
-    Mp3Path = viewer::replaceExtension(CurrentPath, QStringLiteral(".mp3"));
+    WavPath = viewer::replaceExtension(CurrentPath.toText(), QStringLiteral(".wav"));
+    Mp3Path = viewer::replaceExtension(CurrentPath.toText(), QStringLiteral(".mp3"));
     for (const QString& candidate : {WavPath, Mp3Path}) {
         const QString found = viewer::findSoundFile(candidate);
         if (!found.isEmpty()) {
@@ -175,7 +175,7 @@ void TFPliki::PlayPictureSound()
             lblMuz->setText(found);
         }
     }
-    if (!lblMuz->text().isEmpty() && platform::isRegularFile(lblMuz->text())) {
+    if (!lblMuz->text().isEmpty() && platform::isRegularFile(platform::FilePath::fromText(lblMuz->text()))) {
         MediaPlayer1.setFileName(lblMuz->text());
         MediaPlayer1.open();
         MediaPlayer1.play();
@@ -193,9 +193,9 @@ void TFPliki::prepareFirstSounds()
         return;
     // A show, and most browsing, begins at the first picture. When its sound lies beside it under its own name,
     // the output opens while the user still looks at the list, rather than when that sound plays.
-    const QString first = QDir(FLBox1->directory()).filePath(FLBox1->entry(0));
+    const QString first = FLBox1->entryPath(0).toText();
     for (const QString& extension : {QStringLiteral(".mp3"), QStringLiteral(".wav")}) {
-        if (platform::isRegularFile(viewer::replaceExtension(first, extension))) {
+        if (platform::isRegularFile(platform::FilePath::fromText(viewer::replaceExtension(first, extension)))) {
             platform::startAudioOutputInBackground();
             break;
         }
@@ -206,7 +206,7 @@ void TFPliki::prepareFirstSounds()
 
 void TFPliki::measureEntrySoundInBackground(int index)
 {
-    const QString picture = QDir(FLBox1->directory()).filePath(FLBox1->entry(index));
+    const QString picture = FLBox1->entryPath(index).toText();
     platform::measureSoundLengthInBackground([picture] { return viewer::pictureSound(picture); });
 }
 

@@ -41,7 +41,8 @@ public:
     viewer::ShowMachine Show;
 
     QString CurrentName;
-    QString CurrentPath;
+    /** The current picture's file: the list's directory and CurrentName. */
+    platform::FilePath CurrentPath;
     QString NextName;
     QString SoundName;
     QString WavPath;

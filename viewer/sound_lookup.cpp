@@ -87,14 +87,14 @@ QString replaceExtension(const QString& name, const QString& extension)
 
 QString findSoundFile(const QString& path)
 {
-    if (platform::isRegularFile(path))
+    if (platform::isRegularFile(platform::FilePath::fromText(path)))
         return path;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString directory = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
     for (const QString& name : caseInsensitiveMatches(directory, path.mid(slash + 1))) {
         // A FIFO or socket of that name is no sound.
         const QString found = slash < 0 ? name : path.left(slash + 1) + name;
-        if (platform::isRegularFile(found))
+        if (platform::isRegularFile(platform::FilePath::fromText(found)))
             return found;
     }
     return QString();
