@@ -2,6 +2,7 @@
 // reading the file list of 10,000 pictures into the list window against a bare readdir + sort, and the
 // process's memory while stepping through 2,000 pictures; saving a description into a 24-megapixel JPEG against
 // showing it and against copying it with a flush.
+#include "store/picture_formats.h"
 #include "bench_support.h"
 
 #include "app/Main.h"
@@ -391,9 +392,9 @@ BENCHMARK(BM_ReadList10000)->Unit(benchmark::kMillisecond);
 void BM_ListingOnly10000(benchmark::State& state)
 {
     const QString& dir = manyNames();
-    const QString mask = viewer::kDefaultMask.toString();
+    const QString mask = store::pictureMask();
     for (auto _ : state)
-        benchmark::DoNotOptimize(viewer::listPictureFiles(dir, mask).size());
+        benchmark::DoNotOptimize(viewer::listPictureFiles(platform::FilePath::fromText(dir), mask).size());
 }
 BENCHMARK(BM_ListingOnly10000)->Unit(benchmark::kMillisecond);
 

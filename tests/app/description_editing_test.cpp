@@ -598,6 +598,6 @@ TEST_F(DescriptionEditingTest, SavingWhileALargePictureIsStillDecodingWritesItsO
     FMain->mnuZapis->trigger(); // its re-display starts decoding again, and the write follows at once
     EXPECT_EQ(fileBytes(path), jpeg + "@||@nowy");
     ASSERT_TRUE(QTest::qWaitFor([] { return !FFotka->decoding(); }, 5000));
-    EXPECT_EQ(FFotka->Image11->image(), store::loadPicture(path, jpeg)->image());
+    EXPECT_EQ(FFotka->Image11->image(), store::loadPicture(platform::FilePath::fromText(path), jpeg)->image());
     EXPECT_TRUE(dialogTexts(Kind::Report).isEmpty());
 }

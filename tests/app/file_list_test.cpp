@@ -45,7 +45,7 @@ TEST_F(FileListTest, ListsOnlyPictureFilesOfAnyCaseAndNothingElse)
         (QStringList {u"a.jpg"_s, u"B.bmp"_s, u"c.jpg"_s, u"d.emf"_s, u"e.jpeg"_s, u"PHOTO.JPG"_s, u"z.wmf"_s}));
     EXPECT_EQ(list()->sizeHintForRow(0), 13);
     EXPECT_EQ(list()->selectedIndex(), -1);
-    EXPECT_EQ(FPliki->Edit1->text(), viewer::kDefaultMask);
+    EXPECT_EQ(FPliki->Edit1->text(), u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf"_s);
 }
 
 TEST_F(FileListTest, OpeningADirectoryMakesItTheWorkingDirectoryAndPlacesTheWindow)
@@ -321,7 +321,7 @@ TEST_F(FileListTest, AFileWhoseNameHoldsWildcardsIsOpenedByItsName)
 {
     openPictures({u"a*b.jpg"_s, u"axxb.jpg"_s, u"what?.jpg"_s, u"whatX.jpg"_s});
     list()->SetListPath(u"a*b.jpg"_s);
-    EXPECT_EQ(list()->mask(), viewer::kDefaultMask);
+    EXPECT_EQ(list()->mask(), u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf"_s);
     EXPECT_EQ(list()->entry(list()->selectedIndex()), u"a*b.jpg");
     list()->SetListPath(pictureDir() + u"/what?.jpg"_s);
     EXPECT_EQ(list()->entry(list()->selectedIndex()), u"what?.jpg");

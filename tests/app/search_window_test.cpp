@@ -323,7 +323,7 @@ TEST_F(SearchWindowTest, AGoneHitNamedLikeAMaskOrADirectoryChangesNothing)
         EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Plik  "_s + name + u" nie odnaleziony"_s});
         EXPECT_EQ(FPliki->FLBox1->directory(), dir);
         EXPECT_EQ(QDir::currentPath(), dir);
-        EXPECT_EQ(FPliki->FLBox1->mask(), viewer::kDefaultMask.toString());
+        EXPECT_EQ(FPliki->FLBox1->mask(), u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf"_s);
         EXPECT_EQ(FPliki->FLBox1->entries(), entries);
         EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
         EXPECT_EQ(FPliki->CurrentPath, path);

@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Table, NormaliseDescription,
 TEST(ReadDescribedFile, PlainPictureHasNoDescriptionAndBlockLengthZero)
 {
     TempDir dir;
-    const auto read = readDescribedFile(dir.write(QStringLiteral("a.jpg"), pictureBytes()));
+    const auto read = readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("a.jpg"), pictureBytes())));
     ASSERT_TRUE(read.picture);
     EXPECT_EQ(read.picture->size(), QSize(24, 16));
     EXPECT_FALSE(read.description.has_value());
@@ -113,7 +113,7 @@ TEST(ReadDescribedFile, DescriptionAndBlockLength)
     TempDir dir;
     for (const Case& c : cases) {
         const QString path = dir.write(QStringLiteral("d.jpg"), pictureBytes() + "@||@" + c.text);
-        const auto read = readDescribedFile(path);
+        const auto read = readDescribedFile(platform::FilePath::fromText(path));
         ASSERT_TRUE(read.description.has_value()) << c.what;
         EXPECT_EQ(*read.description, c.text) << c.what;
         EXPECT_EQ(read.blockLength, 4 + c.text.size()) << c.what;
@@ -126,7 +126,7 @@ TEST(ReadDescribedFile, MarkerInsidePictureDataStartsTheDescription)
     TempDir dir;
     const QByteArray picture = testing_support::withComment(pictureBytes(), "note @||@ inside");
     const QString path = dir.write(QStringLiteral("m.jpg"), picture);
-    const auto read = readDescribedFile(path);
+    const auto read = readDescribedFile(platform::FilePath::fromText(path));
     const qint64 at = picture.indexOf("@||@");
     ASSERT_TRUE(read.description.has_value());
     EXPECT_EQ(*read.description, picture.mid(at + 4));
@@ -137,10 +137,10 @@ TEST(ReadDescribedFile, MarkerInsidePictureDataStartsTheDescription)
 TEST(ReadDescribedFile, FailuresRaiseWithoutADescription)
 {
     TempDir dir;
-    EXPECT_THROW((void)readDescribedFile(dir.path(QStringLiteral("missing.jpg"))), platform::IoError);
-    EXPECT_THROW((void)readDescribedFile(dir.write(QStringLiteral("a.txt"), pictureBytes())), platform::AppError);
+    EXPECT_THROW((void)readDescribedFile(platform::FilePath::fromText(dir.path(QStringLiteral("missing.jpg")))), platform::IoError);
+    EXPECT_THROW((void)readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("a.txt"), pictureBytes()))), platform::AppError);
     EXPECT_THROW(
-        (void)readDescribedFile(dir.write(QStringLiteral("b.jpg"), "not a picture@||@text")), platform::AppError);
+        (void)readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("b.jpg"), "not a picture@||@text"))), platform::AppError);
 }
 
 // ---- writing ----
@@ -150,7 +150,7 @@ TEST(WriteDescribedFile, ReadOnlyFileFailsAndStaysUntouched)
     TempDir dir;
     const QByteArray original = pictureBytes() + "@||@keep";
     const QString path = dir.write(QStringLiteral("ro.jpg"), original);
-    const auto read = readDescribedFile(path);
+    const auto read = readDescribedFile(platform::FilePath::fromText(path));
     makeReadOnly(path);
     EXPECT_THROW(writeDescribedFile(path, *read.picture, "changed"), platform::IoError);
     EXPECT_EQ(fileBytes(path), original);
@@ -160,7 +160,7 @@ TEST(WriteDescribedFile, UnwritableFolderFailsAndChangesNothing)
 {
     TempDir dir;
     const QString path = dir.write(QStringLiteral("f.jpg"), pictureBytes());
-    const auto read = readDescribedFile(path);
+    const auto read = readDescribedFile(platform::FilePath::fromText(path));
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     ::chmod(QFile::encodeName(path).constData(), 0666); // the file itself may be written
     ::chmod(folder.constData(), 0555);
@@ -186,7 +186,7 @@ TEST(WriteDescribedFile, FailureHalfWayLeavesTheOldFileWhole)
     TempDir dir;
     const QByteArray original = pictureBytes() + "@||@old";
     const QString path = dir.write(QStringLiteral("h.jpg"), original);
-    const auto read = readDescribedFile(path);
+    const auto read = readDescribedFile(platform::FilePath::fromText(path));
 
     struct sigaction ignore { };
     ignore.sa_handler = SIG_IGN;
@@ -217,7 +217,7 @@ TEST(StripDescriptionBlock, ZeroLengthLeavesTheFileAsItWas)
 {
     TempDir dir;
     const QString path = dir.write(QStringLiteral("z.jpg"), pictureBytes());
-    stripDescriptionBlock(path, readDescribedFile(path).blockLength);
+    stripDescriptionBlock(path, readDescribedFile(platform::FilePath::fromText(path)).blockLength);
     EXPECT_EQ(fileBytes(path), pictureBytes());
 }
 
@@ -236,7 +236,7 @@ TEST(StripDescriptionBlock, RefusesToCutIntoThePicture)
     TempDir dir;
     const QByteArray picture = testing_support::withComment(pictureBytes(), "note @||@ inside");
     const QString path = dir.write(QStringLiteral("p.jpg"), picture);
-    const qint64 length = readDescribedFile(path).blockLength;
+    const qint64 length = readDescribedFile(platform::FilePath::fromText(path)).blockLength;
     ASSERT_GT(length, 0);
     try {
         stripDescriptionBlock(path, length);
@@ -278,7 +278,7 @@ TEST(StripDescriptionBlock, JpegCutShortMayStillLoseItsDescriptionAtTheMarker)
     const QString path = dir.write(QStringLiteral("t.jpg"), original);
     EXPECT_THROW(stripDescriptionBlock(path, 3), platform::AppError);
     EXPECT_EQ(fileBytes(path), original);
-    stripDescriptionBlock(path, readDescribedFile(path).blockLength);
+    stripDescriptionBlock(path, readDescribedFile(platform::FilePath::fromText(path)).blockLength);
     EXPECT_EQ(fileBytes(path), cutShort);
 }
 
@@ -309,7 +309,7 @@ TEST_P(EveryFormat, SaveReadAndDeleteADescription)
     const QByteArray original = GetParam().picture();
     ASSERT_FALSE(original.isEmpty());
     const QString path = dir.write(QString::fromLatin1(GetParam().fileName), original);
-    const auto plain = readDescribedFile(path);
+    const auto plain = readDescribedFile(platform::FilePath::fromText(path));
     EXPECT_EQ(plain.blockLength, 0);
     const QImage pixels = plain.picture->image();
 
@@ -318,7 +318,7 @@ TEST_P(EveryFormat, SaveReadAndDeleteADescription)
     const QByteArray written = fileBytes(path);
     EXPECT_EQ(written, plain.picture->encoded() + "@||@" + text);
 
-    const auto described = readDescribedFile(path);
+    const auto described = readDescribedFile(platform::FilePath::fromText(path));
     EXPECT_EQ(described.description, text);
     EXPECT_EQ(described.blockLength, 4 + text.size());
     EXPECT_LE(described.picture->pictureEnd(), written.size() - described.blockLength);
@@ -327,13 +327,13 @@ TEST_P(EveryFormat, SaveReadAndDeleteADescription)
     // Saving the same text again the viewer's way (strip, read, write) gives the same bytes again.
     stripDescriptionBlock(path, described.blockLength);
     EXPECT_EQ(fileBytes(path), plain.picture->encoded());
-    const auto stripped = readDescribedFile(path);
+    const auto stripped = readDescribedFile(platform::FilePath::fromText(path));
     EXPECT_EQ(stripped.picture->image(), pixels);
     writeDescribedFile(path, *stripped.picture, *described.description);
     EXPECT_EQ(fileBytes(path), written);
 
     // Deleting the description leaves the picture as written.
-    stripDescriptionBlock(path, readDescribedFile(path).blockLength);
+    stripDescriptionBlock(path, readDescribedFile(platform::FilePath::fromText(path)).blockLength);
     EXPECT_EQ(fileBytes(path), plain.picture->encoded());
 }
 
@@ -378,7 +378,7 @@ TEST(StripDescriptionBlock, RefusesToCutIntoBitmapPixelsThatHoldTheMarker)
     const QByteArray bmp = testing_support::bmpFromImage(image);
     ASSERT_GE(findMarker(asBytes(bmp)), 54);
     const QString path = dir.write(QStringLiteral("px.bmp"), bmp + "@||@opis");
-    const auto read = readDescribedFile(path);
+    const auto read = readDescribedFile(platform::FilePath::fromText(path));
     EXPECT_EQ(*read.description, bmp.mid(findMarker(asBytes(bmp)) + 4) + "@||@opis");
     EXPECT_THROW(stripDescriptionBlock(path, read.blockLength), platform::AppError);
     EXPECT_EQ(fileBytes(path), bmp + "@||@opis");
