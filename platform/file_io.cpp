@@ -376,8 +376,8 @@ void syncFolder(const FilePath& directory)
 constexpr QByteArrayView kTemporaryPrefix = ".zelkavio-";
 constexpr qsizetype kTemporaryNameLength = 16;
 /**
- * A temporary younger than this may belong to a writer that has created it but not yet locked it; a writer takes
- * its lock at once, so this only has to cover the moment in between.
+ * A temporary written to less than this ago may belong to a writer that has created it but not yet locked it; a
+ * writer takes its lock at once, so this only has to cover the moment in between.
  */
 constexpr qint64 kTemporaryGraceSeconds = 2;
 
@@ -419,7 +419,7 @@ void removeIfAbandoned(DIR* dir, const char* name)
     // A writer holds the lock on its temporary from the moment after it made it until the rename: one that can be
     // locked was left by a writer that died.
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
-        && now.tv_sec - st.st_ctim.tv_sec > kTemporaryGraceSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+        && now.tv_sec - st.st_mtim.tv_sec > kTemporaryGraceSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0
         && ::fstatat(::dirfd(dir), name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == st.st_ino
         && named.st_dev == st.st_dev)
         [[maybe_unused]] const int ignored = ::unlinkat(::dirfd(dir), name, 0);

@@ -81,12 +81,12 @@ QByteArray PictureTransaction::pictureBytes() const
             throw refused(e.message());
         }
     }();
-    if (m_marker < 0)
-        return whole->headForDescription(m_bytes);
-    if (whole->hasOwnEnd() && whole->pictureEnd() > m_marker)
+    if (m_marker >= 0 && whole->hasOwnEnd() && whole->pictureEnd() > m_marker)
         markerInsidePicture(m_path, Change::Write);
-    const QByteArray head = m_bytes.first(m_marker);
     try {
+        if (m_marker < 0)
+            return whole->headForDescription(m_bytes);
+        const QByteArray head = m_bytes.first(m_marker);
         return loadPicture(m_format, head)->headForDescription(head);
     } catch (const platform::AppError& e) {
         throw refused(e.message());
