@@ -302,7 +302,7 @@ const Failure kFailures[] = {
             // Refused before the cut: the namesake is never shown in the picture's place.
             return afterwards([elsewhere, namesake, before = fileBytes(namesake), shown = scene.path] {
                 EXPECT_EQ(fileBytes(namesake), before);
-                EXPECT_EQ(FPliki->CurrentPath, shown);
+                EXPECT_EQ(FPliki->CurrentPath.toText(), shown);
             });
         }},
 };
@@ -392,9 +392,10 @@ TEST_F(DescriptionEditingTest, APictureReachedThroughALinkIsSavedIntoItsTarget)
 
 TEST_F(DescriptionEditingTest, AFileWithFurtherNamesIsReplacedUnderThisNameOnly)
 {
-    const QString path = showPicture(u"a.jpg"_s, "@||@stary");
+    const QString path = m_pictures.write(u"a.jpg"_s, m_picture + "@||@stary");
     const QString twin = pictureDir() + u"/bliźniak.jpg"_s;
     ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(twin).constData()), 0);
+    showPicture(u"a.jpg"_s, "@||@stary");
     type(u"nowy"_s);
     FMain->mnuZapis->trigger();
     EXPECT_EQ(fileBytes(path), m_picture + "@||@nowy");
@@ -426,7 +427,7 @@ PictureEnd metafileCountingItsHeader()
     const int words = int(plain.size() / 2);
     counting[22 + 6] = char(words & 0xFF);
     counting[22 + 7] = char(words >> 8);
-    return {"MetafileSizeCountingThePlaceableHeader", "m.wmf", counting, plain};
+    return {"MetafileSizeCountingThePlaceableHeader", "m.wmf", counting, counting};
 }
 
 /** A run-length bitmap (two rows of four pixels) whose image size field is `sizeImage`. */
@@ -571,10 +572,11 @@ TEST_F(DescriptionEditingTest, ADeleteThatCannotGoOnLeavesFileFieldAndBlockLengt
         FMain->mnuKasuj->trigger();
     }
     {
-        // The re-display fails after the cut (the file was touched, so it is read again): the block goes back.
-        touch(path);
-        const platform::InjectedFailure unreadable(platform::FileOperation::ReadFile, path, EIO, 1);
+        // The re-display fails after the cut (on a damaged sound): the block goes back.
+        const QString sound = pictureDir() + u"/a.wav"_s;
+        writeBytes(sound, "RIFF, but no sound at all");
         FMain->mnuKasuj->trigger();
+        QFile::remove(sound);
     }
     EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);

@@ -52,7 +52,7 @@ TEST_F(FileListTest, OpeningADirectoryMakesItTheWorkingDirectoryAndPlacesTheWind
 {
     openPictures({u"a.jpg"_s});
     EXPECT_EQ(QDir::currentPath(), pictureDir());
-    EXPECT_EQ(list()->directory(), pictureDir());
+    EXPECT_EQ(list()->directory().toText(), pictureDir());
     const QRect main = FMain->frameGeometry();
     EXPECT_EQ(FPliki->x(), main.left() + main.width() - FPliki->frameGeometry().width() - 12);
     EXPECT_EQ(FPliki->y(), main.top() + main.height() - FPliki->frameGeometry().height() - 60);
@@ -103,7 +103,7 @@ TEST_F(FileListTest, SetListPathOpensASubdirectoryNamedBare)
     QDir(pictureDir()).mkdir(u"inner"_s);
     m_pictures.write(u"inner/x.jpg"_s, "x");
     list()->SetListPath(u"inner"_s);
-    EXPECT_EQ(list()->directory(), pictureDir() + u"/inner"_s);
+    EXPECT_EQ(list()->directory().toText(), pictureDir() + u"/inner"_s);
     EXPECT_EQ(list()->entries(), QStringList {u"x.jpg"_s});
     EXPECT_EQ(QDir::currentPath(), pictureDir() + u"/inner"_s);
 }
@@ -116,7 +116,7 @@ TEST_F(FileListTest, SetListPathWithANameThatIsNeitherFileNorDirectoryFailsAndCh
     EXPECT_THROW(list()->SetListPath(u"/nowhere/at/all"_s), platform::IoError);
     EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_s});
     EXPECT_EQ(list()->selectedIndex(), 0);
-    EXPECT_EQ(list()->directory(), pictureDir());
+    EXPECT_EQ(list()->directory().toText(), pictureDir());
 }
 
 TEST_F(FileListTest, NextAndPreviousStopAtTheEnds)

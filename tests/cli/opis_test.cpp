@@ -444,13 +444,19 @@ TEST_F(Opis, DescriptionsBeyondTheViewerReportABadFileAndGoOnWithTheRest)
     EXPECT_EQ(fileBytes(d), brokenXmp);
     EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
 
-    // The embedded caption changed a's picture bytes; its path still finds it.
+    // The embedded caption changed a's picture bytes: its record now matches c.jpg, which holds a's old picture
+    // bytes, by them, and only its path finds it when asked to.
     EXPECT_EQ(opis({QStringLiteral("strip"), a}).exitCode, 0);
     const QString dumpFile = m_dir.write(QStringLiteral("dump.tsv"), QByteArray(dump).replace("zepsuty", "zep\\qsuty"));
     r = opis({QStringLiteral("restore"), dumpFile, m_dir.path({})});
     EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.startsWith("ambiguous: a.jpg (now c.jpg): the records of lines 3, 5 all match c.jpg\n"))
+        << r.out.toStdString();
+    EXPECT_FALSE(fileBytes(a).endsWith("@||@dobry"));
+    r = opis({QStringLiteral("restore"), QStringLiteral("--by-path"), dumpFile, m_dir.path({})});
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out,
-        "restored: a.jpg\nfailed: line 3: the description holds an unknown escape \\q\n"
-        "restored 1, already there 2, conflicting 0, ambiguous 0, not found 0, failed 1\n");
+        "restored: a.jpg\nfailed: line 4: the description holds an unknown escape \\q\n"
+        "restored 1, already there 2, conflicting 0, ambiguous 0, not found 0, picture changed 0, failed 1\n");
     EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
 }

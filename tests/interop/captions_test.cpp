@@ -1,6 +1,7 @@
 #include "interop/captions.h"
 #include "platform/cp1250.h"
 #include "store/described_file.h"
+#include "store/picture_transaction.h"
 #include "support/bmp_builder.h"
 #include "support/error_of.h"
 #include "support/jpeg_builder.h"
@@ -69,11 +70,11 @@ TEST_P(CaptionRoundTrip, WhatWeShareReadsTheSameElsewhereAndComesBack)
     if (c.otherSidecarProperties)
         exiftool({QStringLiteral("-q"), QStringLiteral("-o"), sidecar, QStringLiteral("-XMP-dc:Title=Tytuł"), file});
 
-    const interop::ExportOutcome outcome = interop::exportCaption(file, c.embed);
+    const interop::ExportOutcome outcome = interop::exportCaption(platform::FilePath::fromText(file), c.embed);
     if (c.text.isEmpty()) {
         EXPECT_EQ(outcome, interop::ExportOutcome::NoDescription);
         EXPECT_FALSE(QFileInfo::exists(sidecar));
-        EXPECT_EQ(interop::importCaption(file, {}).outcome, interop::ImportOutcome::NoCaption);
+        EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::NoCaption);
         return;
     }
     const bool inside = c.embed && !c.bmp;
@@ -94,16 +95,16 @@ TEST_P(CaptionRoundTrip, WhatWeShareReadsTheSameElsewhereAndComesBack)
     }
 
     // Back: the file that lost its description gets it again, with CR LF line breaks in Windows-1250.
-    store::stripDescriptionBlock(file, 4 + stored.size());
-    const interop::ImportResult imported = interop::importCaption(file, {});
+    store::PictureTransaction(platform::FilePath::fromText(file)).stripDescriptionBlock();
+    const interop::ImportResult imported = interop::importCaption(platform::FilePath::fromText(file), {});
     EXPECT_EQ(imported.outcome, interop::ImportOutcome::Imported);
     EXPECT_EQ(imported.source,
         inside ? QStringLiteral("XMP") : QStringLiteral("sidecar p.") + (c.bmp ? "bmp" : "jpg") + ".xmp");
     EXPECT_EQ(fileBytes(file), exported);
-    EXPECT_EQ(interop::importCaption(file, {}).outcome, interop::ImportOutcome::AlreadyThere);
-    store::replaceDescription(file, "inny");
-    EXPECT_EQ(interop::importCaption(file, {}).outcome, interop::ImportOutcome::Kept);
-    EXPECT_EQ(interop::importCaption(file, {.force = true}).outcome, interop::ImportOutcome::Imported);
+    EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::AlreadyThere);
+    store::PictureTransaction(platform::FilePath::fromText(file)).writeDescription("inny");
+    EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::Kept);
+    EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {.force = true}).outcome, interop::ImportOutcome::Imported);
     EXPECT_EQ(fileBytes(file), exported);
 }
 
@@ -139,7 +140,7 @@ TEST(CaptionImport, TakesWhatAnotherProgramWroteInEachPlace)
         else
             exiftool(QStringList {QStringLiteral("-q"), QStringLiteral("-overwrite_original")} + c.tags << file);
         const QByteArray written = fileBytes(file);
-        const interop::ImportResult result = interop::importCaption(file, {});
+        const interop::ImportResult result = interop::importCaption(platform::FilePath::fromText(file), {});
         EXPECT_EQ(result.outcome, interop::ImportOutcome::Imported);
         EXPECT_EQ(result.source, c.source);
         EXPECT_EQ(fileBytes(file), written + "@||@" + expected);
@@ -151,10 +152,10 @@ TEST(CaptionImport, TakesWhatAnotherProgramWroteInEachPlace)
         = dir.write(QStringLiteral("p.jpg"), testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)));
     exiftool({QStringLiteral("-q"), QStringLiteral("-overwrite_original"), QStringLiteral("-Comment=a☺b"), file});
     const QByteArray before = fileBytes(file);
-    EXPECT_EQ(testing_support::errorOf([&] { (void)interop::importCaption(file, {}); }),
+    EXPECT_EQ(testing_support::errorOf([&] { (void)interop::importCaption(platform::FilePath::fromText(file), {}); }),
         QStringLiteral("Opisu nie zapisano - znaków ☺ nie da się zapisać w stronie kodowej Windows-1250. (comment; "
                        "--lossy stores them as \"?\")"));
     EXPECT_EQ(fileBytes(file), before);
-    EXPECT_EQ(interop::importCaption(file, {.lossy = true}).replaced, 1);
+    EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {.lossy = true}).replaced, 1);
     EXPECT_EQ(fileBytes(file), before + "@||@a?b");
 }

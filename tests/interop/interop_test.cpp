@@ -3,6 +3,7 @@
 #include "interop/restore.h"
 #include "platform/cp1250.h"
 #include "store/described_file.h"
+#include "store/picture_transaction.h"
 #include "store/exiv2_setup.h"
 #include "support/bmp_builder.h"
 #include "support/emf_builder.h"
@@ -51,22 +52,38 @@ QByteArray described(const QByteArray& picture, const QByteArray& description)
     return picture + "@||@" + description;
 }
 
+platform::FilePath at(const QString& path)
+{
+    return platform::FilePath::fromText(path);
+}
+
 QByteArray dumpOf(const QString& dir, interop::DumpFormat format)
 {
     QByteArray text = interop::dumpHeader(format);
+    std::size_t records = 0;
     interop::dumpDirectory(
-        QFile::encodeName(dir), true, [&](const interop::DumpRecord& r) { text += interop::formatRecord(r, format); },
+        at(dir), true,
+        [&](const interop::DumpRecord& r) {
+            text += interop::formatRecord(r, format);
+            ++records;
+        },
         [](const platform::AppError& e) { ADD_FAILURE() << e.what(); }, [](std::size_t, std::size_t) {});
-    return text;
+    return text + interop::dumpTrailer(format, records);
 }
 
 std::array<int, interop::kRestoreOutcomes> restore(
     const std::vector<interop::DumpLine>& dump, const QString& dir, interop::RestoreOptions options = {})
 {
-    return interop::countOutcomes(interop::restoreDescriptions(dump, QFile::encodeName(dir), options));
+    return interop::countOutcomes(interop::restoreDescriptions(dump, at(dir), options));
 }
 
-using Counts = std::array<int, interop::kRestoreOutcomes>; // restored, there, conflicting, ambiguous, not found, failed
+void strip(const QString& path)
+{
+    store::PictureTransaction(at(path)).stripDescriptionBlock();
+}
+
+// restored, there, conflicting, ambiguous, not found, picture changed, failed
+using Counts = std::array<int, interop::kRestoreOutcomes>;
 
 class DumpAndRestore : public testing::TestWithParam<Format> { };
 
@@ -85,10 +102,12 @@ TEST_P(DumpAndRestore, PutsEachDescriptionBackByPathAndByPictureBytes)
 
     std::vector<interop::DumpLine> dump;
     for (const auto format : {interop::DumpFormat::Tsv, interop::DumpFormat::JsonLines}) {
-        dump = interop::readDump(dumpOf(dir.path({}), format));
+        const interop::Dump read = interop::readDump(dumpOf(dir.path({}), format));
+        EXPECT_TRUE(read.checkable && read.incomplete.isEmpty()) << read.incomplete.toStdString();
+        dump = read.lines;
         ASSERT_EQ(dump.size(), 3u);
         const interop::DumpRecord& record = *dump[2].record; // "sub/a" sorts after "b" and "c"
-        EXPECT_EQ(record.path, QByteArray("sub/a.") + f.extension);
+        EXPECT_EQ(record.path.bytes(), QByteArray("sub/a.") + f.extension);
         EXPECT_EQ(record.pictureLength, picture.size());
         EXPECT_EQ(record.pictureSha256, interop::sha256Hex(platform::asBytes(picture)));
         EXPECT_EQ(record.description, kStored);
@@ -96,35 +115,35 @@ TEST_P(DumpAndRestore, PutsEachDescriptionBackByPathAndByPictureBytes)
         EXPECT_EQ(dump[1].record->description, QByteArray());
     }
 
-    store::stripDescriptionBlock(a, 4 + kStored.size());
-    EXPECT_EQ(restore(dump, dir.path({}), {.dryRun = true}), (Counts {1, 2, 0, 0, 0, 0}));
+    strip(a);
+    EXPECT_EQ(restore(dump, dir.path({}), {.dryRun = true}), (Counts {1, 2, 0, 0, 0, 0, 0}));
     EXPECT_EQ(fileBytes(a), picture);
-    EXPECT_EQ(restore(dump, dir.path({})), (Counts {1, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {1, 2, 0, 0, 0, 0, 0}));
     EXPECT_EQ(fileBytes(a), described(picture, kStored));
 
     // Renamed and moved after another program dropped the description: found by its picture bytes.
-    store::stripDescriptionBlock(a, 4 + kStored.size());
+    strip(a);
     const QString moved = dir.path(QStringLiteral("moved/d.") + f.extension);
     ASSERT_TRUE(QFile::rename(a, moved));
-    EXPECT_EQ(restore(dump, dir.path({})), (Counts {1, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {1, 2, 0, 0, 0, 0, 0}));
     EXPECT_EQ(fileBytes(moved), described(picture, kStored));
-    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 3, 0, 0, 0, 0}));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 3, 0, 0, 0, 0, 0}));
 
     // Another description is kept unless forced.
-    store::replaceDescription(moved, "inny");
-    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 1, 0, 0, 0}));
+    store::PictureTransaction(at(moved)).writeDescription("inny");
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 1, 0, 0, 0, 0}));
     EXPECT_EQ(fileBytes(moved), described(picture, "inny"));
-    EXPECT_EQ(restore(dump, dir.path({}), {.force = true}), (Counts {1, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(restore(dump, dir.path({}), {.force = true}), (Counts {1, 2, 0, 0, 0, 0, 0}));
     EXPECT_EQ(fileBytes(moved), described(picture, kStored));
 
     // Two files with those picture bytes: neither is written.
-    store::stripDescriptionBlock(moved, 4 + kStored.size());
+    strip(moved);
     const QString copy = dir.write(QStringLiteral("e.") + f.extension, picture);
-    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 0, 1, 0, 0}));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 0, 1, 0, 0, 0}));
     EXPECT_EQ(fileBytes(moved), picture);
     EXPECT_EQ(fileBytes(copy), picture);
     ASSERT_TRUE(QFile::remove(copy) && QFile::remove(moved));
-    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 0, 0, 1, 0}));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 0, 0, 1, 0, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DumpAndRestore, testing::ValuesIn(kFormats),
@@ -139,13 +158,13 @@ TEST(DumpReader, ABadLineFailsAloneAndARecordClaimingTheFileOfAnotherIsAmbiguous
     const QByteArray dump = interop::dumpHeader(interop::DumpFormat::Tsv) + "p.jpg\tjpeg\t1\t" + sha
         + "\tyes\tbad \\q\n" + "../p.jpg\tjpeg\t1\t" + sha + "\tyes\tout\n" + "gone.jpg\tjpeg\t1\t" + sha
         + "\tyes\tok\n";
-    const auto lines = interop::readDump(dump);
+    const auto lines = interop::readDump(dump).lines;
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].error, QStringLiteral("the description holds an unknown escape \\q"));
-    EXPECT_EQ(restore(lines, dir.path({})), (Counts {1, 0, 0, 0, 0, 2}));
+    EXPECT_EQ(restore(lines, dir.path({})), (Counts {1, 0, 0, 0, 0, 0, 2}));
     EXPECT_EQ(fileBytes(file), described(picture, "ok"));
-    EXPECT_EQ(restore(interop::readDump(dump + "p.jpg\tjpeg\t1\t" + sha + "\tyes\tok\n"), dir.path({})),
-        (Counts {0, 0, 0, 2, 0, 2}));
+    EXPECT_EQ(restore(interop::readDump(dump + "p.jpg\tjpeg\t1\t" + sha + "\tyes\tok\n").lines, dir.path({})),
+        (Counts {0, 0, 0, 2, 0, 0, 2}));
 }
 
 int main(int argc, char** argv)
