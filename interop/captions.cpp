@@ -50,12 +50,16 @@ public:
     Exiv2Complaints(const Exiv2Complaints&) = delete;
     Exiv2Complaints& operator=(const Exiv2Complaints&) = delete;
 
-    /** Raises AppError naming `what` when Exiv2 complained. */
-    void check(const QString& what) const
+    /** Raises AppError naming `what` when Exiv2 complained while it read (or, `writing`, while it wrote). */
+    void check(const QString& what, bool writing = false) const
     {
-        if (!m_messages.isEmpty())
-            throw platform::AppError(
-                QStringLiteral("the metadata of %1 is damaged (%2)").arg(what, m_messages.first()));
+        if (m_messages.isEmpty())
+            return;
+        if (writing)
+            throw platform::AppError(QStringLiteral("%1: its metadata could not be written whole (%2), so the file "
+                                                    "is left as it was")
+                                         .arg(what, m_messages.first()));
+        throw platform::AppError(QStringLiteral("the metadata of %1 is damaged (%2)").arg(what, m_messages.first()));
     }
 
 private:
@@ -112,7 +116,7 @@ QByteArray writtenBytes(Exiv2::Image& image, const QString& what)
         {
             Exiv2Complaints complaints;
             image.writeMetadata();
-            complaints.check(what);
+            complaints.check(what, true);
         }
         Exiv2::BasicIo& io = image.io();
         if (io.open() != 0)

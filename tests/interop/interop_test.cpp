@@ -129,12 +129,16 @@ TEST_P(DumpAndRestore, PutsEachDescriptionBackByPathAndByPictureBytes)
     EXPECT_EQ(fileBytes(moved), described(picture, kStored));
     EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 3, 0, 0, 0, 0, 0}));
 
-    // Another description is kept unless forced.
+    // Another description is kept unless forced, and a record without one never deletes one, forced or not.
     store::PictureTransaction(at(moved)).writeDescription("inny");
-    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 2, 1, 0, 0, 0, 0}));
+    const QString b = dir.path(QStringLiteral("b.") + f.extension);
+    store::PictureTransaction(at(b)).writeDescription("cudzy");
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 1, 2, 0, 0, 0, 0}));
     EXPECT_EQ(fileBytes(moved), described(picture, "inny"));
-    EXPECT_EQ(restore(dump, dir.path({}), {.force = true}), (Counts {1, 2, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(restore(dump, dir.path({}), {.force = true}), (Counts {1, 1, 1, 0, 0, 0, 0}));
     EXPECT_EQ(fileBytes(moved), described(picture, kStored));
+    EXPECT_EQ(fileBytes(b), described(f.picture(2), "cudzy"));
+    strip(b);
 
     // Two files with those picture bytes: neither is written.
     strip(moved);
@@ -148,6 +152,77 @@ TEST_P(DumpAndRestore, PutsEachDescriptionBackByPathAndByPictureBytes)
 
 INSTANTIATE_TEST_SUITE_P(Formats, DumpAndRestore, testing::ValuesIn(kFormats),
     [](const testing::TestParamInfo<Format>& param) { return std::string(param.param.name); });
+
+TEST(Restore, WritesOnlyIntoThePictureWhoseBytesTheRecordHolds)
+{
+    TempDir dir;
+    const QByteArray first = kFormats[1].picture(1);
+    const QByteArray second = kFormats[1].picture(2);
+    const QString a = dir.write(QStringLiteral("a.jpg"), described(first, "opis a"));
+    const QString b = dir.write(QStringLiteral("b.jpg"), described(second, "opis b"));
+    const auto dump = interop::readDump(dumpOf(dir.path({}), interop::DumpFormat::Tsv)).lines;
+
+    // Names swapped and descriptions lost: each picture gets its own back, found by its bytes.
+    strip(a);
+    strip(b);
+    ASSERT_TRUE(QFile::rename(a, dir.path(QStringLiteral("t.jpg"))) && QFile::rename(b, a)
+        && QFile::rename(dir.path(QStringLiteral("t.jpg")), b));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {2, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(fileBytes(a), described(second, "opis b"));
+    EXPECT_EQ(fileBytes(b), described(first, "opis a"));
+
+    // A picture another program changed is no longer the one dumped: left alone, unless by its path.
+    const QByteArray third = kFormats[1].picture(3);
+    dir.write(QStringLiteral("a.jpg"), third);
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 1, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(fileBytes(a), third);
+    EXPECT_EQ(restore(dump, dir.path({}), {.byPath = true}), (Counts {1, 0, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(fileBytes(a), described(third, "opis a"));
+
+    // A file reached through a link out of the folder is never written, though it holds the picture a.jpg's record
+    // looks for (and b.jpg's picture is gone).
+    TempDir outside;
+    const QString target = outside.write(QStringLiteral("p.jpg"), first);
+    QFile::remove(b);
+    ASSERT_TRUE(QFile::link(target, b));
+    EXPECT_EQ(restore(dump, dir.path({})), (Counts {0, 0, 0, 0, 0, 1, 1}));
+    EXPECT_EQ(fileBytes(target), first);
+}
+
+TEST(DumpReader, ADumpCutShortIsToldFromAWholeOne)
+{
+    TempDir dir;
+    dir.write(QStringLiteral("a.jpg"), described(kFormats[1].picture(1), QByteArray(300, 'a')));
+    dir.write(QStringLiteral("b.jpg"), described(kFormats[1].picture(2), QByteArray(300, 'b')));
+    for (const auto format : {interop::DumpFormat::Tsv, interop::DumpFormat::JsonLines}) {
+        const QByteArray whole = dumpOf(dir.path({}), format);
+        const QByteArray withoutTrailer = whole.left(whole.lastIndexOf('\n', whole.size() - 2) + 1);
+        struct Case {
+            const char* name;
+            QByteArray text;
+            bool checkable;
+            const char* incomplete;
+            std::size_t lines;
+        };
+        const Case cases[] = {
+            {"whole", whole, true, "", 2},
+            {"cut inside a record", whole.left(whole.size() - 200), true, "its last line was cut off", 1},
+            {"cut after a record", withoutTrailer, true, "its trailer line is missing", 2},
+            {"a record more than its trailer counts", withoutTrailer + whole.mid(withoutTrailer.size()).replace('2', '1'),
+                true, "its trailer counts 1 records, it holds 2", 2},
+            {"made before dumps had trailers", format == interop::DumpFormat::Tsv ? whole.mid(whole.indexOf('\n') + 1)
+                                                                                 : withoutTrailer.mid(whole.indexOf('\n') + 1),
+                false, "", format == interop::DumpFormat::Tsv ? 3u : 2u},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (format == interop::DumpFormat::Tsv ? " (TSV)" : " (JSON)"));
+            const interop::Dump dump = interop::readDump(c.text);
+            EXPECT_EQ(dump.checkable, c.checkable);
+            EXPECT_EQ(dump.incomplete, QString::fromUtf8(c.incomplete));
+            EXPECT_EQ(dump.lines.size(), c.lines);
+        }
+    }
+}
 
 TEST(DumpReader, ABadLineFailsAloneAndARecordClaimingTheFileOfAnotherIsAmbiguous)
 {
