@@ -211,11 +211,34 @@ std::shared_ptr<void> tickInsideTheNextBox(Scene& scene, const QString& other)
  * Gives the file another modification time, its bytes unchanged: the shown picture no longer counts as read from
  * the file as it is, so the save's re-display reads it again.
  */
-void touch(const QString& path)
+void touch(const QString& path, int seconds = -60)
 {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(QFileInfo(path).lastModified().addSecs(-60), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(file.setFileTime(QFileInfo(path).lastModified().addSecs(seconds), QFileDevice::FileModificationTime));
+}
+
+/**
+ * Another program changes the shown file (`replaced`: by a new file renamed over it, as a save does; otherwise in
+ * place, with as many bytes and later times): the command then refuses, naming the change.
+ */
+std::shared_ptr<void> anotherProgramWrites(Scene& scene, const QByteArray& tail, bool replaced)
+{
+    const QByteArray picture = fileBytes(scene.path).left(fileBytes(scene.path).indexOf("@||@"));
+    if (replaced) {
+        const QString other = besidePicture(scene, u".other"_s);
+        writeBytes(other, picture + tail);
+        EXPECT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(scene.path).constData()), 0);
+    } else {
+        QFile file(scene.path);
+        EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+        file.write(picture + tail);
+        file.close();
+        touch(scene.path, 60);
+    }
+    return afterwards([&dialogs = scene.dialogs] {
+        EXPECT_EQ(dialogs.records().at(0).text, u"Plik a.jpg zmienił się od chwili pokazania - pokaż go ponownie."_s);
+    });
 }
 
 const Failure kFailures[] = {
@@ -234,6 +257,21 @@ const Failure kFailures[] = {
             EXPECT_TRUE(file.open(QIODevice::Append));
             file.write(" appended by another program");
             return std::shared_ptr<void>();
+        }},
+    {"RewrittenWithAsManyBytesSinceShown",
+        [](Scene& scene) { return anotherProgramWrites(scene, "@||@cudzy opis", false); }},
+    {"ReplacedByAnotherViewersSaveSinceShown",
+        [](Scene& scene) { return anotherProgramWrites(scene, "@||@opis z innego okna", true); }},
+    {"DescriptionHoldingANulTheFieldCannotShow",
+        [](Scene& scene) {
+            writeBytes(scene.path, fileBytes(scene.path).left(fileBytes(scene.path).indexOf("@||@")) + "@||@ab" + QByteArray(1, '\0') + "cdef");
+            EXPECT_TRUE(FPliki->ShowCurrentPicture());
+            type(u"nowy, dłuższy opis obrazu"_s);
+            scene.dialogs.clear();
+            return afterwards([&dialogs = scene.dialogs] {
+                EXPECT_TRUE(dialogs.records().at(0).text.startsWith(u"Opis w pliku a.jpg zawiera znak NUL"_s));
+                EXPECT_TRUE(dialogs.records().at(0).text.contains(u"(jest ich 5)"_s));
+            });
         }},
     {"NoBlockLengthAfterAFailedRead",
         [](Scene&) {
@@ -585,6 +623,22 @@ TEST_F(DescriptionEditingTest, ADeleteThatCannotGoOnLeavesFileFieldAndBlockLengt
     FPliki->ShowCurrentPicture();
     EXPECT_EQ(FPismo->Memo1->text(), u"opis");
     EXPECT_EQ(state().lblKasuj->text(), u"8");
+}
+
+TEST_F(DescriptionEditingTest, ADeleteActsOnTheFileAsShownAndDeletesWhatTheFieldCannotShow)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@opis");
+    const QByteArray other = m_picture + "@||@cudz";
+    writeBytes(path, other);
+    touch(path, 60);
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(fileBytes(path), other);
+    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"Plik a.jpg zmienił się od chwili pokazania - pokaż go ponownie."_s});
+
+    writeBytes(path, m_picture + "@||@ab" + QByteArray(1, '\0') + "cd");
+    ASSERT_TRUE(FPliki->ShowCurrentPicture());
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture);
 }
 
 TEST_F(DescriptionEditingTest, SavingWhileALargePictureIsStillDecodingWritesItsOwnBytes)
