@@ -148,9 +148,9 @@ void TFPliki::PrepareNextSound()
     NextName = FLBox1->entry(nextIndex);
     // The sound after this one is measured beside the windows meanwhile, so its picture's turn finds it known.
     measureEntrySoundInBackground((nextIndex + 1) % count);
-    const QString chosen = viewer::pictureSound(NextName);
+    const platform::FilePath chosen = viewer::pictureSound(FLBox1->entryPath(nextIndex));
     if (chosen.isEmpty()) {
-        MP2.setFileName(QString());
+        MP2.setFileName({});
         return;
     }
     // That sound plays when the next picture is shown: the output starts now, beside the windows.
@@ -166,23 +166,23 @@ void TFPliki::PrepareNextSound()
 void TFPliki::PlayPictureSound()
 {
     lblMuz->clear();
-    WavPath = viewer::replaceExtension(CurrentPath.toText(), QStringLiteral(".wav"));
-    Mp3Path = viewer::replaceExtension(CurrentPath.toText(), QStringLiteral(".mp3"));
-    for (const QString& candidate : {WavPath, Mp3Path}) {
-        const QString found = viewer::findSoundFile(candidate);
+    WavPath = viewer::replaceExtension(CurrentPath, ".wav");
+    Mp3Path = viewer::replaceExtension(CurrentPath, ".mp3");
+    for (const platform::FilePath& candidate : {WavPath, Mp3Path}) {
+        const platform::FilePath found = viewer::findSoundFile(candidate);
         if (!found.isEmpty()) {
             SoundName = found;
-            lblMuz->setText(found);
+            lblMuz->setText(found.toText());
         }
     }
-    if (!lblMuz->text().isEmpty() && platform::isRegularFile(platform::FilePath::fromText(lblMuz->text()))) {
-        MediaPlayer1.setFileName(lblMuz->text());
+    if (!lblMuz->text().isEmpty() && platform::isRegularFile(SoundName)) {
+        MediaPlayer1.setFileName(SoundName);
         MediaPlayer1.open();
         MediaPlayer1.play();
         return;
     }
     // The sound of an earlier picture plays on to its end.
-    MediaPlayer1.setFileName(QString());
+    MediaPlayer1.setFileName({});
     lblMuz->clear();
 }
 
@@ -193,9 +193,9 @@ void TFPliki::prepareFirstSounds()
         return;
     // A show, and most browsing, begins at the first picture. When its sound lies beside it under its own name,
     // the output opens while the user still looks at the list, rather than when that sound plays.
-    const QString first = FLBox1->entryPath(0).toText();
-    for (const QString& extension : {QStringLiteral(".mp3"), QStringLiteral(".wav")}) {
-        if (platform::isRegularFile(platform::FilePath::fromText(viewer::replaceExtension(first, extension)))) {
+    const platform::FilePath first = FLBox1->entryPath(0);
+    for (const char* extension : {".mp3", ".wav"}) {
+        if (platform::isRegularFile(viewer::replaceExtension(first, extension))) {
             platform::startAudioOutputInBackground();
             break;
         }
@@ -206,7 +206,7 @@ void TFPliki::prepareFirstSounds()
 
 void TFPliki::measureEntrySoundInBackground(int index)
 {
-    const QString picture = FLBox1->entryPath(index).toText();
+    const platform::FilePath picture = FLBox1->entryPath(index);
     platform::measureSoundLengthInBackground([picture] { return viewer::pictureSound(picture); });
 }
 

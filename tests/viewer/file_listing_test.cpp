@@ -230,9 +230,9 @@ TEST(RawNames, EveryFileOperationUsesTheNamesOwnBytesInAFolderNotInUtf8)
         EXPECT_EQ(viewer::splitListPath(path, QStringLiteral("/")).name, name);
         EXPECT_EQ(store::readDescribedFile(platform::FilePath::fromText(path)).description, QByteArray("stary"));
         const QString sound = dir.writeNamed(folder + base + ".WAV", "RIFF");
-        EXPECT_EQ(viewer::pictureSound(path), sound);
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(path)).toText(), sound);
         platform::setCurrentDirectory(platform::FilePath::fromText(directory));
-        EXPECT_EQ(viewer::pictureSound(name), sound.section(u'/', -1));
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(name)).toText(), sound.section(u'/', -1));
         platform::setCurrentDirectory(workingDirectory);
         store::PictureTransaction(platform::FilePath::fromText(path)).writeDescription("nowy");
         EXPECT_EQ(store::readDescribedFile(platform::FilePath::fromText(path)).description, QByteArray("nowy"));
