@@ -123,6 +123,11 @@ platform::FileIdentity PictureTransaction::replaceWith(const QByteArray& head, c
     return platform::replaceFile(m_path, {platform::asBytes(written)}, m_identity);
 }
 
+void PictureTransaction::checkReplaceable() const
+{
+    platform::checkReplaceable(m_path);
+}
+
 platform::FileIdentity PictureTransaction::writeDescription(const QByteArray& description)
 {
     return replaceWith(pictureBytes(), description);

@@ -58,6 +58,13 @@ public:
     [[nodiscard]] QByteArray pictureBytes() const;
 
     /**
+     * Raises an error unless writeDescription() can replace the file as far as permissions tell (the file may be
+     * written, its folder takes a new file, a sticky folder lets this user replace it): for a writer that wants to
+     * know before it does anything else.
+     */
+    void checkReplaceable() const;
+
+    /**
      * Replaces the description: pictureBytes(), the marker and `description`, by one rename. Gives the file's identity
      * after the change. Raises as pictureBytes() does, IoError, FileChangedError or FileBusyError, with the file as
      * it was.

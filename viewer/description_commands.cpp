@@ -150,7 +150,7 @@ void saveDescription(MainLink& main)
     // The cut is made in memory: the file keeps its old bytes until the new ones are renamed over them, so that
     // whenever the program stops, and whenever the save does not end in its message, the old description is there.
     const QByteArray bare = change.pictureBytes();
-    platform::checkReplaceable(path);
+    change.checkReplaceable();
 
     const BareFileShown showingBare(path, change.identity(), bare, change.identity());
     if (!showAgain(path))
