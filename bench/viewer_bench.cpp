@@ -2,8 +2,8 @@
 // reading the file list of 10,000 pictures into the list window against a bare readdir + sort, and the
 // process's memory while stepping through 2,000 pictures; saving a description into a 24-megapixel JPEG against
 // showing it and against copying it with a flush.
-#include "store/picture_formats.h"
 #include "bench_support.h"
+#include "store/picture_formats.h"
 
 #include "app/Main.h"
 #include "app/windows.h"

@@ -145,8 +145,9 @@ int restoreDescriptions(const CommandLine& line, std::ostream& out, std::ostream
 
     const interop::Dump dump = interop::readDump(text);
     if (!dump.checkable) {
-        report(err, QStringLiteral("this dump was made before dumps ended with a trailer, so it cannot be checked for "
-                                   "completeness: a dump cut short restores shortened descriptions"));
+        report(err,
+            QStringLiteral("this dump was made before dumps ended with a trailer, so it cannot be checked for "
+                           "completeness: a dump cut short restores shortened descriptions"));
     } else if (!dump.incomplete.isEmpty() && !has(line, "--partial")) {
         throw platform::AppError(QStringLiteral("the dump is not whole (%1); nothing was restored (--partial restores "
                                                 "the complete records before the cut)")
@@ -159,8 +160,7 @@ int restoreDescriptions(const CommandLine& line, std::ostream& out, std::ostream
     const auto reports = interop::restoreDescriptions(dump.lines, folder, options);
     const char* restored = options.dryRun ? "would restore" : "restored";
     for (const interop::RestoreReport& r : reports) {
-        QString what
-            = r.recordPath.isEmpty() ? QStringLiteral("line %1").arg(r.lineNumber) : r.recordPath.display();
+        QString what = r.recordPath.isEmpty() ? QStringLiteral("line %1").arg(r.lineNumber) : r.recordPath.display();
         if (!r.file.isEmpty() && r.file != r.recordPath)
             what += QStringLiteral(" (now %1)").arg(r.file.display());
         const char* label = nullptr;

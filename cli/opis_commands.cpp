@@ -106,8 +106,8 @@ int show(const CommandLine& line, std::ostream& out)
 int length(const CommandLine& line, std::ostream& out)
 {
     expect(line, 1, {});
-    printLine(out,
-        QString::number(store::readDescribedFile(platform::FilePath::fromText(line.positional[0])).blockLength));
+    printLine(
+        out, QString::number(store::readDescribedFile(platform::FilePath::fromText(line.positional[0])).blockLength));
     return Success;
 }
 

@@ -222,8 +222,8 @@ bool isOffset(const std::string& key)
 /** The caption fields an export writes; every other tag must read back as it was. */
 const std::set<std::string>& captionKeys()
 {
-    static const std::set<std::string> keys {"Xmp.dc.description", "Exif.Image.ImageDescription",
-        "Iptc.Application2.Caption", "Iptc.Envelope.CharacterSet"};
+    static const std::set<std::string> keys {
+        "Xmp.dc.description", "Exif.Image.ImageDescription", "Iptc.Application2.Caption", "Iptc.Envelope.CharacterSet"};
     return keys;
 }
 
@@ -393,7 +393,7 @@ ExportOutcome exportCaption(const platform::FilePath& path, bool embed)
 
 std::optional<Caption> findCaption(const platform::FilePath& path, const QByteArray& fileBytes)
 {
-    const QByteArray name = path.bytes();
+    const QByteArray& name = path.bytes();
     const qsizetype slash = name.lastIndexOf('/');
     const qsizetype dot = name.lastIndexOf('.');
     const platform::FilePath sibling(dot > slash ? name.left(dot) + ".xmp" : name + ".xmp");

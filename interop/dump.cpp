@@ -273,8 +273,8 @@ QByteArray dumpTrailer(DumpFormat format, std::size_t records)
 QByteArray formatRecord(const DumpRecord& record, DumpFormat format)
 {
     if (format == DumpFormat::Tsv) {
-        return escapeField(record.path.bytes()) + '\t' + record.format + '\t' + QByteArray::number(record.pictureLength) + '\t'
-            + record.pictureSha256 + '\t' + (record.description ? "yes" : "no") + '\t'
+        return escapeField(record.path.bytes()) + '\t' + record.format + '\t' + QByteArray::number(record.pictureLength)
+            + '\t' + record.pictureSha256 + '\t' + (record.description ? "yes" : "no") + '\t'
             + escapeField(descriptionText(record.description)) + '\n';
     }
     QJsonObject object;
@@ -382,7 +382,8 @@ Dump readDump(const QByteArray& text)
     return dump;
 }
 
-void dumpDirectory(const platform::FilePath& directory, bool recursive, const std::function<void(const DumpRecord&)>& onRecord,
+void dumpDirectory(const platform::FilePath& directory, bool recursive,
+    const std::function<void(const DumpRecord&)>& onRecord,
     const std::function<void(const platform::AppError&)>& onError,
     const std::function<void(std::size_t done, std::size_t total)>& onProgress)
 {

@@ -100,7 +100,8 @@ struct Dump {
  * record, `onError` each file or folder that cannot be read (the walk goes on), `onProgress` the number of files
  * done and found after each file. Raises IoError when `directory` cannot be read.
  */
-void dumpDirectory(const platform::FilePath& directory, bool recursive, const std::function<void(const DumpRecord&)>& onRecord,
+void dumpDirectory(const platform::FilePath& directory, bool recursive,
+    const std::function<void(const DumpRecord&)>& onRecord,
     const std::function<void(const platform::AppError&)>& onError,
     const std::function<void(std::size_t done, std::size_t total)>& onProgress);
 

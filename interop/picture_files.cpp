@@ -8,8 +8,8 @@
 
 namespace interop {
 
-std::vector<platform::FilePath> listPictures(const platform::FilePath& directory, bool recursive,
-    const std::function<void(const platform::AppError&)>& onError)
+std::vector<platform::FilePath> listPictures(
+    const platform::FilePath& directory, bool recursive, const std::function<void(const platform::AppError&)>& onError)
 {
     std::vector<platform::FilePath> found;
     platform::walkDirectory(
@@ -26,8 +26,8 @@ void requireInside(const platform::FilePath& path, const platform::FilePath& dir
     const QByteArray root = platform::canonicalPath(directory).bytes();
     const QByteArray prefix = root.endsWith('/') ? root : root + '/';
     if (real.isEmpty() || root.isEmpty() || !real.bytes().startsWith(prefix))
-        throw platform::AppError(
-            QStringLiteral("it lies outside %1 (through a symbolic link), so it is left alone").arg(directory.display()));
+        throw platform::AppError(QStringLiteral("it lies outside %1 (through a symbolic link), so it is left alone")
+                                     .arg(directory.display()));
 }
 
 } // namespace interop

@@ -15,8 +15,8 @@ namespace interop {
  * so a link loop cannot trap the walk. Raises IoError when `directory` itself cannot be read; a subfolder that cannot
  * be read goes to `onError` and is skipped.
  */
-[[nodiscard]] std::vector<platform::FilePath> listPictures(const platform::FilePath& directory, bool recursive,
-    const std::function<void(const platform::AppError&)>& onError);
+[[nodiscard]] std::vector<platform::FilePath> listPictures(
+    const platform::FilePath& directory, bool recursive, const std::function<void(const platform::AppError&)>& onError);
 
 /**
  * Raises AppError unless the real path of `path` (every symbolic link resolved) lies inside the real path of

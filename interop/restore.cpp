@@ -37,8 +37,7 @@ public:
 
     std::vector<RestoreReport> run()
     {
-        const std::vector<platform::FilePath> files
-            = listPictures(m_directory, true, [](const platform::AppError&) {});
+        const std::vector<platform::FilePath> files = listPictures(m_directory, true, [](const platform::AppError&) {});
         m_files.insert(files.begin(), files.end());
         m_reports.resize(m_dump.size());
         for (std::size_t i = 0; i < m_dump.size(); ++i)

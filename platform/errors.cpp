@@ -94,8 +94,9 @@ FileChangedError::FileChangedError(const FilePath& path)
 }
 
 FileBusyError::FileBusyError(const FilePath& path)
-    : AppError(QStringLiteral("Plik %1 zmienia właśnie inny program Zelkavio - nic w nim nie zmieniłem, spróbuj za chwilę.")
-                   .arg(path.display()))
+    : AppError(
+        QStringLiteral("Plik %1 zmienia właśnie inny program Zelkavio - nic w nim nie zmieniłem, spróbuj za chwilę.")
+            .arg(path.display()))
 {
 }
 

@@ -73,7 +73,8 @@ File::File(const FilePath& path, Mode mode)
 {
     failIfInjected(mode == Mode::ReadWrite ? FileOperation::WriteFile : FileOperation::ReadFile, path);
     // Without O_NONBLOCK, opening a FIFO would wait for a writer; a regular file reads as ever.
-    const int access = mode == Mode::ReadWrite ? O_RDWR : (mode == Mode::ReadNotLink ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
+    const int access
+        = mode == Mode::ReadWrite ? O_RDWR : (mode == Mode::ReadNotLink ? O_RDONLY | O_NOFOLLOW : O_RDONLY);
     m_fd = ::open(path.c_str(), access | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0)
         throw IoError(errno, path);
@@ -414,15 +415,15 @@ void removeIfAbandoned(DIR* dir, const char* name)
         return;
     struct stat st { };
     struct stat named { };
-    timespec now { };
+    timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
     // A writer holds the lock on its temporary from the moment after it made it until the rename: one that can be
     // locked was left by a writer that died.
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
         && now.tv_sec - st.st_mtim.tv_sec > kTemporaryGraceSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0
         && ::fstatat(::dirfd(dir), name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == st.st_ino
-        && named.st_dev == st.st_dev)
-        [[maybe_unused]] const int ignored = ::unlinkat(::dirfd(dir), name, 0);
+        && named.st_dev == st.st_dev) [[maybe_unused]]
+        const int ignored = ::unlinkat(::dirfd(dir), name, 0);
     ::close(fd);
 }
 

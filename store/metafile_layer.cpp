@@ -16,7 +16,8 @@ namespace store {
 namespace {
 
 /**
- * An enhanced metafile: exactly the header's total size is held (what follows is not the picture's). Drawn by playing its records on white, its frame mapped onto the natural-size rectangle.
+ * An enhanced metafile: exactly the header's total size is held (what follows is not the picture's). Drawn by playing
+ * its records on white, its frame mapped onto the natural-size rectangle.
  */
 class EmfPicture : public Picture {
 public:

@@ -3,7 +3,6 @@
 #include "platform/background_thread.h"
 #include "platform/errors.h"
 
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>

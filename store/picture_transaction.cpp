@@ -17,9 +17,10 @@ enum class Change { Write, Delete };
 [[noreturn]] void markerInsidePicture(const platform::FilePath& path, Change change)
 {
     if (change == Change::Write) {
-        throw platform::AppError(QStringLiteral("Nie mogę zapisać opisu w pliku %1 - dane samego obrazu zawierają "
-                                                "już znacznik opisu \"@||@\", więc opis nie dałby się od nich oddzielić")
-                                     .arg(path.fileName().display()));
+        throw platform::AppError(
+            QStringLiteral("Nie mogę zapisać opisu w pliku %1 - dane samego obrazu zawierają "
+                           "już znacznik opisu \"@||@\", więc opis nie dałby się od nich oddzielić")
+                .arg(path.fileName().display()));
     }
     throw platform::AppError(QStringLiteral("Nie mogę skasować opisu pliku %1 - znacznik opisu \"@||@\" leży w danych "
                                             "samego obrazu, a ich obcięcie zniszczyłoby obraz")

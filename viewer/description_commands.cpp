@@ -46,8 +46,8 @@ void selectCurrentPicture()
 
 [[noreturn]] void changedSinceShown(const platform::FilePath& path)
 {
-    throw platform::AppError(QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.")
-                                 .arg(path.fileName().display()));
+    throw platform::AppError(
+        QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.").arg(path.fileName().display()));
 }
 
 /**
@@ -98,8 +98,9 @@ bool showAgain(const platform::FilePath& path, const std::function<void()>& undo
     if (undo)
         undo();
     if (shown) {
-        platform::dialogs().error(QStringLiteral("Opis pliku %1 pozostał bez zmian: w międzyczasie pokazano inny obraz.")
-                                      .arg(path.fileName().display()));
+        platform::dialogs().error(
+            QStringLiteral("Opis pliku %1 pozostał bez zmian: w międzyczasie pokazano inny obraz.")
+                .arg(path.fileName().display()));
     }
     return false;
 }

@@ -2,8 +2,8 @@
 
 #include "platform/file_names.h"
 
-#include <QMultiHash>
 #include <QList>
+#include <QMultiHash>
 
 #include <chrono>
 #include <mutex>

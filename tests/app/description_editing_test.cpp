@@ -264,7 +264,9 @@ const Failure kFailures[] = {
         [](Scene& scene) { return anotherProgramWrites(scene, "@||@opis z innego okna", true); }},
     {"DescriptionHoldingANulTheFieldCannotShow",
         [](Scene& scene) {
-            writeBytes(scene.path, fileBytes(scene.path).left(fileBytes(scene.path).indexOf("@||@")) + "@||@ab" + QByteArray(1, '\0') + "cdef");
+            writeBytes(scene.path,
+                fileBytes(scene.path).left(fileBytes(scene.path).indexOf("@||@")) + "@||@ab" + QByteArray(1, '\0')
+                    + "cdef");
             EXPECT_TRUE(FPliki->ShowCurrentPicture());
             type(u"nowy, dłuższy opis obrazu"_s);
             scene.dialogs.clear();
@@ -633,7 +635,8 @@ TEST_F(DescriptionEditingTest, ADeleteActsOnTheFileAsShownAndDeletesWhatTheField
     touch(path, 60);
     FMain->mnuKasuj->trigger();
     EXPECT_EQ(fileBytes(path), other);
-    EXPECT_EQ(dialogTexts(Kind::Report), QStringList {u"Plik a.jpg zmienił się od chwili pokazania - pokaż go ponownie."_s});
+    EXPECT_EQ(
+        dialogTexts(Kind::Report), QStringList {u"Plik a.jpg zmienił się od chwili pokazania - pokaż go ponownie."_s});
 
     writeBytes(path, m_picture + "@||@ab" + QByteArray(1, '\0') + "cd");
     ASSERT_TRUE(FPliki->ShowCurrentPicture());

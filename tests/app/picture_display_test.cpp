@@ -425,7 +425,8 @@ TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadAndReadAgainOnlyWhenItsFileC
         SCOPED_TRACE(name);
         showAThenPrepareB();
         change();
-        const QString expected = store::readDescribedFile(platform::FilePath::fromText(b)).description.value_or(QByteArray());
+        const QString expected
+            = store::readDescribedFile(platform::FilePath::fromText(b)).description.value_or(QByteArray());
         FMain->mnuNastepny->trigger();
         EXPECT_EQ(memoText(), expected);
         // The new picture's top left quadrant is red where the old one was blue.

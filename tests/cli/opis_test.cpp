@@ -550,9 +550,9 @@ TEST_F(Opis, FolderCommandsNeverReadOrWriteThroughALinkOutOfTheFolder)
 TEST_F(Opis, RestoreRefusesADumpCutShortUnlessAskedForItsCompleteRecords)
 {
     picture(jpeg() + "@||@" + QByteArray(100, 'a'), QStringLiteral("a.jpg"));
-    const QString b = picture(testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)) + "@||@"
-            + QByteArray(100, 'b'),
-        QStringLiteral("b.jpg"));
+    const QString b
+        = picture(testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)) + "@||@" + QByteArray(100, 'b'),
+            QStringLiteral("b.jpg"));
     const QByteArray whole = opis({QStringLiteral("dump"), m_dir.path({})}).out;
     TempDir dumps;
     const QString cut = dumps.write(QStringLiteral("cut.tsv"), whole.left(whole.size() - 60));
@@ -570,9 +570,11 @@ TEST_F(Opis, RestoreRefusesADumpCutShortUnlessAskedForItsCompleteRecords)
     EXPECT_TRUE(r.out.endsWith("restored 0, already there 1, conflicting 0, ambiguous 0, not found 0, picture changed "
                                "0, failed 0\n"))
         << r.out.toStdString();
-    EXPECT_EQ(fileBytes(b), jpeg().left(0) + testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)) + "@||@");
+    EXPECT_EQ(
+        fileBytes(b), jpeg().left(0) + testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)) + "@||@");
     r = opis({QStringLiteral("restore"), old, m_dir.path({})});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.err.startsWith("zelkavio-opis: this dump was made before dumps ended with a trailer")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("zelkavio-opis: this dump was made before dumps ended with a trailer"))
+        << r.err.toStdString();
     EXPECT_EQ(fileBytes(b), bBefore);
 }

@@ -12,8 +12,7 @@
  * corrects), the marker and a description. Aborts when the layer changes the bytes' length, or when what it keeps
  * loads again as another picture; a layer may refuse with AppError.
  */
-template <typename Load>
-void checkKeptForDescription(const store::Picture& picture, const QByteArray& bytes, Load load)
+template <typename Load> void checkKeptForDescription(const store::Picture& picture, const QByteArray& bytes, Load load)
 {
     QByteArray head;
     try {

@@ -75,7 +75,8 @@ TEST_P(CaptionRoundTrip, WhatWeShareReadsTheSameElsewhereAndComesBack)
     if (c.text.isEmpty()) {
         EXPECT_EQ(outcome, interop::ExportOutcome::NoDescription);
         EXPECT_FALSE(QFileInfo::exists(sidecar));
-        EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::NoCaption);
+        EXPECT_EQ(
+            interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::NoCaption);
         return;
     }
     const bool inside = c.embed && !c.bmp;
@@ -102,10 +103,12 @@ TEST_P(CaptionRoundTrip, WhatWeShareReadsTheSameElsewhereAndComesBack)
     EXPECT_EQ(imported.source,
         inside ? QStringLiteral("XMP") : QStringLiteral("sidecar p.") + (c.bmp ? "bmp" : "jpg") + ".xmp");
     EXPECT_EQ(fileBytes(file), exported);
-    EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::AlreadyThere);
+    EXPECT_EQ(
+        interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::AlreadyThere);
     store::PictureTransaction(platform::FilePath::fromText(file)).writeDescription("inny");
     EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {}).outcome, interop::ImportOutcome::Kept);
-    EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {.force = true}).outcome, interop::ImportOutcome::Imported);
+    EXPECT_EQ(interop::importCaption(platform::FilePath::fromText(file), {.force = true}).outcome,
+        interop::ImportOutcome::Imported);
     EXPECT_EQ(fileBytes(file), exported);
 }
 
@@ -186,8 +189,8 @@ TEST(CaptionExport, EmbeddingNeverLosesAnotherTagOrLeavesAnOlderCaption)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        const QString file = dir.write(
-            QStringLiteral("p.jpg"), testing_support::encodeJpeg(testing_support::quadrantImage(16, 8)));
+        const QString file
+            = dir.write(QStringLiteral("p.jpg"), testing_support::encodeJpeg(testing_support::quadrantImage(16, 8)));
         exiftool(QStringList {QStringLiteral("-q"), QStringLiteral("-overwrite_original")} + c.tags << file);
         const QByteArray stored = store::fieldTextToDescription(c.text);
         {
@@ -200,7 +203,8 @@ TEST(CaptionExport, EmbeddingNeverLosesAnotherTagOrLeavesAnOlderCaption)
         const QString error
             = testing_support::errorOf([&] { interop::exportCaption(platform::FilePath::fromText(file), true); });
         if (*c.refusal) {
-            EXPECT_TRUE(error.endsWith(QString::fromUtf8(c.refusal) + QStringLiteral(", so the file is left as it was")))
+            EXPECT_TRUE(
+                error.endsWith(QString::fromUtf8(c.refusal) + QStringLiteral(", so the file is left as it was")))
                 << error.toStdString();
             EXPECT_EQ(fileBytes(file), before);
             continue;
@@ -211,8 +215,8 @@ TEST(CaptionExport, EmbeddingNeverLosesAnotherTagOrLeavesAnOlderCaption)
         for (const QString& caption : c.absent)
             EXPECT_EQ(exiftool({QStringLiteral("-b"), caption, file}), QByteArray()) << caption.toStdString();
         if (c.tags.contains(QStringLiteral("-IPTC:CodedCharacterSet=UTF8"))) {
-            EXPECT_EQ(exiftool({QStringLiteral("-b"), QStringLiteral("-IPTC:Caption-Abstract"), file}),
-                c.text.toUtf8());
+            EXPECT_EQ(
+                exiftool({QStringLiteral("-b"), QStringLiteral("-IPTC:Caption-Abstract"), file}), c.text.toUtf8());
         }
         EXPECT_TRUE(fileBytes(file).endsWith("@||@" + stored));
     }
@@ -221,7 +225,8 @@ TEST(CaptionExport, EmbeddingNeverLosesAnotherTagOrLeavesAnOlderCaption)
     TempDir dir;
     const QString file
         = dir.write(QStringLiteral("x.jpg"), testing_support::encodeJpeg(testing_support::quadrantImage(16, 8)));
-    exiftool({QStringLiteral("-q"), QStringLiteral("-overwrite_original"), QStringLiteral("-XMP-dc:Title=Tytuł"), file});
+    exiftool(
+        {QStringLiteral("-q"), QStringLiteral("-overwrite_original"), QStringLiteral("-XMP-dc:Title=Tytuł"), file});
     QByteArray twice = fileBytes(file);
     const qsizetype app1 = twice.indexOf("http://ns.adobe.com/xap/1.0/") - 4;
     const int length = (quint8(twice[app1 + 2]) << 8) | quint8(twice[app1 + 3]);

@@ -3,8 +3,8 @@
 #include "interop/restore.h"
 #include "platform/cp1250.h"
 #include "store/described_file.h"
-#include "store/picture_transaction.h"
 #include "store/exiv2_setup.h"
+#include "store/picture_transaction.h"
 #include "support/bmp_builder.h"
 #include "support/emf_builder.h"
 #include "support/jpeg_builder.h"
@@ -208,10 +208,12 @@ TEST(DumpReader, ADumpCutShortIsToldFromAWholeOne)
             {"whole", whole, true, "", 2},
             {"cut inside a record", whole.left(whole.size() - 200), true, "its last line was cut off", 1},
             {"cut after a record", withoutTrailer, true, "its trailer line is missing", 2},
-            {"a record more than its trailer counts", withoutTrailer + whole.mid(withoutTrailer.size()).replace('2', '1'),
-                true, "its trailer counts 1 records, it holds 2", 2},
-            {"made before dumps had trailers", format == interop::DumpFormat::Tsv ? whole.mid(whole.indexOf('\n') + 1)
-                                                                                 : withoutTrailer.mid(whole.indexOf('\n') + 1),
+            {"a record more than its trailer counts",
+                withoutTrailer + whole.mid(withoutTrailer.size()).replace('2', '1'), true,
+                "its trailer counts 1 records, it holds 2", 2},
+            {"made before dumps had trailers",
+                format == interop::DumpFormat::Tsv ? whole.mid(whole.indexOf('\n') + 1)
+                                                   : withoutTrailer.mid(whole.indexOf('\n') + 1),
                 false, "", format == interop::DumpFormat::Tsv ? 3u : 2u},
         };
         for (const Case& c : cases) {

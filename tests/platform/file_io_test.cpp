@@ -30,7 +30,8 @@ TEST(ReplaceFile, WritesAllPartsAndKeepsPermissionBits)
     TempDir dir;
     const QString path = dir.write(QStringLiteral("a.bmp"), "old content");
     ::chmod(QFile::encodeName(path).constData(), 0640);
-    replaceFile(platform::FilePath::fromText(path), {asBytes(std::string_view("new ")), asBytes(std::string_view("content"))});
+    replaceFile(
+        platform::FilePath::fromText(path), {asBytes(std::string_view("new ")), asBytes(std::string_view("content"))});
     EXPECT_EQ(fileBytes(path), QByteArray("new content"));
     struct stat st { };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);

@@ -100,7 +100,8 @@ TEST(SoundLength, FilesWithoutSoundFailWithTheLibrarysMessage)
         {u"cut_header.wav"_s, wavFile(100).left(20), u""_s},
     };
     for (const auto& c : cases) {
-        const QString message = errorOf([&] { (void)platform::soundLengthMs(platform::FilePath::fromText(dir.write(c.name, c.bytes))); });
+        const QString message
+            = errorOf([&] { (void)platform::soundLengthMs(platform::FilePath::fromText(dir.write(c.name, c.bytes))); });
         EXPECT_FALSE(message.isEmpty()) << c.name.toStdString();
         if (!c.message.isEmpty()) {
             EXPECT_EQ(message, c.message) << c.name.toStdString();
@@ -120,7 +121,8 @@ TEST(SoundLength, NeverOpensWhatIsNotARegularFile)
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& path : {dir.path(u"folder.wav"_s), fifo, dir.path(u"missing.wav"_s)}) {
         // A FIFO opened for reading would wait here for a writer; the error comes at once instead.
-        EXPECT_THROW((void)platform::soundLengthMs(platform::FilePath::fromText(path)), platform::IoError) << path.toStdString();
+        EXPECT_THROW((void)platform::soundLengthMs(platform::FilePath::fromText(path)), platform::IoError)
+            << path.toStdString();
         platform::SoundPlayer player;
         player.setFileName(platform::FilePath::fromText(path));
         EXPECT_THROW(player.open(), platform::IoError) << path.toStdString();
@@ -157,9 +159,11 @@ TEST(SoundLength, AMeasuringInTheBackgroundIsRememberedButNotItsFailure)
     // Frames of another bit rate, same size and time: only a remembered length still says 40 frames.
     rewriteKeepingTime(path, 0, mp3Frames(160, 32).left(mp3Frames(40).size()));
     EXPECT_EQ(platform::soundLengthMs(platform::FilePath::fromText(path)), mp3LengthMs(40));
-    EXPECT_EQ(errorOf([&] { (void)platform::soundLengthMs(platform::FilePath::fromText(damaged)); }), u"Message: I am done with this track.");
+    EXPECT_EQ(errorOf([&] { (void)platform::soundLengthMs(platform::FilePath::fromText(damaged)); }),
+        u"Message: I am done with this track.");
     platform::clearSoundLengthCache();
-    EXPECT_NE(platform::soundLengthMs(platform::FilePath::fromText(path)), mp3LengthMs(40)) << "measured afresh once forgotten";
+    EXPECT_NE(platform::soundLengthMs(platform::FilePath::fromText(path)), mp3LengthMs(40))
+        << "measured afresh once forgotten";
     platform::clearSoundLengthCache();
 }
 

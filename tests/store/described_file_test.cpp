@@ -70,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(Table, NormaliseDescription,
 TEST(ReadDescribedFile, PlainPictureHasNoDescriptionAndBlockLengthZero)
 {
     TempDir dir;
-    const auto read = readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("a.jpg"), pictureBytes())));
+    const auto read
+        = readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("a.jpg"), pictureBytes())));
     ASSERT_TRUE(read.picture);
     EXPECT_EQ(read.picture->size(), QSize(24, 16));
     EXPECT_FALSE(read.description.has_value());
@@ -118,8 +119,12 @@ TEST(ReadDescribedFile, MarkerInsidePictureDataStartsTheDescription)
 TEST(ReadDescribedFile, FailuresRaiseWithoutADescription)
 {
     TempDir dir;
-    EXPECT_THROW((void)readDescribedFile(platform::FilePath::fromText(dir.path(QStringLiteral("missing.jpg")))), platform::IoError);
-    EXPECT_THROW((void)readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("a.txt"), pictureBytes()))), platform::AppError);
+    EXPECT_THROW((void)readDescribedFile(platform::FilePath::fromText(dir.path(QStringLiteral("missing.jpg")))),
+        platform::IoError);
     EXPECT_THROW(
-        (void)readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("b.jpg"), "not a picture@||@text"))), platform::AppError);
+        (void)readDescribedFile(platform::FilePath::fromText(dir.write(QStringLiteral("a.txt"), pictureBytes()))),
+        platform::AppError);
+    EXPECT_THROW((void)readDescribedFile(
+                     platform::FilePath::fromText(dir.write(QStringLiteral("b.jpg"), "not a picture@||@text"))),
+        platform::AppError);
 }

@@ -120,8 +120,9 @@ TEST_P(EveryFormat, WritesKeepThePicturesBytesAsReadAndADeleteCutsBackToThem)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat,
-    testing::Values(FormatCase {"Jpeg", "a.jpg", jpegPicture}, FormatCase {"BmpWithAColourProfile", "b.bmp", profiledBmp},
-        FormatCase {"Wmf", "c.wmf", wmfPicture}, FormatCase {"Emf", "d.emf", emfPicture}),
+    testing::Values(FormatCase {"Jpeg", "a.jpg", jpegPicture},
+        FormatCase {"BmpWithAColourProfile", "b.bmp", profiledBmp}, FormatCase {"Wmf", "c.wmf", wmfPicture},
+        FormatCase {"Emf", "d.emf", emfPicture}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(PictureTransaction, ABitmapShorterThanItsHeaderSaysGetsTheCorrectImageSizeFromEveryWriter)
@@ -199,7 +200,8 @@ TEST(PictureTransaction, RefusalsSayWhyAndLeaveTheFileAsItWas)
             "Nie mogę zapisać opisu w pliku m.jpg - dane samego obrazu zawierają już znacznik"},
         {"MarkerInJpegDataDeleted", "m.jpg", inComment, true, "Nie mogę skasować opisu pliku m.jpg - znacznik"},
         {"MarkerInBitmapPixels", "px.bmp", markerInPixels(), true, "Nie mogę skasować opisu pliku px.bmp"},
-        {"UnreadablePicture", "u.jpg", "damaged picture bytes@||@opis", false, "Nie mogę zapisać opisu w pliku u.jpg - "},
+        {"UnreadablePicture", "u.jpg", "damaged picture bytes@||@opis", false,
+            "Nie mogę zapisać opisu w pliku u.jpg - "},
         {"ShortCoreHeaderBitmap", "core.bmp", shortCoreBitmap(), false,
             "Nie mogę zapisać opisu w pliku core.bmp - dane obrazu BMP są krótsze"},
         {"NoPictureExtension", "archive.tar", archive, true, "Unknown picture file extension \"tar\""},
@@ -271,8 +273,8 @@ TEST(PictureTransaction, NeverChangesAFileAnotherProgramChangedSinceItWasRead)
                 ::rename(native(dir.write(QStringLiteral("new.jpg"), other)).constData(), native(path).constData());
             }
         });
-        EXPECT_THROW(c.strip ? change.stripDescriptionBlock() : change.writeDescription("mój nowy"),
-            platform::FileChangedError);
+        EXPECT_THROW(
+            c.strip ? change.stripDescriptionBlock() : change.writeDescription("mój nowy"), platform::FileChangedError);
         EXPECT_EQ(fileBytes(path), other);
         EXPECT_THROW(change.requireIdentity(platform::identityOf(at(path))), platform::FileChangedError);
     }

@@ -133,4 +133,3 @@ TEST(WmfLayer, SizeFieldThatCountsThePlaceableHeaderEndsAtTheEndOfFileRecord)
     // Without its end-of-file record such a metafile is simply cut short.
     EXPECT_FALSE(loadError(file.left(file.size() - 6)).isEmpty());
 }
-

@@ -54,8 +54,8 @@ TEST_F(PictureDirectory, ListsPictureFilesOnlySortedWithoutRegardToCase)
 
 TEST_F(PictureDirectory, ThePlainCLocaleStillSortsWithoutRegardToCase)
 {
-    const QStringList names
-        = viewer::listPictureFiles(platform::FilePath::fromText(m_dir.path(QString())), QStringLiteral("*.jpg;*.bmp;*.wmf"), QLocale::c());
+    const QStringList names = viewer::listPictureFiles(
+        platform::FilePath::fromText(m_dir.path(QString())), QStringLiteral("*.jpg;*.bmp;*.wmf"), QLocale::c());
     EXPECT_EQ(names,
         (QStringList {QStringLiteral("a.jpg"), QStringLiteral("B.bmp"), QStringLiteral("c.jpg"),
             QStringLiteral("ć.jpg"), QStringLiteral("link.bmp"), QStringLiteral("PHOTO.JPG"), QStringLiteral("r.bmp"),
@@ -95,7 +95,8 @@ TEST_F(PictureDirectory, EverythingMaskStillSkipsHiddenFilesDirectoriesAndBroken
 TEST_F(PictureDirectory, TheUnsortedNamesAreTheListsNamesAndSortAsTheListDoes)
 {
     for (const QString& mask : {store::pictureMask(), QStringLiteral("*"), QStringLiteral("?.jpg")}) {
-        const viewer::PictureNames found = viewer::readPictureNames(platform::FilePath::fromText(m_dir.path(QString())), mask);
+        const viewer::PictureNames found
+            = viewer::readPictureNames(platform::FilePath::fromText(m_dir.path(QString())), mask);
         std::vector<std::string_view> names;
         for (std::size_t i = 0; i < found.size(); ++i) {
             EXPECT_EQ(found[i].data()[found[i].size()], '\0'); // each name ends with a zero byte
@@ -106,16 +107,21 @@ TEST_F(PictureDirectory, TheUnsortedNamesAreTheListsNamesAndSortAsTheListDoes)
             sorted << QFile::decodeName(QByteArray(names[i].data(), qsizetype(names[i].size())));
         EXPECT_EQ(sorted, list(mask)) << mask.toStdString();
     }
-    EXPECT_TRUE(viewer::readPictureNames(platform::FilePath::fromText(m_dir.path(QStringLiteral("sub.jpg"))), QStringLiteral("*.bmp")).empty());
-    EXPECT_THROW(
-        (void)viewer::readPictureNames(platform::FilePath::fromText(m_dir.path(QStringLiteral("none"))), QStringLiteral("*")), platform::IoError);
+    EXPECT_TRUE(viewer::readPictureNames(
+        platform::FilePath::fromText(m_dir.path(QStringLiteral("sub.jpg"))), QStringLiteral("*.bmp"))
+                    .empty());
+    EXPECT_THROW((void)viewer::readPictureNames(
+                     platform::FilePath::fromText(m_dir.path(QStringLiteral("none"))), QStringLiteral("*")),
+        platform::IoError);
 }
 
 TEST(FileListing, EmptyDirectoryListsNothingAndMissingOneIsAnError)
 {
     const TempDir dir;
-    EXPECT_TRUE(viewer::listPictureFiles(platform::FilePath::fromText(dir.path(QString())), store::pictureMask()).isEmpty());
-    EXPECT_THROW((void)viewer::listPictureFiles(platform::FilePath::fromText(dir.path(QStringLiteral("none"))), store::pictureMask()),
+    EXPECT_TRUE(
+        viewer::listPictureFiles(platform::FilePath::fromText(dir.path(QString())), store::pictureMask()).isEmpty());
+    EXPECT_THROW((void)viewer::listPictureFiles(
+                     platform::FilePath::fromText(dir.path(QStringLiteral("none"))), store::pictureMask()),
         platform::IoError);
 }
 
@@ -226,7 +232,8 @@ TEST(RawNames, EveryFileOperationUsesTheNamesOwnBytesInAFolderNotInUtf8)
         SCOPED_TRACE(base.toHex().toStdString());
         const QString path = dir.writeNamed(folder + base + ".bmp", testing_support::solidBmp(2, 2, 0) + "@||@stary");
         const QString name = path.section(u'/', -1);
-        EXPECT_TRUE(viewer::listPictureFiles(platform::FilePath::fromText(directory), store::pictureMask()).contains(name));
+        EXPECT_TRUE(
+            viewer::listPictureFiles(platform::FilePath::fromText(directory), store::pictureMask()).contains(name));
         EXPECT_EQ(viewer::splitListPath(path, QStringLiteral("/")).name, name);
         EXPECT_EQ(store::readDescribedFile(platform::FilePath::fromText(path)).description, QByteArray("stary"));
         const QString sound = dir.writeNamed(folder + base + ".WAV", "RIFF");
@@ -237,8 +244,10 @@ TEST(RawNames, EveryFileOperationUsesTheNamesOwnBytesInAFolderNotInUtf8)
         store::PictureTransaction(platform::FilePath::fromText(path)).writeDescription("nowy");
         EXPECT_EQ(store::readDescribedFile(platform::FilePath::fromText(path)).description, QByteArray("nowy"));
     }
-    EXPECT_EQ(viewer::listPictureFiles(platform::FilePath::fromText(directory), QStringLiteral("*")).size(), 7); // nothing else written
-    EXPECT_EQ(viewer::listPictureFiles(platform::FilePath::fromText(directory), QStringLiteral("?aba.bmp")).size(), 2); // a byte is a character
+    EXPECT_EQ(viewer::listPictureFiles(platform::FilePath::fromText(directory), QStringLiteral("*")).size(),
+        7); // nothing else written
+    EXPECT_EQ(viewer::listPictureFiles(platform::FilePath::fromText(directory), QStringLiteral("?aba.bmp")).size(),
+        2); // a byte is a character
 }
 
 } // namespace

@@ -278,7 +278,8 @@ TEST(SoundLookup, ReplacesTheExtensionAfterTheLastDotOfTheFileName)
         {u".hidden"_s, u".wav"_s},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(viewer::replaceExtension(platform::FilePath::fromText(c.name), ".wav").toText(), c.result) << c.name.toStdString();
+        EXPECT_EQ(viewer::replaceExtension(platform::FilePath::fromText(c.name), ".wav").toText(), c.result)
+            << c.name.toStdString();
     EXPECT_EQ(viewer::soundSeconds(1), 1);
     EXPECT_EQ(viewer::soundSeconds(3000), 3);
     EXPECT_EQ(viewer::soundSeconds(3001), 4);
@@ -314,7 +315,8 @@ TEST(SoundLookup, FindsRegularFilesMp3FirstIgnoringCase)
     };
     for (const auto& c : cases) {
         const QString expected = c.sound.isEmpty() ? QString() : base + c.sound;
-        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + c.picture)).toText(), expected) << c.picture.toStdString();
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + c.picture)).toText(), expected)
+            << c.picture.toStdString();
     }
 }
 
@@ -331,6 +333,7 @@ TEST(SoundLookup, ASoundAddedLaterIsFoundWhetherTheListingWasKeptOrNot)
         }
         EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + u"A.JPG"_s)).toText(), QString());
         dir.write(u"A.WAV"_s, "w");
-        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + u"a.jpg"_s)).toText(), base + u"A.WAV"_s) << settled;
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + u"a.jpg"_s)).toText(), base + u"A.WAV"_s)
+            << settled;
     }
 }
