@@ -48,7 +48,7 @@ ReadAhead::~ReadAhead()
     drop();
 }
 
-void ReadAhead::start(const QString& path, int firstRow, std::function<void()> onProgress)
+void ReadAhead::start(const platform::FilePath& path, int firstRow, std::function<void()> onProgress)
 {
     drop();
     m_path = path;
@@ -86,7 +86,7 @@ void ReadAhead::drop()
 {
     // The worker only reads a file and parses its header; the decoding it started stops with its picture.
     m_work.reset();
-    m_path.clear();
+    m_path = {};
 }
 
 bool ReadAhead::isRead() const
@@ -99,7 +99,7 @@ bool ReadAhead::isDecoded() const
     return isRead() && (!m_work->prepared || m_work->prepared->picture->decodingEnded());
 }
 
-std::optional<DescribedPicture> ReadAhead::take(const QString& path)
+std::optional<DescribedPicture> ReadAhead::take(const platform::FilePath& path)
 {
     // Another file (the current one shown again, say) leaves the prepared one for later.
     if (!m_work || path != m_path)

@@ -28,7 +28,6 @@ public:
     [[nodiscard]] bool hasOwnEnd() const override { return true; }
     [[nodiscard]] QStringList details() const override { return {}; }
     [[nodiscard]] const QImage& image() const override;
-    [[nodiscard]] QByteArray encoded() const override;
 
     [[nodiscard]] const wmf::PlaceableHeader& placeableHeader() const { return m_header; }
     /** The metafile as held: its 18-byte header and its records. */
