@@ -23,7 +23,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -339,7 +338,7 @@ void TFMain::FormCreate()
     pnlDolny->setAutoFillBackground(true);
     setBackdropColour(QColor(128, 128, 128));
     setPanelTextColour(QColor(128, 0, 0));
-    if (platform::isRegularFile(settings::settingsFilePath()))
+    if (platform::isRegularFile(platform::FilePath::fromText(settings::settingsFilePath())))
         ReadSettings();
 }
 
@@ -422,7 +421,7 @@ void TFMain::FormShow()
             QMetaObject::invokeMethod(this, platform::guard([this] { showStartPicture(); }), Qt::QueuedConnection);
         return;
     }
-    if (platform::isDirectory(GroupBox1->lblDir->text()))
+    if (platform::isDirectory(platform::FilePath::fromText(GroupBox1->lblDir->text())))
         mnuPodkatalogClick();
 }
 
@@ -437,7 +436,7 @@ void TFMain::showStartPicture()
                 .arg(platform::displayFileName(name)));
         return;
     }
-    list->SetListPath(QDir(list->directory()).filePath(name));
+    list->SetListPath((list->directory() / platform::FilePath::fromText(name)).toText());
     FPliki->FLBox1Click();
 }
 

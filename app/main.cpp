@@ -42,17 +42,18 @@ void prepareStartPicture(const app::StartArguments& start)
     if (start.picture.isEmpty())
         return;
     const std::unique_ptr<char, decltype(&std::free)> folder(
-        ::realpath(platform::fileNameBytes(start.folder).constData(), nullptr), &std::free);
+        ::realpath(platform::FilePath::fromText(start.folder).c_str(), nullptr), &std::free);
     if (!folder)
         return;
     bool fit = false;
     try {
-        if (const QString path = settings::settingsFilePath(); platform::isRegularFile(path))
+        if (const QString path = settings::settingsFilePath();
+            platform::isRegularFile(platform::FilePath::fromText(path)))
             fit = settings::readSettings(path).fit;
     } catch (const platform::AppError&) {
         // The main window reads the file again and reports what is wrong with it.
     }
-    TFFotka::prepareStartPicture(platform::fileNameFromBytes(folder.get()) + u'/' + start.picture, fit);
+    TFFotka::prepareStartPicture(platform::FilePath(folder.get()) / platform::FilePath::fromText(start.picture), fit);
 }
 
 int print(const QByteArray& text)

@@ -45,7 +45,7 @@ StartArguments parseStartArguments(const QList<QByteArray>& arguments)
                           .arg(paths.size());
         return start;
     }
-    const QString path = platform::absolutePath(pathFromArgument(paths.front()));
+    const QString path = platform::absolutePath(platform::FilePath::fromText(pathFromArgument(paths.front()))).toText();
     struct stat st { };
     if (::stat(platform::fileNameBytes(path).constData(), &st) != 0) {
         start.error = QStringLiteral("Nie ma takiego obrazu ani katalogu:\n%1\n"

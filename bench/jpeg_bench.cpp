@@ -91,7 +91,7 @@ qint64 peakResidentBytes()
 int measurePeakMemory(const char* path)
 {
     const qint64 before = peakResidentBytes();
-    const auto read = store::readDescribedFile(QFile::decodeName(path));
+    const auto read = store::readDescribedFile(platform::FilePath(path));
     benchmark::DoNotOptimize(read.picture->image().constBits());
     std::cout << peakResidentBytes() - before << std::endl;
     return 0;
@@ -101,7 +101,7 @@ void BM_PeakMemoryReadAndDraw(benchmark::State& state)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.jpg"));
-    platform::replaceFile(path, {platform::asBytes(jpeg24mp())});
+    platform::replaceFile(platform::FilePath::fromText(path), {platform::asBytes(jpeg24mp())});
     double peak = 0;
     for (auto _ : state) {
         QProcess child;

@@ -1,4 +1,5 @@
 // Reading the file list of a directory of 10,000 pictures, against a bare readdir + std::sort of the same names.
+#include "store/picture_formats.h"
 #include "viewer/file_listing.h"
 
 #include <QCollator>
@@ -45,10 +46,10 @@ const QString& pictureDirectory()
 void ourListing(benchmark::State& state, const QLocale& locale)
 {
     const QString& dir = pictureDirectory();
-    const QString mask = viewer::kDefaultMask.toString();
+    const QString mask = store::pictureMask();
     qsizetype count = 0;
     for (auto _ : state) {
-        const QStringList names = viewer::listPictureFiles(dir, mask, locale);
+        const QStringList names = viewer::listPictureFiles(platform::FilePath::fromText(dir), mask, locale);
         count = names.size();
         benchmark::DoNotOptimize(names.constData());
     }
@@ -88,7 +89,7 @@ void BM_BareReaddirSort(benchmark::State& state)
 void BM_QDirIteratorListing(benchmark::State& state)
 {
     const QString& dir = pictureDirectory();
-    const QStringList filters = viewer::kDefaultMask.toString().split(QLatin1Char(';'));
+    const QStringList filters = store::pictureMask().split(QLatin1Char(';'));
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     for (auto _ : state) {

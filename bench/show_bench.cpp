@@ -380,7 +380,7 @@ void BM_SoundWorkPerPicture(benchmark::State& state)
     for (auto _ : state) {
         for (int i = 0; i < kPictures; ++i) {
             FPliki->FLBox1->selectIndex(i);
-            FPliki->CurrentPath = QDir(directory).filePath(FPliki->FLBox1->entry(i));
+            FPliki->CurrentPath = FPliki->FLBox1->entryPath(i);
             platform::clearSoundLengthCache();
             unknownMs.push_back(timeMs([] { FPliki->PrepareNextSound(); }));
             knownMs.push_back(timeMs([] { FPliki->PrepareNextSound(); }));

@@ -55,7 +55,7 @@ void WavLengthUncached(benchmark::State& state)
     const QString path = sparseWav(state.range(0));
     for (auto _ : state) {
         platform::clearSoundLengthCache();
-        benchmark::DoNotOptimize(platform::soundLengthMs(path));
+        benchmark::DoNotOptimize(platform::soundLengthMs(platform::FilePath::fromText(path)));
     }
 }
 BENCHMARK(WavLengthUncached)->Arg(1 << 20)->Arg(1 << 30)->Unit(benchmark::kMicrosecond);
@@ -68,7 +68,7 @@ void Mp3LengthScan(benchmark::State& state)
     const QString path = mp3Of(kTenMegabytes);
     for (auto _ : state) {
         platform::clearSoundLengthCache();
-        benchmark::DoNotOptimize(platform::soundLengthMs(path));
+        benchmark::DoNotOptimize(platform::soundLengthMs(platform::FilePath::fromText(path)));
     }
 }
 BENCHMARK(Mp3LengthScan)->Unit(benchmark::kMillisecond);
@@ -97,9 +97,9 @@ BENCHMARK(Mp3FullDecode)->Unit(benchmark::kMillisecond);
 void CachedLength(benchmark::State& state)
 {
     const QString path = mp3Of(kTenMegabytes);
-    (void)platform::soundLengthMs(path);
+    (void)platform::soundLengthMs(platform::FilePath::fromText(path));
     for (auto _ : state)
-        benchmark::DoNotOptimize(platform::soundLengthMs(path));
+        benchmark::DoNotOptimize(platform::soundLengthMs(platform::FilePath::fromText(path)));
 }
 BENCHMARK(CachedLength)->Unit(benchmark::kMicrosecond);
 
@@ -153,7 +153,7 @@ void Mp3HourOpenAndPlay(benchmark::State& state)
     const QString path = hourLongMp3();
     platform::ensureAudioOutput();
     platform::SoundPlayer player;
-    player.setFileName(path);
+    player.setFileName(platform::FilePath::fromText(path));
     static const long firstGrowth = [&] {
         const long before = residentKilobytes();
         player.open();
@@ -177,7 +177,7 @@ void Mp3HourOpenAndPlay(benchmark::State& state)
     state.counters["rss_first_play_kB"] = double(firstGrowth);
     state.counters["rss_extra_kB"] = double(largestGrowth);
     state.counters["playing"] = player.isPlaying() ? 1 : 0;
-    state.counters["sound_min"] = double(platform::soundLengthMs(path)) / 60000.0;
+    state.counters["sound_min"] = double(platform::soundLengthMs(platform::FilePath::fromText(path))) / 60000.0;
     state.counters["file_MB"] = double(QFile(path).size()) / 1e6;
     state.SetLabel("driver " + platform::audioDriverName().toStdString());
     player.close();

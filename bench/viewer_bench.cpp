@@ -3,6 +3,7 @@
 // process's memory while stepping through 2,000 pictures; saving a description into a 24-megapixel JPEG against
 // showing it and against copying it with a flush.
 #include "bench_support.h"
+#include "store/picture_formats.h"
 
 #include "app/Main.h"
 #include "app/windows.h"
@@ -415,9 +416,9 @@ BENCHMARK(BM_ReadList10000)->Unit(benchmark::kMillisecond);
 void BM_ListingOnly10000(benchmark::State& state)
 {
     const QString& dir = manyNames();
-    const QString mask = viewer::kDefaultMask.toString();
+    const QString mask = store::pictureMask();
     for (auto _ : state)
-        benchmark::DoNotOptimize(viewer::listPictureFiles(dir, mask).size());
+        benchmark::DoNotOptimize(viewer::listPictureFiles(platform::FilePath::fromText(dir), mask).size());
 }
 BENCHMARK(BM_ListingOnly10000)->Unit(benchmark::kMillisecond);
 

@@ -14,7 +14,8 @@ bool takesValue(const QString& option)
 bool isFlag(const QString& option)
 {
     return option == u"--raw" || option == u"--match-case" || option == u"--recursive" || option == u"--json"
-        || option == u"--dry-run" || option == u"--force" || option == u"--embed" || option == u"--lossy";
+        || option == u"--dry-run" || option == u"--force" || option == u"--embed" || option == u"--lossy"
+        || option == u"--partial" || option == u"--by-path";
 }
 
 } // namespace

@@ -9,11 +9,11 @@
 #include "platform/file_names.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 #include <unistd.h>
 
@@ -67,30 +67,34 @@ private:
     QElapsedTimer m_clock;
 };
 
-/** The picture files the arguments name: a file as it is, a folder's pictures (not its subfolders'). */
-std::vector<QString> pictureTargets(const QStringList& arguments, std::ostream& err, int& failures)
+/** A picture file an argument names, and the folder argument it was found in, if any. */
+struct Target {
+    platform::FilePath path;
+    std::optional<platform::FilePath> folder;
+};
+
+/**
+ * The picture files the arguments name: a file as it is, a folder's pictures (not its subfolders'). A picture found
+ * in a folder is only changed while its real path lies in that folder.
+ */
+std::vector<Target> pictureTargets(const QStringList& arguments, std::ostream& err, int& failures)
 {
-    std::vector<QString> targets;
+    std::vector<Target> targets;
     for (const QString& argument : arguments) {
-        if (!QFileInfo(argument).isDir()) {
-            targets.push_back(argument);
+        const platform::FilePath given = platform::FilePath::fromText(argument);
+        if (!platform::isDirectory(given)) {
+            targets.push_back({given, std::nullopt});
             continue;
         }
         try {
-            const QByteArray folder = platform::fileNameBytes(argument);
-            for (const QByteArray& file : interop::listPictures(folder, false, [](const platform::AppError&) {}))
-                targets.push_back(platform::fileNameFromBytes(interop::joinPath(folder, file)));
+            for (const platform::FilePath& file : interop::listPictures(given, false, [](const platform::AppError&) {}))
+                targets.push_back({given / file, given});
         } catch (const platform::AppError& e) {
             report(err, e.message());
             ++failures;
         }
     }
     return targets;
-}
-
-QString name(const QByteArray& path)
-{
-    return platform::fileNameFromBytes(path);
 }
 
 } // namespace
@@ -102,11 +106,15 @@ int dumpDescriptions(const CommandLine& line, std::ostream& out, std::ostream& e
     int failures = 0;
     print(out, interop::dumpHeader(format));
     Progress progress(err, "dump");
+    std::size_t records = 0;
     for (const QString& folder : line.positional) {
         try {
             interop::dumpDirectory(
-                platform::fileNameBytes(folder), has(line, "--recursive"),
-                [&](const interop::DumpRecord& record) { print(out, interop::formatRecord(record, format)); },
+                platform::FilePath::fromText(folder), has(line, "--recursive"),
+                [&](const interop::DumpRecord& record) {
+                    print(out, interop::formatRecord(record, format));
+                    ++records;
+                },
                 [&](const platform::AppError& e) {
                     report(err, e.message());
                     ++failures;
@@ -117,30 +125,44 @@ int dumpDescriptions(const CommandLine& line, std::ostream& out, std::ostream& e
             ++failures;
         }
     }
+    // Last, and only once everything before it was written: a dump without it was cut short.
+    print(out, interop::dumpTrailer(format, records));
     return failures == 0 ? Success : Failure;
 }
 
-int restoreDescriptions(const CommandLine& line, std::ostream& out)
+int restoreDescriptions(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
-    expect(line, 2, {"--dry-run", "--force"});
+    expect(line, 2, {"--dry-run", "--force", "--partial", "--by-path"});
     const QString& dumpFile = line.positional[0];
-    const QString& folder = line.positional[1];
-    QByteArray dump;
+    const platform::FilePath folder = platform::FilePath::fromText(line.positional[1]);
+    QByteArray text;
     if (dumpFile == u"-")
-        dump = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(std::cin), {}));
+        text = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(std::cin), {}));
     else
-        dump = platform::readWholeFile(dumpFile);
-    if (!QFileInfo(folder).isDir())
+        text = platform::readWholeFile(platform::FilePath::fromText(dumpFile));
+    if (!platform::isDirectory(folder))
         throw platform::IoError(ENOTDIR, folder);
 
-    const interop::RestoreOptions options {.dryRun = has(line, "--dry-run"), .force = has(line, "--force")};
-    const auto reports
-        = interop::restoreDescriptions(interop::readDump(dump), platform::fileNameBytes(folder), options);
+    const interop::Dump dump = interop::readDump(text);
+    if (!dump.checkable) {
+        report(err,
+            QStringLiteral("this dump was made before dumps ended with a trailer, so it cannot be checked for "
+                           "completeness: a dump cut short restores shortened descriptions"));
+    } else if (!dump.incomplete.isEmpty() && !has(line, "--partial")) {
+        throw platform::AppError(QStringLiteral("the dump is not whole (%1); nothing was restored (--partial restores "
+                                                "the complete records before the cut)")
+                                     .arg(dump.incomplete));
+    } else if (!dump.incomplete.isEmpty()) {
+        report(err, QStringLiteral("the dump is not whole (%1); restoring its complete records").arg(dump.incomplete));
+    }
+    const interop::RestoreOptions options {
+        .dryRun = has(line, "--dry-run"), .force = has(line, "--force"), .byPath = has(line, "--by-path")};
+    const auto reports = interop::restoreDescriptions(dump.lines, folder, options);
     const char* restored = options.dryRun ? "would restore" : "restored";
     for (const interop::RestoreReport& r : reports) {
-        QString what = r.recordPath.isEmpty() ? QStringLiteral("line %1").arg(r.lineNumber) : name(r.recordPath);
+        QString what = r.recordPath.isEmpty() ? QStringLiteral("line %1").arg(r.lineNumber) : r.recordPath.display();
         if (!r.file.isEmpty() && r.file != r.recordPath)
-            what += QStringLiteral(" (now %1)").arg(name(r.file));
+            what += QStringLiteral(" (now %1)").arg(r.file.display());
         const char* label = nullptr;
         switch (r.outcome) {
         case interop::RestoreOutcome::Restored:
@@ -157,6 +179,9 @@ int restoreDescriptions(const CommandLine& line, std::ostream& out)
         case interop::RestoreOutcome::NotFound:
             label = "not found";
             break;
+        case interop::RestoreOutcome::PictureChanged:
+            label = "picture changed";
+            break;
         case interop::RestoreOutcome::Failed:
             label = "failed";
             break;
@@ -169,13 +194,15 @@ int restoreDescriptions(const CommandLine& line, std::ostream& out)
     const auto counts = interop::countOutcomes(reports);
     using enum interop::RestoreOutcome;
     printLine(out,
-        QStringLiteral("%1 %2, already there %3, conflicting %4, ambiguous %5, not found %6, failed %7")
+        QStringLiteral(
+            "%1 %2, already there %3, conflicting %4, ambiguous %5, not found %6, picture changed %7, failed %8")
             .arg(QLatin1String(restored))
             .arg(counts[std::size_t(Restored)])
             .arg(counts[std::size_t(AlreadyThere)])
             .arg(counts[std::size_t(Conflicting)])
             .arg(counts[std::size_t(Ambiguous)])
             .arg(counts[std::size_t(NotFound)])
+            .arg(counts[std::size_t(PictureChanged)])
             .arg(counts[std::size_t(Failed)]));
     const bool complete = counts[std::size_t(Restored)] + counts[std::size_t(AlreadyThere)] == int(reports.size());
     return complete ? Success : Failure;
@@ -187,14 +214,16 @@ int exportXmp(const CommandLine& line, std::ostream& out, std::ostream& err)
     int failures = 0;
     int exported = 0;
     int skipped = 0;
-    for (const QString& path : pictureTargets(line.positional, err, failures)) {
+    for (const Target& target : pictureTargets(line.positional, err, failures)) {
         try {
-            if (interop::exportCaption(path, has(line, "--embed")) == interop::ExportOutcome::Exported)
+            if (target.folder && has(line, "--embed"))
+                interop::requireInside(target.path, *target.folder);
+            if (interop::exportCaption(target.path, has(line, "--embed")) == interop::ExportOutcome::Exported)
                 ++exported;
             else
                 ++skipped;
         } catch (const platform::AppError& e) {
-            report(err, QStringLiteral("%1: %2").arg(path, e.message()));
+            report(err, QStringLiteral("%1: %2").arg(target.path.display(), e.message()));
             ++failures;
         }
     }
@@ -212,9 +241,12 @@ int importXmp(const CommandLine& line, std::ostream& out, std::ostream& err)
     const interop::ImportOptions options {.force = has(line, "--force"), .lossy = has(line, "--lossy")};
     int failures = 0;
     std::array<int, 4> counts {};
-    for (const QString& path : pictureTargets(line.positional, err, failures)) {
+    for (const Target& target : pictureTargets(line.positional, err, failures)) {
+        const QString path = target.path.display();
         try {
-            const interop::ImportResult result = interop::importCaption(path, options);
+            if (target.folder)
+                interop::requireInside(target.path, *target.folder);
+            const interop::ImportResult result = interop::importCaption(target.path, options);
             ++counts[std::size_t(result.outcome)];
             if (result.outcome == interop::ImportOutcome::Imported) {
                 printLine(out, QStringLiteral("imported: %1 (from %2)").arg(path, result.source));

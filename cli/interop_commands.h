@@ -14,8 +14,11 @@ namespace cli {
 /** `dump [--recursive] [--json] DIR...`: one record per picture file on `out`. */
 [[nodiscard]] int dumpDescriptions(const CommandLine& line, std::ostream& out, std::ostream& err);
 
-/** `restore [--dry-run] [--force] DUMP DIR`: a line per record not already there, and a summary. */
-[[nodiscard]] int restoreDescriptions(const CommandLine& line, std::ostream& out);
+/**
+ * `restore [--dry-run] [--force] [--partial] [--by-path] DUMP DIR`: a line per record not already there, and a
+ * summary; warnings about the dump itself on `err`.
+ */
+[[nodiscard]] int restoreDescriptions(const CommandLine& line, std::ostream& out, std::ostream& err);
 
 /** `export-xmp [--embed] FILE|DIR...`. */
 [[nodiscard]] int exportXmp(const CommandLine& line, std::ostream& out, std::ostream& err);

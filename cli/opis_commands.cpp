@@ -8,6 +8,7 @@
 #include "platform/version.h"
 #include "search_command.h"
 #include "store/described_file.h"
+#include "store/picture_transaction.h"
 
 #include <QBuffer>
 #include <QStringDecoder>
@@ -34,7 +35,8 @@ Commands:
                              unless --lossy is given: they are then stored as "?"
   write FILE --text-file PATH [--lossy]  the same with the text of a UTF-8 file
   write FILE --raw-file PATH   replace the description with the bytes of a file, exactly as they are
-  strip FILE                 delete the description block (the picture's bytes are kept as they are)
+  strip FILE                 delete the description block of a picture file (the picture's bytes are kept as
+                             they are)
   render FILE OUT.png        draw the picture at its natural size into a PNG file (a photo upright, as its Exif
                              orientation says)
   search [--match-case] [--threads N] PHRASE DIR
@@ -45,12 +47,16 @@ Commands:
                              a backup of the descriptions: one record per picture (path relative to DIR, format,
                              length and SHA-256 of the picture's bytes, whether it has a block, the description's
                              stored bytes as Windows-1250 text) as tab-separated lines under a header, with
-                             \t \r \n \0 \\ escaped, or with --json as JSON Lines
-  restore [--dry-run] [--force] DUMP DIR
-                             put the descriptions of a dump back: a record finds its file by its path, else by its
-                             picture bytes anywhere under DIR; a file with another description is left alone
-                             unless --force; prints what it did and a summary; exit status 0 only when every record
-                             was restored or already there
+                             \t \r \n \0 \\ escaped, or with --json as JSON Lines; the first line says that a
+                             trailer ends the dump, and the trailer gives the number of records (TSV:
+                             "#trailer<TAB>records<TAB>N", JSON: {"trailer":true,"records":N})
+  restore [--dry-run] [--force] [--partial] [--by-path] DUMP DIR
+                             put the descriptions of a dump back, each only into a picture whose bytes have the
+                             SHA-256 it recorded: the file at its path, else the one file under DIR with them
+                             (--by-path: the file at its path whatever its bytes); a file with another description
+                             is left alone unless --force; a dump cut short (no trailer) is refused unless --partial,
+                             which restores its complete records; prints what it did and a summary; exit status 0
+                             only when every record was restored or already there
   export-xmp [--embed] FILE|DIR...
                              write each description as XMP dc:description into a sidecar NAME.EXT.xmp; with --embed
                              into JPEGs themselves (XMP, and Exif ImageDescription for ASCII text)
@@ -68,7 +74,7 @@ For search, as grep: 0 when a picture holds the phrase, 1 when none does, 2 on w
 int info(const CommandLine& line, std::ostream& out)
 {
     expect(line, 1, {});
-    const store::DescribedPicture read = store::readDescribedFile(line.positional[0]);
+    const store::DescribedPicture read = store::readDescribedFile(platform::FilePath::fromText(line.positional[0]));
     const store::Picture& picture = *read.picture;
     printLine(out, QStringLiteral("format: %1").arg(QLatin1String(store::formatName(picture.format()))));
     printLine(out, QStringLiteral("width: %1").arg(picture.storedSize().width()));
@@ -82,7 +88,7 @@ int info(const CommandLine& line, std::ostream& out)
 int show(const CommandLine& line, std::ostream& out)
 {
     expect(line, 1, {"--raw"});
-    const store::DescribedPicture read = store::readDescribedFile(line.positional[0]);
+    const store::DescribedPicture read = store::readDescribedFile(platform::FilePath::fromText(line.positional[0]));
     if (!read.description)
         return Success; // no marker, nothing to show; `length` tells this from an empty description
     if (line.options.count(QStringLiteral("--raw")) != 0) {
@@ -100,7 +106,8 @@ int show(const CommandLine& line, std::ostream& out)
 int length(const CommandLine& line, std::ostream& out)
 {
     expect(line, 1, {});
-    printLine(out, QString::number(store::readDescribedFile(line.positional[0]).blockLength));
+    printLine(
+        out, QString::number(store::readDescribedFile(platform::FilePath::fromText(line.positional[0])).blockLength));
     return Success;
 }
 
@@ -121,14 +128,14 @@ int write(const CommandLine& line, std::ostream& err)
     if (option == u"--text")
         description = descriptionFromUtf8(platform::fileNameBytes(*value), &unencodable);
     else if (option == u"--text-file")
-        description = descriptionFromUtf8(platform::readWholeFile(*value), &unencodable);
+        description = descriptionFromUtf8(platform::readWholeFile(platform::FilePath::fromText(*value)), &unencodable);
     else
-        description = platform::readWholeFile(*value);
+        description = platform::readWholeFile(platform::FilePath::fromText(*value));
     if (!unencodable.empty() && !lossy)
         throw platform::AppError(store::unencodableMessage(unencodable));
 
     // One atomic replacement: a write that fails (a full disk, a file-size limit) leaves the old file whole.
-    store::replaceDescription(line.positional[0], description);
+    store::PictureTransaction(platform::FilePath::fromText(line.positional[0])).writeDescription(description);
     if (!unencodable.empty()) {
         print(err,
             QStringLiteral("zelkavio-opis: %1 character(s) have no Windows-1250 form and were stored as \"?\"\n")
@@ -141,18 +148,15 @@ int write(const CommandLine& line, std::ostream& err)
 int strip(const CommandLine& line)
 {
     expect(line, 1, {});
-    const QString& path = line.positional[0];
-    const QByteArray bytes = platform::readWholeFile(path);
-    const qint64 marker = store::findMarker(platform::asBytes(bytes));
-    store::stripDescriptionBlock(path, marker < 0 ? 0 : bytes.size() - marker);
+    store::PictureTransaction(platform::FilePath::fromText(line.positional[0])).stripDescriptionBlock();
     return Success;
 }
 
 int render(const CommandLine& line)
 {
     expect(line, 2, {});
-    const QString& path = line.positional[0];
-    const QString& target = line.positional[1];
+    const platform::FilePath path = platform::FilePath::fromText(line.positional[0]);
+    const platform::FilePath target = platform::FilePath::fromText(line.positional[1]);
     const auto picture = store::loadPicture(path, platform::readWholeFile(path));
     // Encoded in memory and written by the target's exact name (Qt's own file classes would change a name that
     // is not UTF-8).
@@ -160,7 +164,7 @@ int render(const CommandLine& line)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (!picture->image().save(&buffer, "PNG"))
-        throw platform::AppError(QStringLiteral("cannot write the PNG file %1").arg(platform::displayFileName(target)));
+        throw platform::AppError(QStringLiteral("cannot write the PNG file %1").arg(target.display()));
     platform::replaceFile(target, {platform::asBytes(png)});
     return Success;
 }
@@ -195,7 +199,7 @@ int run(const QStringList& args, std::ostream& out, std::ostream& err)
     if (line.command == u"dump")
         return dumpDescriptions(line, out, err);
     if (line.command == u"restore")
-        return restoreDescriptions(line, out);
+        return restoreDescriptions(line, out, err);
     if (line.command == u"export-xmp")
         return exportXmp(line, out, err);
     if (line.command == u"import-xmp")

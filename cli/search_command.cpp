@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/file_names.h"
 #include "search/phrase_search.h"
+#include "store/picture_formats.h"
 #include "viewer/file_listing.h"
 #include "viewer/name_order.h"
 
@@ -31,11 +32,11 @@ int searchPictures(const CommandLine& line, std::ostream& out)
             throw UsageError {QStringLiteral("--threads needs a number from 1 to 256")};
     }
     const bool matchCase = line.options.count(QStringLiteral("--match-case")) != 0;
-    const QString directory = platform::absolutePath(line.positional[1]);
+    const platform::FilePath directory = platform::absolutePath(platform::FilePath::fromText(line.positional[1]));
     if (!platform::isDirectory(directory))
         throw platform::IoError(ENOTDIR, directory);
     const std::optional<QByteArray> phrase = search::encodePhrase(line.positional[0]);
-    const QString mask = viewer::kDefaultMask.toString();
+    const QString mask = store::pictureMask();
 
     // The names the viewer's file list shows, searched in the directory's own order: only the hits need the
     // list's order, and sorting a few names is much cheaper than sorting them all.
@@ -44,12 +45,12 @@ int searchPictures(const CommandLine& line, std::ostream& out)
     names.reserve(static_cast<qsizetype>(found.size()));
     for (std::size_t i = 0; i < found.size(); ++i)
         names.push_back(platform::fileNameFromBytes(found[i]));
-    search::SearchResult result = search::searchDirectory(directory, names, phrase, matchCase, options);
+    search::SearchResult result = search::searchDirectory(directory.toText(), names, phrase, matchCase, options);
     if (result.failure) {
         // Which hits stand before a file that cannot be read depends on the list's order: the search is made
         // again in that order, as the search window makes it.
         names = viewer::listPictureFiles(directory, mask);
-        result = search::searchDirectory(directory, names, phrase, matchCase, options);
+        result = search::searchDirectory(directory.toText(), names, phrase, matchCase, options);
     } else {
         std::vector<std::string_view> hitNames;
         hitNames.reserve(result.hits.size());

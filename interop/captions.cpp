@@ -5,16 +5,19 @@
 #include "platform/file_io.h"
 #include "store/described_file.h"
 #include "store/description_codec.h"
+#include "store/picture_transaction.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace interop {
 
@@ -25,10 +28,10 @@ class Exiv2Complaints;
 Exiv2Complaints* currentComplaints = nullptr;
 
 /**
- * Collects what Exiv2 reports while it reads. Exiv2 answers damaged metadata with a warning and an empty result
- * rather than an error; writing that result back would silently drop the damaged block, so whoever reads
- * metadata in order to rewrite it must know. Exiv2's log is process-wide: this runs in the command-line tool's
- * one thread only.
+ * Collects what Exiv2 reports while it reads or writes. Exiv2 answers damaged metadata with a warning and an empty
+ * result rather than an error, and metadata too large for its block with a warning and a block without it; writing
+ * that result would silently drop what it left out, so whoever rewrites metadata must know. Exiv2's log is
+ * process-wide: this runs in the command-line tool's one thread only.
  */
 class Exiv2Complaints {
 public:
@@ -47,12 +50,16 @@ public:
     Exiv2Complaints(const Exiv2Complaints&) = delete;
     Exiv2Complaints& operator=(const Exiv2Complaints&) = delete;
 
-    /** Raises AppError naming `what` when Exiv2 complained. */
-    void check(const QString& what) const
+    /** Raises AppError naming `what` when Exiv2 complained while it read (or, `writing`, while it wrote). */
+    void check(const QString& what, bool writing = false) const
     {
-        if (!m_messages.isEmpty())
-            throw platform::AppError(
-                QStringLiteral("the metadata of %1 is damaged (%2)").arg(what, m_messages.first()));
+        if (m_messages.isEmpty())
+            return;
+        if (writing)
+            throw platform::AppError(QStringLiteral("%1: its metadata could not be written whole (%2), so the file "
+                                                    "is left as it was")
+                                         .arg(what, m_messages.first()));
+        throw platform::AppError(QStringLiteral("the metadata of %1 is damaged (%2)").arg(what, m_messages.first()));
     }
 
 private:
@@ -106,7 +113,11 @@ ImagePtr readMetadata(const QByteArray& bytes, int expectedType, const QString& 
 QByteArray writtenBytes(Exiv2::Image& image, const QString& what)
 {
     try {
-        image.writeMetadata();
+        {
+            Exiv2Complaints complaints;
+            image.writeMetadata();
+            complaints.check(what, true);
+        }
         Exiv2::BasicIo& io = image.io();
         if (io.open() != 0)
             throw platform::AppError(QStringLiteral("%1: cannot read back the written metadata").arg(what));
@@ -118,21 +129,25 @@ QByteArray writtenBytes(Exiv2::Image& image, const QString& what)
     }
 }
 
-/** The existing file's bytes, or empty ones when there is no file. */
-QByteArray bytesIfPresent(const QString& path)
+/** A sidecar's bytes, or empty ones when there is none; a sidecar is never read through a symbolic link. */
+QByteArray sidecarBytesIfPresent(const platform::FilePath& path)
 {
     try {
-        return platform::readWholeFile(path);
+        return platform::readFileNotLink(path);
     } catch (const platform::IoError& e) {
         if (e.errorCode() == ENOENT)
             return {};
+        if (e.errorCode() == ELOOP)
+            throw platform::AppError(
+                QStringLiteral("%1 is a symbolic link; a sidecar is never read or written through one")
+                    .arg(path.fileName().display()));
         throw;
     }
 }
 
-QString describe(const QString& path)
+QString describe(const platform::FilePath& path)
 {
-    return QFileInfo(path).fileName();
+    return path.fileName().display();
 }
 
 /** The description as shared: Windows-1250 decoded, each line break (CR LF, lone CR, lone LF) one line feed. */
@@ -162,31 +177,151 @@ void setDescription(Exiv2::XmpData& xmp, const QString& text)
     xmp["Xmp.dc.description"].setValue(&value);
 }
 
-void exportToSidecar(const QString& sidecar, const QString& text)
+void exportToSidecar(const platform::FilePath& sidecar, const QString& text)
 {
     const QString what = describe(sidecar);
-    const ImagePtr image = readMetadata(bytesIfPresent(sidecar), Exiv2::ImageType::xmp, what);
+    const ImagePtr image = readMetadata(sidecarBytesIfPresent(sidecar), Exiv2::ImageType::xmp, what);
     setDescription(image->xmpData(), text);
-    platform::replaceFile(sidecar, {platform::asBytes(writtenBytes(*image, what))});
+    try {
+        platform::replaceFileNotLink(sidecar, {platform::asBytes(writtenBytes(*image, what))});
+    } catch (const platform::IoError& e) {
+        if (e.errorCode() != ELOOP)
+            throw;
+        (void)sidecarBytesIfPresent(sidecar); // says why
+    }
 }
 
-void embedIntoJpeg(const QString& path, const QByteArray& bytes, qint64 marker, const QString& text)
+/** Every value of every tag, by key, in the order Exiv2 gives them (IPTC tags may repeat). */
+using MetadataValues = std::map<std::string, std::vector<std::string>>;
+
+MetadataValues valuesOf(Exiv2::Image& image)
 {
-    const QString what = describe(path);
-    // The picture's own bytes are what Exiv2 rewrites; a marker inside them would leave the block's start unknown.
-    const auto picture = store::loadPicture(path, bytes);
-    if (picture->hasOwnEnd() && picture->pictureEnd() > marker)
-        throw platform::AppError(QStringLiteral("%1: the first marker lies inside the picture's own data").arg(what));
-    const QByteArray pictureBytes = bytes.left(marker);
-    const ImagePtr image = readMetadata(pictureBytes, Exiv2::ImageType::jpeg, what);
-    setDescription(image->xmpData(), text);
+    MetadataValues values;
+    for (const Exiv2::Exifdatum& datum : image.exifData())
+        values[datum.key()].push_back(datum.toString());
+    for (const Exiv2::Iptcdatum& datum : image.iptcData())
+        values[datum.key()].push_back(datum.toString());
+    for (const Exiv2::Xmpdatum& datum : image.xmpData())
+        values[datum.key()].push_back(datum.toString());
+    values["comment"].push_back(image.comment());
+    return values;
+}
+
+/**
+ * Whether a tag's value is where other data lies in the Exif block rather than data of its own: a rewrite moves that
+ * data, so its value changes while nothing is lost.
+ */
+bool isOffset(const std::string& key)
+{
+    static const std::set<std::string> offsets {"Exif.Image.ExifTag", "Exif.Image.GPSTag",
+        "Exif.Photo.InteroperabilityTag", "Exif.Thumbnail.JPEGInterchangeFormat", "Exif.Image.StripOffsets",
+        "Exif.Image.TileOffsets", "Exif.Thumbnail.StripOffsets", "Exif.MakerNote.Offset"};
+    return offsets.count(key) != 0;
+}
+
+/** The caption fields an export writes; every other tag must read back as it was. */
+const std::set<std::string>& captionKeys()
+{
+    static const std::set<std::string> keys {
+        "Xmp.dc.description", "Exif.Image.ImageDescription", "Iptc.Application2.Caption", "Iptc.Envelope.CharacterSet"};
+    return keys;
+}
+
+/** How many standard XMP packets the JPEG's header segments hold (an extended XMP's parts not counted). */
+int xmpPackets(const QByteArray& jpeg)
+{
+    static const QByteArray signature("http://ns.adobe.com/xap/1.0/\0", 29);
+    int packets = 0;
+    qsizetype at = 2; // after SOI
+    while (at + 4 <= jpeg.size() && quint8(jpeg[at]) == 0xFF) {
+        const quint8 marker = quint8(jpeg[at + 1]);
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            break; // the scan: no header segment follows
+        const qsizetype length = (quint8(jpeg[at + 2]) << 8) | quint8(jpeg[at + 3]);
+        if (marker == 0xE1 && jpeg.sliced(at + 4, std::min(length - 2, jpeg.size() - at - 4)).startsWith(signature))
+            ++packets;
+        at += 2 + length;
+    }
+    return packets;
+}
+
+/**
+ * Sets the captions of `image` to `text`: XMP dc:description always; Exif ImageDescription and IPTC Caption-Abstract
+ * where they can hold the text (Exif only ASCII, IPTC only ASCII or under a UTF-8 character set), and otherwise
+ * they are removed, so that no caption keeps an older text.
+ */
+void setCaptions(Exiv2::Image& image, const QString& text)
+{
+    setDescription(image.xmpData(), text);
     const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
-        image->exifData()["Exif.Image.ImageDescription"] = text.toStdString();
+    Exiv2::ExifData& exif = image.exifData();
+    if (ascii) {
+        exif["Exif.Image.ImageDescription"] = text.toStdString();
+    } else if (const auto old = exif.findKey(Exiv2::ExifKey("Exif.Image.ImageDescription")); old != exif.end()) {
+        exif.erase(old);
+    }
+    Exiv2::IptcData& iptc = image.iptcData();
+    const Exiv2::IptcKey captionKey("Iptc.Application2.Caption");
+    if (iptc.findKey(captionKey) == iptc.end())
+        return;
+    const auto charset = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
+    const bool utf8 = charset != iptc.end() && charset->toString() == "\x1B%G";
+    for (auto old = iptc.findKey(captionKey); old != iptc.end(); old = iptc.findKey(captionKey))
+        iptc.erase(old);
+    if (ascii || utf8)
+        iptc["Iptc.Application2.Caption"] = text.toStdString();
+}
+
+/**
+ * Raises AppError, naming the first difference, unless `after` holds every value of `before` but the captions (and
+ * the offsets a rewrite moves), and every caption holds `text` or is absent.
+ */
+void checkKept(const MetadataValues& before, const MetadataValues& after, const QString& text, const QString& what)
+{
+    for (const auto& [key, values] : before) {
+        if (captionKeys().count(key) != 0 || isOffset(key))
+            continue;
+        const auto found = after.find(key);
+        if (found == after.end() || found->second != values) {
+            throw platform::AppError(
+                QStringLiteral("%1: writing the description would %2 %3, so the file is left as it was")
+                    .arg(what, QLatin1String(found == after.end() ? "drop" : "change"), QString::fromStdString(key)));
+        }
+    }
+    for (const char* key : {"Exif.Image.ImageDescription", "Iptc.Application2.Caption"}) {
+        const auto found = after.find(key);
+        if (found != after.end() && found->second != std::vector<std::string> {text.toStdString()})
+            throw platform::AppError(QStringLiteral("%1: %2 would keep another text, so the file is left as it was")
+                                         .arg(what, QLatin1String(key)));
+    }
+}
+
+QString xmpDescription(const Exiv2::XmpData& xmp);
+
+void embedIntoJpeg(store::PictureTransaction& change, const QString& text)
+{
+    const QString what = describe(change.path());
+    // The picture's own bytes are what Exiv2 rewrites; a marker inside them would leave the block's start unknown.
+    const QByteArray pictureBytes = change.pictureBytes();
+    if (xmpPackets(pictureBytes) > 1)
+        throw platform::AppError(
+            QStringLiteral("%1 holds more than one XMP packet, and only the first would be updated").arg(what));
+    const ImagePtr image = readMetadata(pictureBytes, Exiv2::ImageType::jpeg, what);
+    const MetadataValues before = valuesOf(*image);
+    setCaptions(*image, text);
     const QByteArray written = writtenBytes(*image, what);
     if (store::findMarker(platform::asBytes(written)) >= 0)
         throw platform::AppError(QStringLiteral("%1: the picture's metadata would hold the marker \"@||@\"").arg(what));
-    platform::replaceFile(path, {platform::asBytes(written), platform::asBytes(bytes).subspan(std::size_t(marker))});
+    // What Exiv2 wrote is read back as any reader will read it.
+    const ImagePtr check = readMetadata(written, Exiv2::ImageType::jpeg, what);
+    checkKept(before, valuesOf(*check), text, what);
+    if (xmpDescription(check->xmpData()) != text || xmpPackets(written) != 1)
+        throw platform::AppError(QStringLiteral("%1: the XMP description did not read back").arg(what));
+    change.replacePicture(written);
 }
 
 QString utf8OrCp1250(std::string bytes)
@@ -226,9 +361,9 @@ QString iptcCaption(const Exiv2::IptcData& iptc, const QString& what)
     return QString::fromStdString(caption->toString());
 }
 
-std::optional<Caption> sidecarCaption(const QString& sidecar)
+std::optional<Caption> sidecarCaption(const platform::FilePath& sidecar)
 {
-    const QByteArray bytes = bytesIfPresent(sidecar);
+    const QByteArray bytes = sidecarBytesIfPresent(sidecar);
     if (bytes.isEmpty())
         return std::nullopt;
     const QString what = describe(sidecar);
@@ -241,28 +376,28 @@ std::optional<Caption> sidecarCaption(const QString& sidecar)
 
 } // namespace
 
-ExportOutcome exportCaption(const QString& path, bool embed)
+ExportOutcome exportCaption(const platform::FilePath& path, bool embed)
 {
-    const store::PictureFormat format = store::formatForFileName(path); // a picture's name, or the error saying why not
-    const QByteArray bytes = platform::readWholeFile(path);
-    const qint64 marker = store::findMarker(platform::asBytes(bytes));
-    const QByteArray description = marker < 0 ? QByteArray() : bytes.mid(marker + qint64(store::kMarker.size()));
+    store::PictureTransaction change(path);
+    const QByteArray description = change.description().value_or(QByteArray());
     if (description.isEmpty())
         return ExportOutcome::NoDescription;
-    const bool intoPicture = embed && format == store::PictureFormat::Jpeg;
+    const bool intoPicture = embed && change.format() == store::PictureFormat::Jpeg;
     const QString text = sharedText(description, intoPicture);
     if (intoPicture)
-        embedIntoJpeg(path, bytes, marker, text);
+        embedIntoJpeg(change, text);
     else
-        exportToSidecar(path + QStringLiteral(".xmp"), text);
+        exportToSidecar(path.withSuffix(".xmp"), text);
     return ExportOutcome::Exported;
 }
 
-std::optional<Caption> findCaption(const QString& path, const QByteArray& fileBytes)
+std::optional<Caption> findCaption(const platform::FilePath& path, const QByteArray& fileBytes)
 {
-    const QFileInfo info(path);
-    for (const QString& sidecar :
-        {path + QStringLiteral(".xmp"), info.dir().filePath(info.completeBaseName() + QStringLiteral(".xmp"))}) {
+    const QByteArray& name = path.bytes();
+    const qsizetype slash = name.lastIndexOf('/');
+    const qsizetype dot = name.lastIndexOf('.');
+    const platform::FilePath sibling(dot > slash ? name.left(dot) + ".xmp" : name + ".xmp");
+    for (const platform::FilePath& sidecar : {path.withSuffix(".xmp"), sibling}) {
         if (auto caption = sidecarCaption(sidecar))
             return caption;
     }
@@ -287,11 +422,11 @@ std::optional<Caption> findCaption(const QString& path, const QByteArray& fileBy
     return std::nullopt;
 }
 
-ImportResult importCaption(const QString& path, const ImportOptions& options)
+ImportResult importCaption(const platform::FilePath& path, const ImportOptions& options)
 {
-    const QByteArray bytes = platform::readWholeFile(path);
-    (void)store::loadPicture(path, bytes); // a picture this program can read, or the error saying why not
-    const std::optional<Caption> caption = findCaption(path, bytes);
+    store::PictureTransaction change(path);
+    (void)change.pictureBytes(); // a picture this program can read and describe, or the error saying why not
+    const std::optional<Caption> caption = findCaption(path, change.bytes());
     ImportResult result;
     if (!caption)
         return result;
@@ -303,14 +438,13 @@ ImportResult importCaption(const QString& path, const ImportOptions& options)
                                      .arg(store::unencodableMessage(unencodable), caption->source));
     }
     result.replaced = int(unencodable.size());
-    const qint64 marker = store::findMarker(platform::asBytes(bytes));
-    const QByteArray current = marker < 0 ? QByteArray() : bytes.mid(marker + qint64(store::kMarker.size()));
-    if (marker >= 0 && current == description) {
+    const std::optional<QByteArray> current = change.description();
+    if (current == description) {
         result.outcome = ImportOutcome::AlreadyThere;
-    } else if (!current.isEmpty() && !options.force) {
+    } else if (current && !current->isEmpty() && !options.force) {
         result.outcome = ImportOutcome::Kept;
     } else {
-        store::replaceDescription(path, description);
+        change.writeDescription(description);
         result.outcome = ImportOutcome::Imported;
     }
     return result;

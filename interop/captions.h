@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_path.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -8,9 +10,10 @@
 /**
  * Descriptions shared with other photo programs through the standard captions: XMP dc:description (in a sidecar
  * NAME.EXT.xmp beside the picture, or inside a JPEG), Exif ImageDescription, IPTC Caption-Abstract and the JPEG
- * comment. All metadata is read and written by Exiv2 on a copy in memory; the file is then replaced atomically, so
- * a failure leaves it as it was. Metadata Exiv2 finds damaged is never rewritten: the file is refused instead,
- * since rewriting would drop what could not be read.
+ * comment. All metadata is read and written by Exiv2 on a copy in memory, and a picture is changed through a
+ * store::PictureTransaction, so a failure leaves it as it was. Metadata Exiv2 finds damaged is never rewritten, and
+ * a rewrite that would lose or change any tag it was not meant to change is refused: the file is left as it was.
+ * Sidecars are never read or written through a symbolic link.
  */
 namespace interop {
 
@@ -22,12 +25,14 @@ enum class ExportOutcome {
 /**
  * Writes the description of the picture at `path` into its sidecar `path` + ".xmp" as dc:description (language
  * "x-default"), keeping the sidecar's other properties. With `embed`, a JPEG gets it inside instead: XMP
- * dc:description, and Exif ImageDescription when the text is ASCII; the description block stays behind the
- * marker byte for byte. Line breaks are shared as line feeds. Raises AppError when the picture or its sidecar
- * cannot be read or written, when the text holds control characters XMP cannot carry, and (`embed`) when it
- * holds the marker "@||@", which inside the picture's bytes would become the first marker.
+ * dc:description, and Exif ImageDescription and IPTC Caption-Abstract where they can hold the text (otherwise they
+ * are removed, so that no caption keeps an older text); the description block stays behind the marker byte for
+ * byte. Line breaks are shared as line feeds. Raises AppError when the picture or its sidecar cannot be read or
+ * written, when the text holds control characters XMP cannot carry, (`embed`) when it holds the marker "@||@",
+ * which inside the picture's bytes would become the first marker, when the JPEG holds more than one XMP packet, and
+ * when the rewritten metadata would not read back with every other tag as it was.
  */
-ExportOutcome exportCaption(const QString& path, bool embed);
+ExportOutcome exportCaption(const platform::FilePath& path, bool embed);
 
 /** A caption found in a picture's metadata, and where. */
 struct Caption {
@@ -43,7 +48,7 @@ struct Caption {
  * when valid, else Windows-1250. `fileBytes` is the picture file's whole content. Raises AppError for a sidecar
  * that is not XMP, metadata Exiv2 finds damaged, or an IPTC character set other than UTF-8.
  */
-[[nodiscard]] std::optional<Caption> findCaption(const QString& path, const QByteArray& fileBytes);
+[[nodiscard]] std::optional<Caption> findCaption(const platform::FilePath& path, const QByteArray& fileBytes);
 
 struct ImportOptions {
     /** Replace a description the picture has. */
@@ -72,6 +77,6 @@ struct ImportResult {
  * findCaption does, for characters Windows-1250 cannot hold (unless `lossy`), and when the file cannot be written;
  * the file is then unchanged.
  */
-ImportResult importCaption(const QString& path, const ImportOptions& options);
+ImportResult importCaption(const platform::FilePath& path, const ImportOptions& options);
 
 } // namespace interop

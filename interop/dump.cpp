@@ -3,7 +3,6 @@
 #include "picture_files.h"
 #include "platform/cp1250.h"
 #include "platform/file_io.h"
-#include "platform/file_names.h"
 #include "store/described_file.h"
 #include "store/picture.h"
 
@@ -20,6 +19,12 @@ namespace interop {
 namespace {
 
 constexpr char kTsvHeader[] = "path\tformat\tpicture-length\tpicture-sha256\tblock\tdescription\n";
+/** The first line of a dump that ends with a trailer, and the trailer's start (TSV). */
+constexpr char kTsvIntroduction[] = "#zelkavio-opis-dump\t2\ttrailer\n";
+constexpr char kTsvTrailer[] = "#trailer\trecords\t";
+/** The same keys in JSON Lines. */
+constexpr char kJsonIntroductionKey[] = "zelkavio-opis-dump";
+constexpr char kJsonTrailerKey[] = "trailer";
 
 /** `bytes` as UTF-8 text, or an empty optional when they are not valid UTF-8. */
 std::optional<QString> strictUtf8(const QByteArray& bytes)
@@ -120,7 +125,7 @@ QByteArray unescapeField(const QByteArray& field, const char* name)
 
 QByteArray checkedFormat(const QByteArray& format)
 {
-    if (format != "bmp" && format != "jpeg" && format != "emf" && format != "wmf")
+    if (!store::formatNamed(format))
         throw platform::AppError(QStringLiteral("unknown format \"%1\"").arg(QString::fromUtf8(format)));
     return format;
 }
@@ -167,7 +172,7 @@ DumpRecord tsvRecord(const QByteArray& line)
     if (fields[4] != "yes" && fields[4] != "no")
         throw platform::AppError(QStringLiteral("the block field is neither \"yes\" nor \"no\""));
     DumpRecord record;
-    record.path = unescapeField(fields[0], "path");
+    record.path = platform::FilePath(unescapeField(fields[0], "path"));
     record.format = checkedFormat(fields[1]);
     record.pictureLength = checkedLength(fields[2]);
     record.pictureSha256 = checkedSha256(fields[3]);
@@ -195,9 +200,10 @@ DumpRecord jsonRecord(const QByteArray& line)
     const QJsonObject object = document.object();
     DumpRecord record;
     if (object.contains(QLatin1String("path-bytes"))) {
-        record.path = QByteArray::fromHex(field(object, "path-bytes", QJsonValue::String).toString().toLatin1());
+        record.path = platform::FilePath(
+            QByteArray::fromHex(field(object, "path-bytes", QJsonValue::String).toString().toLatin1()));
     } else {
-        record.path = field(object, "path", QJsonValue::String).toString().toUtf8();
+        record.path = platform::FilePath(field(object, "path", QJsonValue::String).toString().toUtf8());
     }
     record.format = checkedFormat(field(object, "format", QJsonValue::String).toString().toUtf8());
     const double length = field(object, "picture-length", QJsonValue::Double).toDouble();
@@ -225,11 +231,17 @@ QByteArray sha256Hex(platform::ByteView bytes)
     return QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex();
 }
 
-DumpRecord recordOf(const QByteArray& relativePath, platform::ByteView fileBytes)
+QByteArray pictureSha256(platform::ByteView fileBytes)
+{
+    const qint64 marker = store::findMarker(fileBytes);
+    return sha256Hex(fileBytes.first(marker < 0 ? fileBytes.size() : std::size_t(marker)));
+}
+
+DumpRecord recordOf(const platform::FilePath& relativePath, platform::ByteView fileBytes)
 {
     DumpRecord record;
     record.path = relativePath;
-    record.format = store::formatName(store::formatForFileName(platform::fileNameFromBytes(relativePath)));
+    record.format = store::formatName(store::formatForFileName(relativePath));
     const qint64 marker = store::findMarker(fileBytes);
     record.pictureLength = marker < 0 ? qint64(fileBytes.size()) : marker;
     record.pictureSha256 = sha256Hex(fileBytes.first(std::size_t(record.pictureLength)));
@@ -240,23 +252,38 @@ DumpRecord recordOf(const QByteArray& relativePath, platform::ByteView fileBytes
 
 QByteArray dumpHeader(DumpFormat format)
 {
-    return format == DumpFormat::Tsv ? QByteArray(kTsvHeader) : QByteArray();
+    if (format == DumpFormat::Tsv)
+        return QByteArray(kTsvIntroduction) + kTsvHeader;
+    QJsonObject introduction;
+    introduction.insert(QLatin1String(kJsonIntroductionKey), 2);
+    introduction.insert(QLatin1String(kJsonTrailerKey), true);
+    return QJsonDocument(introduction).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray dumpTrailer(DumpFormat format, std::size_t records)
+{
+    if (format == DumpFormat::Tsv)
+        return kTsvTrailer + QByteArray::number(qulonglong(records)) + '\n';
+    QJsonObject trailer;
+    trailer.insert(QLatin1String(kJsonTrailerKey), true);
+    trailer.insert(QLatin1String("records"), double(records));
+    return QJsonDocument(trailer).toJson(QJsonDocument::Compact) + '\n';
 }
 
 QByteArray formatRecord(const DumpRecord& record, DumpFormat format)
 {
     if (format == DumpFormat::Tsv) {
-        return escapeField(record.path) + '\t' + record.format + '\t' + QByteArray::number(record.pictureLength) + '\t'
-            + record.pictureSha256 + '\t' + (record.description ? "yes" : "no") + '\t'
+        return escapeField(record.path.bytes()) + '\t' + record.format + '\t' + QByteArray::number(record.pictureLength)
+            + '\t' + record.pictureSha256 + '\t' + (record.description ? "yes" : "no") + '\t'
             + escapeField(descriptionText(record.description)) + '\n';
     }
     QJsonObject object;
-    if (const std::optional<QString> path = strictUtf8(record.path)) {
+    if (const std::optional<QString> path = strictUtf8(record.path.bytes())) {
         object.insert(QLatin1String("path"), *path);
     } else {
         // A name that is not UTF-8 is shown as the viewer shows it, and kept exactly beside.
-        object.insert(QLatin1String("path"), platform::cp1250::decode(record.path));
-        object.insert(QLatin1String("path-bytes"), QString::fromLatin1(record.path.toHex()));
+        object.insert(QLatin1String("path"), platform::cp1250::decode(record.path.bytes()));
+        object.insert(QLatin1String("path-bytes"), QString::fromLatin1(record.path.bytes().toHex()));
     }
     object.insert(QLatin1String("format"), QString::fromLatin1(record.format));
     object.insert(QLatin1String("picture-length"), double(record.pictureLength));
@@ -267,24 +294,80 @@ QByteArray formatRecord(const DumpRecord& record, DumpFormat format)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-std::vector<DumpLine> readDump(const QByteArray& text)
+namespace {
+
+/** The count a trailer line gives, or -1 when `line` is no trailer. */
+qint64 trailerCount(const QByteArray& line, bool tsv)
+{
+    QByteArray count;
+    if (tsv) {
+        if (!line.startsWith(kTsvTrailer))
+            return -1;
+        count = line.mid(qsizetype(sizeof kTsvTrailer) - 1);
+    } else {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (!object.value(QLatin1String(kJsonTrailerKey)).toBool())
+            return -1;
+        count = QByteArray::number(object.value(QLatin1String("records")).toDouble(-1), 'f', 0);
+    }
+    bool ok = false;
+    const qint64 value = count.toLongLong(&ok);
+    return ok && value >= 0 ? value : -1;
+}
+
+bool isJsonIntroduction(const QByteArray& line)
+{
+    return line.startsWith('{') && QJsonDocument::fromJson(line).object().contains(QLatin1String(kJsonIntroductionKey));
+}
+
+} // namespace
+
+Dump readDump(const QByteArray& text)
 {
     QList<QByteArray> lines = text.split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.pop_back();
+    // What follows the last line feed: empty in a whole dump, the rest of a line cut off in one cut short.
+    const QByteArray unterminated = lines.takeLast();
     for (QByteArray& line : lines) {
         if (line.endsWith('\r'))
             line.chop(1); // a dump that went through a program writing CR LF; the fields escape their own CRs
     }
+    Dump dump;
+    const QByteArray introduction = QByteArray(kTsvIntroduction).chopped(1);
     const QByteArray header = QByteArray(kTsvHeader).chopped(1);
-    const bool tsv = !lines.isEmpty() && lines.front() == header;
-    const auto firstRecord = std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) { return !l.isEmpty(); });
-    if (!tsv && (firstRecord == lines.end() || !firstRecord->startsWith('{')))
+    const QByteArray first = lines.isEmpty() ? unterminated : lines.front();
+    dump.checkable = first == introduction || isJsonIntroduction(first);
+    if (!dump.checkable && !unterminated.isEmpty())
+        lines.push_back(unterminated); // read as dumps without a trailer always were
+    qsizetype start = 0;
+    if (dump.checkable)
+        ++start;
+    const bool tsv = lines.size() > start && lines[start] == header;
+    if (tsv)
+        ++start;
+    const auto firstRecord
+        = std::find_if(lines.begin() + start, lines.end(), [](const QByteArray& l) { return !l.isEmpty(); });
+    const bool jsonLines = dump.checkable && first != introduction;
+    if (!tsv && !jsonLines && (firstRecord == lines.end() || !firstRecord->startsWith('{')))
         throw platform::AppError(
             QStringLiteral("not a dump: it starts neither with the header line nor with a JSON record"));
 
-    std::vector<DumpLine> result;
-    for (qsizetype i = tsv ? 1 : 0; i < lines.size(); ++i) {
+    qsizetype end = lines.size();
+    if (dump.checkable) {
+        while (end > start && lines[end - 1].isEmpty())
+            --end;
+        const qint64 count = end > start ? trailerCount(lines[end - 1], tsv) : -1;
+        if (count >= 0)
+            --end;
+        const auto records = std::count_if(
+            lines.begin() + start, lines.begin() + end, [](const QByteArray& l) { return !l.isEmpty(); });
+        if (!unterminated.isEmpty())
+            dump.incomplete = QStringLiteral("its last line was cut off");
+        else if (count < 0)
+            dump.incomplete = QStringLiteral("its trailer line is missing");
+        else if (count != records)
+            dump.incomplete = QStringLiteral("its trailer counts %1 records, it holds %2").arg(count).arg(records);
+    }
+    for (qsizetype i = start; i < end; ++i) {
         if (lines[i].isEmpty())
             continue;
         DumpLine line;
@@ -294,20 +377,20 @@ std::vector<DumpLine> readDump(const QByteArray& text)
         } catch (const platform::AppError& e) {
             line.error = e.message();
         }
-        result.push_back(std::move(line));
+        dump.lines.push_back(std::move(line));
     }
-    return result;
+    return dump;
 }
 
-void dumpDirectory(const QByteArray& directory, bool recursive, const std::function<void(const DumpRecord&)>& onRecord,
+void dumpDirectory(const platform::FilePath& directory, bool recursive,
+    const std::function<void(const DumpRecord&)>& onRecord,
     const std::function<void(const platform::AppError&)>& onError,
     const std::function<void(std::size_t done, std::size_t total)>& onProgress)
 {
-    const std::vector<QByteArray> files = listPictures(directory, recursive, onError);
+    const std::vector<platform::FilePath> files = listPictures(directory, recursive, onError);
     for (std::size_t i = 0; i < files.size(); ++i) {
         try {
-            const QByteArray bytes
-                = platform::readWholeFile(platform::fileNameFromBytes(joinPath(directory, files[i])));
+            const QByteArray bytes = platform::readWholeFile(directory / files[i]);
             onRecord(recordOf(files[i], platform::asBytes(bytes)));
         } catch (const platform::AppError& e) {
             onError(e);

@@ -2,6 +2,7 @@
 
 #include "platform/bytes.h"
 #include "platform/errors.h"
+#include "platform/file_path.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,8 +20,8 @@
 namespace interop {
 
 struct DumpRecord {
-    /** The file's path relative to the dumped folder, as bytes. */
-    QByteArray path;
+    /** The file's path relative to the dumped folder. */
+    platform::FilePath path;
     /** "bmp", "jpeg", "emf" or "wmf", by the name's extension. */
     QByteArray format;
     /** The picture's bytes: those before the first marker (the whole file without one). */
@@ -33,19 +34,37 @@ struct DumpRecord {
     friend bool operator==(const DumpRecord&, const DumpRecord&) = default;
 };
 
+/**
+ * Both formats start with a line saying that the dump ends with a trailer, and end with that trailer, which gives the
+ * number of records: a dump cut short (a killed run, a full disk) is told from a whole one.
+ *
+ *     TSV:        #zelkavio-opis-dump<TAB>2<TAB>trailer
+ *                 path<TAB>format<TAB>picture-length<TAB>picture-sha256<TAB>block<TAB>description
+ *                 ... one record a line, \t \r \n \0 \\ escaped ...
+ *                 #trailer<TAB>records<TAB>N
+ *     JSON Lines: {"zelkavio-opis-dump":2,"trailer":true}
+ *                 ... one JSON object a record ...
+ *                 {"trailer":true,"records":N}
+ */
 enum class DumpFormat {
-    Tsv, // a header line, then tab-separated fields with \t \r \n \0 \\ escaped
-    JsonLines, // one JSON object a line
+    Tsv,
+    JsonLines,
 };
 
 /** SHA-256 of `bytes` as 64 lower-case hexadecimal digits. */
 [[nodiscard]] QByteArray sha256Hex(platform::ByteView bytes);
 
-/** The record of a picture file whose whole content is `fileBytes`. Raises AppError for a name no picture has. */
-[[nodiscard]] DumpRecord recordOf(const QByteArray& relativePath, platform::ByteView fileBytes);
+/** SHA-256 of the picture's bytes of a whole file's content: those before the first marker. */
+[[nodiscard]] QByteArray pictureSha256(platform::ByteView fileBytes);
 
-/** What a dump starts with: the TSV header line, nothing for JSON Lines. */
+/** The record of a picture file whose whole content is `fileBytes`. Raises AppError for a name no picture has. */
+[[nodiscard]] DumpRecord recordOf(const platform::FilePath& relativePath, platform::ByteView fileBytes);
+
+/** What a dump starts with: the line announcing the trailer, and for TSV the header line. */
 [[nodiscard]] QByteArray dumpHeader(DumpFormat format);
+
+/** What a dump of `records` records ends with, line feed included. */
+[[nodiscard]] QByteArray dumpTrailer(DumpFormat format, std::size_t records);
 
 /** One record as one line of the dump, line feed included. */
 [[nodiscard]] QByteArray formatRecord(const DumpRecord& record, DumpFormat format);
@@ -57,19 +76,32 @@ struct DumpLine {
     QString error;
 };
 
+/** A dump read back. */
+struct Dump {
+    std::vector<DumpLine> lines;
+    /** Whether the dump announces a trailer, so that it can be checked for completeness; older dumps do not. */
+    bool checkable = false;
+    /**
+     * Why a checkable dump is not whole (its last line cut off, its trailer missing, or a count that disagrees);
+     * empty when it is whole. A last line cut off is not among `lines`.
+     */
+    QString incomplete;
+};
+
 /**
- * Reads a dump in either format (told by its first line). A line that cannot be read (a bad escape, a missing
- * field, a character Windows-1250 has no byte for) gives an error for that line only; the others still read.
- * Raises AppError when the text is no dump at all.
+ * Reads a dump in either format (told by its first line), also one made before dumps had trailers. A line that
+ * cannot be read (a bad escape, a missing field, a character Windows-1250 has no byte for) gives an error for that
+ * line only; the others still read. Raises AppError when the text is no dump at all.
  */
-[[nodiscard]] std::vector<DumpLine> readDump(const QByteArray& text);
+[[nodiscard]] Dump readDump(const QByteArray& text);
 
 /**
  * Dumps the pictures of `directory` (relative paths, in byte order), reading each file once. `onRecord` gets each
  * record, `onError` each file or folder that cannot be read (the walk goes on), `onProgress` the number of files
  * done and found after each file. Raises IoError when `directory` cannot be read.
  */
-void dumpDirectory(const QByteArray& directory, bool recursive, const std::function<void(const DumpRecord&)>& onRecord,
+void dumpDirectory(const platform::FilePath& directory, bool recursive,
+    const std::function<void(const DumpRecord&)>& onRecord,
     const std::function<void(const platform::AppError&)>& onError,
     const std::function<void(std::size_t done, std::size_t total)>& onProgress);
 

@@ -2,8 +2,10 @@
 
 #include "picture_files.h"
 #include "platform/file_io.h"
-#include "platform/file_names.h"
-#include "store/described_file.h"
+#include "store/picture_transaction.h"
+
+#include <QList>
+#include <QStringList>
 
 #include <map>
 #include <set>
@@ -26,7 +28,7 @@ bool isSafeRelativePath(const QByteArray& path)
 
 class Restorer {
 public:
-    Restorer(const std::vector<DumpLine>& dump, const QByteArray& directory, const RestoreOptions& options)
+    Restorer(const std::vector<DumpLine>& dump, const platform::FilePath& directory, const RestoreOptions& options)
         : m_dump(dump)
         , m_directory(directory)
         , m_options(options)
@@ -35,7 +37,7 @@ public:
 
     std::vector<RestoreReport> run()
     {
-        const std::vector<QByteArray> files = listPictures(m_directory, true, [](const platform::AppError&) {});
+        const std::vector<platform::FilePath> files = listPictures(m_directory, true, [](const platform::AppError&) {});
         m_files.insert(files.begin(), files.end());
         m_reports.resize(m_dump.size());
         for (std::size_t i = 0; i < m_dump.size(); ++i)
@@ -66,46 +68,60 @@ private:
         }
         const DumpRecord& record = *m_dump[i].record;
         report.recordPath = record.path;
-        if (!isSafeRelativePath(record.path)) {
+        if (!isSafeRelativePath(record.path.bytes())) {
             settle(i, RestoreOutcome::Failed, QStringLiteral("the path leads out of the folder"));
             return;
         }
-        if (m_files.count(record.path) != 0) {
+        const bool atPath = m_files.count(record.path) != 0;
+        if (atPath && (m_options.byPath || hashOf(record.path) == record.pictureSha256)) {
             report.file = record.path;
             report.outcome = RestoreOutcome::Restored;
             return;
         }
-        const std::vector<QByteArray>& same = filesWithPicture(record.pictureSha256);
-        if (same.empty()) {
-            settle(i, RestoreOutcome::NotFound, QStringLiteral("no file at that path, none with those picture bytes"));
-        } else if (same.size() > 1) {
-            settle(i, RestoreOutcome::Ambiguous,
-                QStringLiteral("%1 files hold those picture bytes: %2")
-                    .arg(same.size())
-                    .arg(platform::fileNameFromBytes(same[0]) + QStringLiteral(", ")
-                        + platform::fileNameFromBytes(same[1])));
-        } else {
+        const std::vector<platform::FilePath>& same = filesWithPicture(record.pictureSha256);
+        if (same.size() == 1) {
             report.file = same.front();
             report.outcome = RestoreOutcome::Restored;
+        } else if (same.size() > 1) {
+            settle(i, RestoreOutcome::Ambiguous,
+                QStringLiteral("%1 files hold those picture bytes: %2, %3")
+                    .arg(same.size())
+                    .arg(same[0].display(), same[1].display()));
+        } else if (atPath) {
+            settle(i, RestoreOutcome::PictureChanged,
+                QStringLiteral("the file there holds another picture, and no file holds the one dumped (--by-path "
+                               "restores it all the same)"));
+        } else {
+            settle(i, RestoreOutcome::NotFound, QStringLiteral("no file at that path, none with those picture bytes"));
         }
     }
 
+    /** The SHA-256 of the picture bytes of `file`; empty when it cannot be read. Each file is read once for it. */
+    const QByteArray& hashOf(const platform::FilePath& file)
+    {
+        const auto known = m_hashes.find(file);
+        if (known != m_hashes.end())
+            return known->second;
+        QByteArray hash;
+        try {
+            hash = pictureSha256(platform::asBytes(platform::readWholeFile(m_directory / file)));
+        } catch (const platform::AppError&) {
+            // A file that cannot be read matches no record; one matched by path reports its own error.
+        }
+        return m_hashes.emplace(file, hash).first->second;
+    }
+
     /** The files under the folder whose picture bytes hash to `sha256`; every file is hashed on the first call. */
-    const std::vector<QByteArray>& filesWithPicture(const QByteArray& sha256)
+    const std::vector<platform::FilePath>& filesWithPicture(const QByteArray& sha256)
     {
         if (!m_hashed) {
             m_hashed = true;
-            for (const QByteArray& file : m_files) {
-                try {
-                    const QByteArray bytes
-                        = platform::readWholeFile(platform::fileNameFromBytes(joinPath(m_directory, file)));
-                    m_byHash[recordOf(file, platform::asBytes(bytes)).pictureSha256].push_back(file);
-                } catch (const platform::AppError&) {
-                    // A file that cannot be read matches no record; one matched by path reports its own error.
-                }
+            for (const platform::FilePath& file : m_files) {
+                if (const QByteArray& hash = hashOf(file); !hash.isEmpty())
+                    m_byHash[hash].push_back(file);
             }
         }
-        static const std::vector<QByteArray> none;
+        static const std::vector<platform::FilePath> none;
         const auto found = m_byHash.find(sha256);
         return found == m_byHash.end() ? none : found->second;
     }
@@ -113,7 +129,7 @@ private:
     /** Two records that found one file: neither may write it. */
     void claimsMadeTwice()
     {
-        std::map<QByteArray, std::vector<std::size_t>> claims;
+        std::map<platform::FilePath, std::vector<std::size_t>> claims;
         for (std::size_t i = 0; i < m_reports.size(); ++i) {
             if (m_reports[i].outcome == RestoreOutcome::Restored)
                 claims[m_reports[i].file].push_back(i);
@@ -127,7 +143,7 @@ private:
             for (const std::size_t i : records) {
                 settle(i, RestoreOutcome::Ambiguous,
                     QStringLiteral("the records of lines %1 all match %2")
-                        .arg(lines.join(QStringLiteral(", ")), platform::fileNameFromBytes(file)));
+                        .arg(lines.join(QStringLiteral(", ")), file.display()));
             }
         }
     }
@@ -135,13 +151,18 @@ private:
     void restore(std::size_t i)
     {
         const DumpRecord& record = *m_dump[i].record;
-        const QString path = platform::fileNameFromBytes(joinPath(m_directory, m_reports[i].file));
+        const platform::FilePath& file = m_reports[i].file;
+        const platform::FilePath path = m_directory / file;
         try {
-            const QByteArray bytes = platform::readWholeFile(path);
-            const qint64 marker = store::findMarker(platform::asBytes(bytes));
-            const std::optional<QByteArray> current = marker < 0
-                ? std::nullopt
-                : std::optional<QByteArray>(bytes.mid(marker + qint64(store::kMarker.size())));
+            requireInside(path, m_directory);
+            store::PictureTransaction change(path);
+            // What was matched by its bytes must still hold them now that it is read to be written.
+            const bool checkBytes = !(m_options.byPath && file == record.path);
+            if (checkBytes && pictureSha256(platform::asBytes(change.bytes())) != record.pictureSha256) {
+                settle(i, RestoreOutcome::PictureChanged, QStringLiteral("its picture changed meanwhile"));
+                return;
+            }
+            const std::optional<QByteArray> current = change.description();
             const bool currentEmpty = !current || current->isEmpty();
             if (!record.description) {
                 if (currentEmpty)
@@ -161,25 +182,26 @@ private:
                 return;
             }
             if (!m_options.dryRun)
-                store::replaceDescription(path, *record.description);
+                change.writeDescription(*record.description);
         } catch (const platform::AppError& e) {
             settle(i, RestoreOutcome::Failed, e.message());
         }
     }
 
     const std::vector<DumpLine>& m_dump;
-    const QByteArray m_directory;
+    const platform::FilePath m_directory;
     const RestoreOptions m_options;
-    std::set<QByteArray> m_files;
+    std::set<platform::FilePath> m_files;
+    std::map<platform::FilePath, QByteArray> m_hashes;
     bool m_hashed = false;
-    std::map<QByteArray, std::vector<QByteArray>> m_byHash;
+    std::map<QByteArray, std::vector<platform::FilePath>> m_byHash;
     std::vector<RestoreReport> m_reports;
 };
 
 } // namespace
 
 std::vector<RestoreReport> restoreDescriptions(
-    const std::vector<DumpLine>& dump, const QByteArray& directory, const RestoreOptions& options)
+    const std::vector<DumpLine>& dump, const platform::FilePath& directory, const RestoreOptions& options)
 {
     return Restorer(dump, directory, options).run();
 }

@@ -9,10 +9,10 @@
 #include <vector>
 
 /**
- * Putting the descriptions of a dump back into a folder's pictures. A record finds its file by its relative path
- * (also when another program re-saved the picture, which is what this is for), and only when no file is at that
- * path by its picture bytes' SHA-256 anywhere in the folder. Nothing is written where the match is not certain,
- * and a description that differs from the dumped one is replaced only when asked to.
+ * Putting the descriptions of a dump back into a folder's pictures. A record is written only into a picture whose
+ * bytes (those before the first marker) have the SHA-256 it recorded: the file at its relative path when that one
+ * has them, else the one file in the folder that has them, wherever it was moved or renamed to. Nothing is written
+ * where the match is not certain, and a description that differs from the dumped one is replaced only when asked to.
  */
 namespace interop {
 
@@ -22,22 +22,25 @@ enum class RestoreOutcome {
     Conflicting, // the file holds another description; left alone
     Ambiguous, // two files share the picture bytes, or two records claim one file; nothing written for them
     NotFound, // no file at the path, none with those picture bytes
+    PictureChanged, // the file at the path holds other picture bytes, and no file holds the recorded ones
     Failed, // an unreadable record, or a file that could not be read or written
 };
-inline constexpr std::size_t kRestoreOutcomes = 6;
+inline constexpr std::size_t kRestoreOutcomes = 7;
 
 struct RestoreOptions {
     bool dryRun = false;
     /** Replace a description that differs from the dumped one. */
     bool force = false;
+    /** Write a record into the file at its path even when that file's picture bytes are no longer the recorded ones. */
+    bool byPath = false;
 };
 
 struct RestoreReport {
     int lineNumber = 0;
     /** The record's path, or empty for a line that could not be read. */
-    QByteArray recordPath;
+    platform::FilePath recordPath;
     /** The file the record was matched to, relative to the folder; empty when none. */
-    QByteArray file;
+    platform::FilePath file;
     RestoreOutcome outcome = RestoreOutcome::Failed;
     /** Why, for every outcome but Restored and AlreadyThere. */
     QString reason;
@@ -45,13 +48,13 @@ struct RestoreReport {
 
 /**
  * Puts the descriptions of `dump` back into the pictures under `directory`, one report per dump line, in the
- * dump's order. Every write is store::replaceDescription's atomic replacement, so a failure leaves that file as it
- * was and the rest go on. A record without a block writes nothing: it is there when the file has no description
- * (or an empty one) and conflicting otherwise, since a restore never deletes a description. Raises IoError when
- * `directory` cannot be read.
+ * dump's order. Every write is a store::PictureTransaction, so a failure leaves that file as it was and the rest go
+ * on; a file whose real path lies outside `directory` (reached through a symbolic link) is never written. A record
+ * without a block writes nothing: it is there when the file has no description (or an empty one) and conflicting
+ * otherwise, since a restore never deletes a description. Raises IoError when `directory` cannot be read.
  */
 [[nodiscard]] std::vector<RestoreReport> restoreDescriptions(
-    const std::vector<DumpLine>& dump, const QByteArray& directory, const RestoreOptions& options);
+    const std::vector<DumpLine>& dump, const platform::FilePath& directory, const RestoreOptions& options);
 
 /** How many reports have each outcome, indexed by RestoreOutcome. */
 [[nodiscard]] std::array<int, kRestoreOutcomes> countOutcomes(const std::vector<RestoreReport>& reports);

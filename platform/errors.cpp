@@ -81,6 +81,25 @@ IoError::IoError(int errorCode, const QString& path)
 {
 }
 
+IoError::IoError(int errorCode, const FilePath& path)
+    : IoError(errorCode, path.toText())
+{
+}
+
+FileChangedError::FileChangedError(const FilePath& path)
+    : AppError(QStringLiteral("Plik %1 zmienił się w międzyczasie (zmienił go inny program) - nic w nim nie zmieniłem.")
+                   .arg(path.display()))
+    , m_path(path)
+{
+}
+
+FileBusyError::FileBusyError(const FilePath& path)
+    : AppError(
+        QStringLiteral("Plik %1 zmienia właśnie inny program Zelkavio - nic w nim nie zmieniłem, spróbuj za chwilę.")
+            .arg(path.display()))
+{
+}
+
 ConvertError::ConvertError(const QString& text)
     : AppError(QStringLiteral("'%1' is not a valid integer value").arg(text))
 {

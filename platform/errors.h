@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_path.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -21,11 +23,31 @@ class IoError : public AppError {
 public:
     /** `path` may be empty; the message then names no file. */
     IoError(int errorCode, const QString& path);
+    IoError(int errorCode, const FilePath& path);
 
     [[nodiscard]] int errorCode() const noexcept { return m_errorCode; }
 
 private:
     int m_errorCode;
+};
+
+/**
+ * A writer's change refused because the file is no longer what the writer read: another program changed, replaced
+ * or removed it meanwhile. Nothing was written.
+ */
+class FileChangedError : public AppError {
+public:
+    explicit FileChangedError(const FilePath& path);
+    [[nodiscard]] const FilePath& path() const { return m_path; }
+
+private:
+    FilePath m_path;
+};
+
+/** A writer's change refused because another writer of this program held the file's lock too long. */
+class FileBusyError : public AppError {
+public:
+    explicit FileBusyError(const FilePath& path);
 };
 
 /** Raised when text that should hold a decimal integer does not. */

@@ -123,4 +123,10 @@ void failIfInjected(FileOperation operation, const QString& path)
     throw IoError(hit->errorCode, path);
 }
 
+void failIfInjected(FileOperation operation, const FilePath& path)
+{
+    if (active.load(std::memory_order_relaxed) != 0)
+        failIfInjected(operation, path.toText());
+}
+
 } // namespace platform

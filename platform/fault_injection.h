@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_path.h"
+
 #include <QString>
 
 #include <functional>
@@ -29,6 +31,11 @@ enum class FileOperation {
     RenameFile,
     /** Flushing the folder that now names the replacement. */
     SyncFolder,
+    /**
+     * Taking the writers' lock on a file before the last check that it is still what the writer read: a stop here
+     * stands for another program changing the file between a writer's read and its change.
+     */
+    LockFile,
 };
 
 /**
@@ -57,5 +64,6 @@ public:
 
 /** Raises IoError(code, path) when a failure is injected for `operation` on `path`; runs an injected stop first. */
 void failIfInjected(FileOperation operation, const QString& path);
+void failIfInjected(FileOperation operation, const FilePath& path);
 
 } // namespace platform

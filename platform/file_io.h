@@ -1,10 +1,12 @@
 #pragma once
 
 #include "bytes.h"
+#include "file_path.h"
 
 #include <QByteArray>
-#include <QString>
 
+#include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 
@@ -16,6 +18,11 @@
  *
  * A file without any write permission bit counts as read-only even for the superuser, so a read-only picture
  * is never rewritten or truncated, whoever runs the program.
+ *
+ * Writers of this program that change a file they read (the conditional forms of replaceFile() and changeInPlace())
+ * take an advisory lock on it, flock(2) on the file itself, around their last check and their change only; the lock
+ * keeps two of them from both finding the file unchanged and both changing it. Programs that take no lock are caught
+ * by that check, made as late as the system allows.
  */
 namespace platform {
 
@@ -33,17 +40,20 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+/** How long a writer waits for another writer's lock before it reports the file busy. */
+inline constexpr std::chrono::milliseconds kWriteLockWait {3000};
+
 /** The whole content of an existing file. */
-[[nodiscard]] QByteArray readWholeFile(const QString& path);
+[[nodiscard]] QByteArray readWholeFile(const FilePath& path);
 
 /**
  * The same, with the identity of what was read in `identity`: taken before and after the read, and left empty
  * when the two differ (the file changed while it was read).
  */
-[[nodiscard]] QByteArray readWholeFile(const QString& path, std::optional<FileIdentity>& identity);
+[[nodiscard]] QByteArray readWholeFile(const FilePath& path, std::optional<FileIdentity>& identity);
 
 /** The identity of the file at `path` now (a symbolic link's target); empty when it cannot be had. */
-[[nodiscard]] std::optional<FileIdentity> identityOf(const QString& path);
+[[nodiscard]] std::optional<FileIdentity> identityOf(const FilePath& path);
 
 /**
  * Replaces the file's content with the concatenation of `parts`, atomically: the bytes go to a temporary file with
@@ -54,28 +64,41 @@ struct FileIdentity {
  * kernel lets this process set), group and, where allowed, owner are kept; a new file gets 0666 less the umask. A path
  * that is a symbolic link is written into the link's target, and the link stays a link. A file with further hard links
  * is replaced under this name only: its other names keep the old bytes, since the file is never written in place.
+ *
+ * With `expected`, the old file must still have that identity: under the writers' lock, checked after the new bytes
+ * are on the disk and just before the rename; otherwise nothing changes and FileChangedError (or, when another writer
+ * kept the lock longer than kWriteLockWait, FileBusyError) is raised. Gives the identity of the new file.
+ *
+ * Temporaries that an earlier writer of this program left behind in the folder (it was killed before its rename)
+ * are removed first, unless a writer still holds them.
  */
-void replaceFile(const QString& path, std::initializer_list<ByteView> parts);
-
-/** Raises IoError(EACCES) when an existing file may not be written (see above). Missing files pass. */
-void checkWritable(const QString& path);
+FileIdentity replaceFile(
+    const FilePath& path, std::initializer_list<ByteView> parts, const std::optional<FileIdentity>& expected = {});
 
 /**
- * Raises IoError unless replaceFile(path, …) can succeed as far as permissions tell: the file may be written and
- * a new file may be created in its directory (the directory of a symbolic link's target).
+ * The same for a file that is never reached through a symbolic link (a sidecar beside a picture): the name itself is
+ * replaced, and a symbolic link there is refused with IoError(ELOOP), the link and its target untouched.
  */
-void checkReplaceable(const QString& path);
+FileIdentity replaceFileNotLink(const FilePath& path, std::initializer_list<ByteView> parts);
+
+/** The whole content of the file named `path` itself; a symbolic link there is refused with IoError(ELOOP). */
+[[nodiscard]] QByteArray readFileNotLink(const FilePath& path);
 
 /** An open file descriptor, closed on destruction. */
 class File {
 public:
-    enum class Mode { Read, ReadWrite };
+    enum class Mode {
+        Read,
+        ReadWrite,
+        /** To read, refusing a symbolic link (IoError ELOOP) rather than opening its target. */
+        ReadNotLink,
+    };
 
     /**
      * Opens an existing file; raises IoError when it is missing, a directory or another thing that is not a
      * regular file (a FIFO would make the read wait for a writer), or (ReadWrite) read-only.
      */
-    File(const QString& path, Mode mode);
+    File(const FilePath& path, Mode mode);
     ~File();
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -89,12 +112,32 @@ public:
     void truncate(qint64 length);
     /** Writes `bytes` at the file's end and flushes them to the disk. */
     void append(ByteView bytes);
+    [[nodiscard]] int descriptor() const { return m_fd; }
 
 private:
     [[noreturn]] void fail() const;
 
-    QString m_path;
+    FilePath m_path;
     int m_fd = -1;
 };
+
+/**
+ * Changes the file at `path` in place (a truncate, an append) as long as it still has `expected`: the file is opened
+ * to be written, which needs no writable folder and keeps its hard links, the writers' lock is taken and the identity
+ * checked, and then `change` runs on the open file. Raises IoError (a read-only file among others), FileChangedError
+ * and FileBusyError as replaceFile() does, with the file untouched. Gives the identity after the change.
+ */
+FileIdentity changeInPlace(
+    const FilePath& path, const FileIdentity& expected, const std::function<void(File&)>& change);
+
+/** Raises IoError(EACCES) when an existing file may not be written (see above). Missing files pass. */
+void checkWritable(const FilePath& path);
+
+/**
+ * Raises an error unless replaceFile(path, …) can succeed as far as permissions tell: the file may be written and a
+ * new file may be created in its directory (the directory of a symbolic link's target), and a folder with the sticky
+ * bit lets this user replace the file.
+ */
+void checkReplaceable(const FilePath& path);
 
 } // namespace platform

@@ -3,7 +3,7 @@
 #include "cp1250.h"
 #include "errors.h"
 
-#include <QDir>
+#include <QList>
 
 #include <cerrno>
 #include <cstdlib>
@@ -122,50 +122,68 @@ QString displayFileName(QStringView name)
     return shown;
 }
 
-bool isDirectory(const QString& path)
+bool isDirectory(const FilePath& path)
 {
     struct stat st { };
-    return ::stat(fileNameBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool isRegularFile(const QString& path)
+bool isRegularFile(const FilePath& path)
 {
     struct stat st { };
-    return ::stat(fileNameBytes(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-RegularFileStamp requireRegularFile(const QString& path)
+RegularFileStamp requireRegularFile(const FilePath& path)
 {
     struct stat st { };
-    if (::stat(fileNameBytes(path).constData(), &st) != 0)
+    if (::stat(path.c_str(), &st) != 0)
         throw IoError(errno, path);
     if (!S_ISREG(st.st_mode))
         throw IoError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path);
     return {st.st_size, qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000};
 }
 
-QString currentDirectory()
+FilePath currentDirectory()
 {
     const std::unique_ptr<char, FreeDeleter> cwd(::getcwd(nullptr, 0));
-    return cwd ? fileNameFromBytes(cwd.get()) : QStringLiteral("/");
+    return cwd ? FilePath(cwd.get()) : FilePath("/");
 }
 
-void setCurrentDirectory(const QString& directory)
+void setCurrentDirectory(const FilePath& directory)
 {
-    if (::chdir(fileNameBytes(directory).constData()) != 0)
+    if (::chdir(directory.c_str()) != 0)
         throw IoError(errno, directory);
 }
 
-QString absolutePath(const QString& path)
+FilePath cleanPath(const FilePath& path)
 {
-    // Cleaning is text work: it never asks the file system, so the escapes pass through untouched.
-    return QDir::cleanPath(QDir::isAbsolutePath(path) ? path : currentDirectory() + u'/' + path);
+    const QByteArray& bytes = path.bytes();
+    const bool absolute = path.isAbsolute();
+    QList<QByteArray> kept;
+    for (const QByteArray& part : bytes.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == ".." && !kept.isEmpty() && kept.back() != "..")
+            kept.pop_back();
+        else if (part != ".." || !absolute)
+            kept.push_back(part);
+    }
+    QByteArray cleaned = (absolute ? QByteArray("/") : QByteArray()) + kept.join('/');
+    if (cleaned.isEmpty())
+        cleaned = bytes.isEmpty() ? QByteArray() : QByteArray(".");
+    return FilePath(cleaned);
 }
 
-QString canonicalPath(const QString& path)
+FilePath absolutePath(const FilePath& path)
 {
-    const std::unique_ptr<char, FreeDeleter> resolved(::realpath(fileNameBytes(path).constData(), nullptr));
-    return resolved ? fileNameFromBytes(resolved.get()) : QString();
+    return cleanPath(path.isAbsolute() ? path : currentDirectory() / path);
+}
+
+FilePath canonicalPath(const FilePath& path)
+{
+    const std::unique_ptr<char, FreeDeleter> resolved(::realpath(path.c_str(), nullptr));
+    return resolved ? FilePath(resolved.get()) : FilePath();
 }
 
 } // namespace platform

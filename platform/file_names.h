@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_path.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -34,9 +36,9 @@ namespace platform {
 [[nodiscard]] QString displayFileName(QStringView name);
 
 /** Whether `path` (a symbolic link's target) is a directory. */
-[[nodiscard]] bool isDirectory(const QString& path);
+[[nodiscard]] bool isDirectory(const FilePath& path);
 /** Whether `path` (a symbolic link's target) is a regular file. */
-[[nodiscard]] bool isRegularFile(const QString& path);
+[[nodiscard]] bool isRegularFile(const FilePath& path);
 
 /**
  * Raises IoError unless `path` (a symbolic link's target) is a regular file: ENOENT when nothing is there, EISDIR
@@ -47,17 +49,20 @@ struct RegularFileStamp {
     qint64 size = 0;
     qint64 modifiedMs = 0;
 };
-RegularFileStamp requireRegularFile(const QString& path);
+RegularFileStamp requireRegularFile(const FilePath& path);
 
 /** The working directory, exact whatever its bytes; "/" when the system cannot tell it. */
-[[nodiscard]] QString currentDirectory();
+[[nodiscard]] FilePath currentDirectory();
 /** Makes `directory` the working directory; raises IoError when it cannot be entered. */
-void setCurrentDirectory(const QString& directory);
+void setCurrentDirectory(const FilePath& directory);
 
-/** `path` made absolute against the working directory and cleaned ("." and ".." resolved as text). */
-[[nodiscard]] QString absolutePath(const QString& path);
+/** `path` with "." and ".." resolved and repeated "/" joined, as text: the file system is not asked. */
+[[nodiscard]] FilePath cleanPath(const FilePath& path);
+
+/** `path` made absolute against the working directory and cleaned (cleanPath()). */
+[[nodiscard]] FilePath absolutePath(const FilePath& path);
 
 /** `path` with every symbolic link and "." or ".." resolved; empty when it does not exist. */
-[[nodiscard]] QString canonicalPath(const QString& path);
+[[nodiscard]] FilePath canonicalPath(const FilePath& path);
 
 } // namespace platform

@@ -300,7 +300,7 @@ ProfileFile ProfileFile::load(const QString& path)
 {
     QByteArray content;
     try {
-        const File file(path, File::Mode::Read);
+        const File file(FilePath::fromText(path), File::Mode::Read);
         if (file.size() > kMaxFileSize)
             throw IoError(EFBIG, path);
         content = file.readAll();
@@ -408,7 +408,7 @@ void ProfileFile::save() const
 void ProfileFile::saveAs(const QString& path) const
 {
     const QByteArray content = bytes();
-    replaceFile(path, {asBytes(content)});
+    replaceFile(FilePath::fromText(path), {asBytes(content)});
 }
 
 QByteArray readProfileString(const QString& path, const QByteArray& section, const QByteArray& key,

@@ -33,7 +33,7 @@ QString programDirectory()
     if (const std::optional<QString>& directory = overridden())
         return *directory;
     // The kernel's link to the running program keeps its folder's exact bytes, which Qt's own answer decodes lossily.
-    const QString program = canonicalPath(QStringLiteral("/proc/self/exe"));
+    const QString program = canonicalPath(FilePath("/proc/self/exe")).toText();
     if (program.isEmpty())
         return QCoreApplication::applicationDirPath();
     return program.left(std::max<qsizetype>(program.lastIndexOf(u'/'), 1));

@@ -24,7 +24,7 @@ struct CachedLength {
 };
 
 std::mutex g_cacheMutex;
-QHash<QString, CachedLength> g_cache;
+QHash<QByteArray, CachedLength> g_cache;
 
 /**
  * The measuring thread: one at most, so a scan in the background never takes more than one processor, and kept
@@ -42,10 +42,10 @@ QThreadPool& measuringPool()
     return pool;
 }
 
-std::int64_t wavLengthMs(const QString& path)
+std::int64_t wavLengthMs(const FilePath& path)
 {
     SF_INFO info {};
-    SNDFILE* file = sf_open(fileNameBytes(path).constData(), SFM_READ, &info);
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file)
         throw AppError(soundErrorText(sf_strerror(nullptr)));
     sf_close(file);
@@ -62,7 +62,7 @@ struct Mpg123Deleter {
     }
 };
 
-std::int64_t mp3LengthMs(const QString& path)
+std::int64_t mp3LengthMs(const FilePath& path)
 {
     static const int initialised = mpg123_init();
     if (initialised != MPG123_OK)
@@ -73,7 +73,7 @@ std::int64_t mp3LengthMs(const QString& path)
         throw AppError(soundErrorText(mpg123_plain_strerror(error)));
     // The library would otherwise write its complaints about damaged frames to standard error.
     mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    if (mpg123_open(handle.get(), fileNameBytes(path).constData()) != MPG123_OK)
+    if (mpg123_open(handle.get(), path.c_str()) != MPG123_OK)
         throw AppError(soundErrorText(mpg123_strerror(handle.get())));
     long rate = 0;
     int channels = 0;
@@ -106,10 +106,10 @@ QString soundErrorText(const char* libraryText)
     return QString::fromUtf8(libraryText);
 }
 
-std::int64_t soundLengthMs(const QString& path)
+std::int64_t soundLengthMs(const FilePath& path)
 {
     const RegularFileStamp stamp = requireRegularFile(path);
-    const QString key = absolutePath(path);
+    const QByteArray key = absolutePath(path).bytes();
     const qint64 size = stamp.size;
     const qint64 modifiedMs = stamp.modifiedMs;
     {
@@ -118,7 +118,7 @@ std::int64_t soundLengthMs(const QString& path)
         if (found != g_cache.cend() && found->size == size && found->modifiedMs == modifiedMs)
             return found->lengthMs;
     }
-    const bool mp3 = path.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive);
+    const bool mp3 = path.extension() == "mp3";
     const std::int64_t length = mp3 ? mp3LengthMs(path) : wavLengthMs(path);
     const std::scoped_lock lock(g_cacheMutex);
     g_cache.insert(key, CachedLength {size, modifiedMs, length});
@@ -132,12 +132,12 @@ void clearSoundLengthCache()
     g_cache.clear();
 }
 
-void measureSoundLengthInBackground(std::function<QString()> findSound)
+void measureSoundLengthInBackground(std::function<FilePath()> findSound)
 {
     measuringPool().start([findSound = std::move(findSound)] {
         markBackgroundThread();
         try {
-            const QString path = findSound();
+            const FilePath path = findSound();
             if (!path.isEmpty())
                 (void)soundLengthMs(path);
         } catch (...) {

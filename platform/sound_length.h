@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_path.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -19,7 +21,7 @@ namespace platform {
  * until it changes. Raises AppError with the library's message when the file holds no sound it can read,
  * and IoError when it is not a regular file (a FIFO is never opened, so it cannot block the program).
  */
-[[nodiscard]] std::int64_t soundLengthMs(const QString& path);
+[[nodiscard]] std::int64_t soundLengthMs(const FilePath& path);
 
 /** Forgets every remembered length, once a measuring in the background has ended. */
 void clearSoundLengthCache();
@@ -27,11 +29,11 @@ void clearSoundLengthCache();
 /**
  * Measures a sound on the measuring thread, beside the windows, so that a later soundLengthMs() of the same
  * unchanged file finds its length remembered instead of scanning it then. `findSound` runs there too and gives
- * the sound's path ("" for none), since finding a name in any letter case may read a whole directory. One
+ * the sound's path (empty for none), since finding a name in any letter case may read a whole directory. One
  * sound is measured at a time, in the order asked. Failures are dropped: the later measuring meets them again
  * and reports them.
  */
-void measureSoundLengthInBackground(std::function<QString()> findSound);
+void measureSoundLengthInBackground(std::function<FilePath()> findSound);
 
 /** Waits until the measuring thread has measured everything asked of it. */
 void finishBackgroundMeasuring();
@@ -42,8 +44,8 @@ void finishBackgroundMeasuring();
  */
 class SoundLengthProbe {
 public:
-    void setFileName(const QString& path) { m_fileName = path; }
-    [[nodiscard]] const QString& fileName() const { return m_fileName; }
+    void setFileName(const FilePath& path) { m_fileName = path; }
+    [[nodiscard]] const FilePath& fileName() const { return m_fileName; }
 
     /** Closes, then measures fileName(); on failure raises as soundLengthMs() and stays closed. */
     void open();
@@ -53,7 +55,7 @@ public:
     void close() { m_length.reset(); }
 
 private:
-    QString m_fileName;
+    FilePath m_fileName;
     std::optional<std::int64_t> m_length;
 };
 

@@ -36,7 +36,7 @@ void SoundPlayer::open()
     // Opening a FIFO for reading would wait for a writer, and the whole program with it.
     (void)requireRegularFile(m_fileName);
     if (ensureAudioOutput()) {
-        m_music = Mix_LoadMUS(fileNameBytes(m_fileName).constData());
+        m_music = Mix_LoadMUS(m_fileName.c_str());
         if (!m_music)
             throw AppError(soundErrorText(Mix_GetError()));
     } else {
@@ -66,7 +66,7 @@ void SoundPlayer::close()
         m_music = nullptr;
     }
     m_open = false;
-    m_openPath.clear();
+    m_openPath = {};
 }
 
 bool SoundPlayer::isPlaying() const

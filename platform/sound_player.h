@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "file_path.h"
 
 typedef struct _Mix_Music Mix_Music;
 
@@ -21,8 +21,8 @@ public:
     SoundPlayer& operator=(const SoundPlayer&) = delete;
     ~SoundPlayer();
 
-    void setFileName(const QString& path) { m_fileName = path; }
-    [[nodiscard]] const QString& fileName() const { return m_fileName; }
+    void setFileName(const FilePath& path) { m_fileName = path; }
+    [[nodiscard]] const FilePath& fileName() const { return m_fileName; }
 
     /**
      * Closes, then opens fileName(). Raises IoError when it is not a regular file (a FIFO is never opened)
@@ -36,16 +36,16 @@ public:
     void close();
 
     [[nodiscard]] bool isOpen() const { return m_open; }
-    /** The path of the open sound ("" when closed). */
-    [[nodiscard]] const QString& openPath() const { return m_openPath; }
+    /** The path of the open sound (empty when closed). */
+    [[nodiscard]] const FilePath& openPath() const { return m_openPath; }
     /** Whether this player's sound is being played now (false once it has ended). */
     [[nodiscard]] bool isPlaying() const;
     /** How many times play() has started a sound; lets a test see a sound start over. */
     [[nodiscard]] int playCount() const { return m_playCount; }
 
 private:
-    QString m_fileName;
-    QString m_openPath;
+    FilePath m_fileName;
+    FilePath m_openPath;
     Mix_Music* m_music = nullptr;
     bool m_open = false;
     int m_playCount = 0;

@@ -69,7 +69,21 @@ SECTIONS = [
     ("p", "Plik z kilkoma nazwami (twardymi dowiązaniami): zapis opisu podmienia plik tylko pod pokazaną nazwą, "
           "więc pozostałe nazwy zachowują stary opis; kasowanie opisu obcina sam plik, więc opis znika też pod "
           "pozostałymi nazwami. Zapis zachowuje prawa dostępu, właściciela i grupę (gdy wolno), rozszerzone "
-          "atrybuty i listy ACL pliku."),
+          "atrybuty i listy ACL pliku. Bajty samego obrazu zapis zostawia takie, jakie były; poprawia najwyżej "
+          "w nagłówku BMP rozmiar danych pikseli, gdy jest ich mniej, niż podaje nagłówek, żeby żaden program "
+          "nie wziął opisu za piksele."),
+    ("p", "Zapis i kasowanie opisu zmieniają plik tylko wtedy, gdy jest dokładnie taki, jaki był w chwili pokazania "
+          "obrazu. Gdy w międzyczasie zmienił go inny program albo drugie okno Zelkavio, polecenie odmawia "
+          "komunikatem „Plik … zmienił się od chwili pokazania - pokaż go ponownie.”, a w pliku zostaje to, co "
+          "zapisał tamten program. Programy Zelkavio (przeglądarka i zelkavio-opis, w dowolnej liczbie) zakładają "
+          "na plik obrazu blokadę doradczą (flock) tylko na czas ostatniego sprawdzenia pliku i samej podmiany "
+          "albo obcięcia – nigdy na czas pokazu obrazu, dźwięku czy okna komunikatu. Kto zastanie plik "
+          "zablokowany, czeka najwyżej 3 sekundy, a potem zgłasza, że plik zmienia inny program Zelkavio, i niczego "
+          "nie zmienia. Plik tymczasowy .zelkavio-XXXXXX, który został po zabitym w trakcie zapisie, usuwa "
+          "następny zapis w tym samym katalogu."),
+    ("p", "Pole opisu pokazuje opis tylko do bajtu NUL. Opisu z takim bajtem nie da się więc zapisać z pola (zapis "
+          "usunąłby to, czego pole nie pokazuje – program mówi, ile to bajtów); można go skasować albo zastąpić "
+          "poleceniem zelkavio-opis write."),
     ("h", "Dźwięki i pokaz"),
     ("p", "Plik .wav albo .mp3 o tej samej nazwie co obraz, w tym samym katalogu, gra przy pokazaniu obrazu "
           "(gdy są oba, wybierany jest .mp3). Siłę głosu ustawia suwak na dolnym panelu. Pokaz automatyczny "
@@ -145,22 +159,36 @@ SECTIONS = [
           r"SHA-256 bajtów samego obrazu (tych przed znacznikiem), to, czy plik ma blok opisu, oraz bajty opisu "
           r"dokładnie takie, jak w pliku, jako tekst UTF-8 (każdy bajt Windows-1250 ma swój znak, więc nic nie "
           r"ginie). Domyślnie to tekst z kolumnami rozdzielonymi tabulatorem, z wierszem nagłówka; tabulator, CR, "
-          r"LF, NUL i \ są zapisane jako \t, \r, \n, \0 i \\. Z --json każdy obraz to jeden obiekt JSON w wierszu."),
-    ("m", "zelkavio-opis restore [--dry-run] [--force] opisy.tsv KATALOG"),
-    ("p", "restore przywraca opisy z kopii. Plik jest szukany po ścieżce (także wtedy, gdy inny program zapisał "
-          "obraz na nowo), a gdy pod tą ścieżką nie ma pliku – po skrócie bajtów obrazu w całym katalogu (obraz "
-          "przeniesiony albo przemianowany). Gdy te same bajty obrazu mają dwa pliki albo dwa wpisy wskazują ten "
-          "sam plik, nic nie jest zapisywane, a program to zgłasza. Plik, który ma już ten opis, zostaje "
-          "nietknięty; plik z innym, niepustym opisem też, chyba że podano --force. --dry-run tylko pokazuje, co "
-          "by się stało. Na końcu jest podsumowanie; kod wyjścia 0 znaczy, że każdy opis przywrócono albo już był "
-          "na miejscu."),
+          r"LF, NUL i \ są zapisane jako \t, \r, \n, \0 i \\. Z --json każdy obraz to jeden obiekt JSON w wierszu. "
+          r"Pierwszy wiersz kopii zapowiada, że kończy ją wiersz zamykający z liczbą wpisów (w TSV "
+          "„#trailer<TAB>records<TAB>N”, w JSON {\"trailer\":true,\"records\":N}), więc kopię uciętą "
+          r"(przerwany program, pełny dysk) widać od razu."),
+    ("m", "zelkavio-opis restore [--dry-run] [--force] [--partial] [--by-path] opisy.tsv KATALOG"),
+    ("p", "restore przywraca opisy z kopii, każdy tylko do obrazu, którego bajty mają zapisany w kopii skrót "
+          "SHA-256: do pliku pod tą samą ścieżką, gdy ma te bajty, a w przeciwnym razie do jedynego pliku w "
+          "katalogu, który je ma (obraz przeniesiony albo przemianowany). Gdy pod ścieżką jest inny obraz, a "
+          "żaden plik nie ma zapisanych bajtów, wpis jest pomijany jako „picture changed”; --by-path przywraca "
+          "go wtedy mimo to po ścieżce (np. gdy inny program zapisał obraz na nowo). Gdy te same bajty obrazu mają "
+          "dwa pliki albo dwa wpisy wskazują ten sam plik, nic nie jest zapisywane, a program to zgłasza. Plik, "
+          "który ma już ten opis, zostaje nietknięty; plik z innym, niepustym opisem też, chyba że podano "
+          "--force; wpis bez opisu nigdy nie kasuje opisu. Plik, który przez dowiązanie symboliczne leży poza "
+          "KATALOGIEM, nie jest zmieniany. Kopii uciętej (bez wiersza zamykającego albo z niepełnym ostatnim "
+          "wierszem) restore nie przywraca; --partial przywraca jej pełne wpisy sprzed miejsca ucięcia. Kopia "
+          "zrobiona przed wprowadzeniem wiersza zamykającego jest przywracana jak dawniej, z ostrzeżeniem, że "
+          "nie da się sprawdzić, czy jest cała. --dry-run tylko pokazuje, co by się stało. Na końcu jest "
+          "podsumowanie; kod wyjścia 0 znaczy, że każdy opis przywrócono albo już był na miejscu."),
     ("m", "zelkavio-opis export-xmp [--embed] PLIK|KATALOG..."),
     ("p", "export-xmp udostępnia opisy innym programom do zdjęć: zapisuje opis jako XMP dc:description (język "
           "x-default) w pliku towarzyszącym NAZWA.ROZ.xmp obok obrazu; pozostałe dane istniejącego pliku .xmp "
           "zostają. Z --embed plik JPEG dostaje opis w środku: w XMP, a gdy tekst ma same znaki ASCII, także w "
-          "Exif ImageDescription; blok opisu za znacznikiem zostaje bez zmian. Opisu, który zawiera @||@, nie da "
-          "się wpisać do wnętrza obrazu. BMP, EMF i WMF dostają zawsze plik towarzyszący. Obrazy bez opisu są "
-          "pomijane."),
+          "Exif ImageDescription; podpis Exif albo IPTC, który nie pomieści tekstu, jest usuwany, żeby żaden nie "
+          "został ze starym tekstem. Po zapisie każdy inny znacznik metadanych musi mieć tę samą wartość co "
+          "przedtem – gdy Exiv2 coś by pominął albo zmienił (np. za duży blok Exif), plik zostaje bez zmian, a "
+          "program to zgłasza; tak samo JPEG z dwoma pakietami XMP. Blok opisu za znacznikiem zostaje bez zmian. "
+          "Opisu, który zawiera @||@, nie da się wpisać do wnętrza obrazu. BMP, EMF i WMF dostają zawsze plik "
+          "towarzyszący. Obrazy bez opisu są pomijane. Plików towarzyszących program nigdy nie czyta ani nie "
+          "zapisuje przez dowiązanie symboliczne, a obrazu z podanego KATALOGU, który przez dowiązanie leży poza "
+          "nim, nie zmienia."),
     ("m", "zelkavio-opis import-xmp [--force] [--lossy] PLIK|KATALOG..."),
     ("p", "import-xmp działa w drugą stronę: pierwszy znaleziony podpis – z NAZWA.ROZ.xmp, z NAZWA.xmp, z XMP, "
           "Exif albo IPTC wewnątrz obrazu albo z komentarza JPEG – staje się opisem obrazu, który nie ma opisu "

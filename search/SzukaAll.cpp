@@ -16,7 +16,6 @@
 #include "viewer/viewer_state.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -220,7 +219,7 @@ void TFSzukaAll::BitWyszukajClick()
     const CounterReset reset(lblIndex);
     search::SearchResult result;
     {
-        search::DirectorySearch run(list->directory(), names, search::encodePhrase(phrase), matchCase);
+        search::DirectorySearch run(list->directory().toText(), names, search::encodePhrase(phrase), matchCase);
         const QPointer<QLabel> counter(lblIndex);
         platform::waitRepaintingOnly([&](std::chrono::milliseconds timeout) {
             const bool done = run.waitFor(timeout);
@@ -268,12 +267,13 @@ void TFSzukaAll::BitUruchomClick()
     const QString name = hitName(row);
     FPliki->CurrentName = name;
     viewer::FileListBox* list = FPliki->FLBox1;
-    const QString path = QDir(list->directory()).filePath(name);
+    const QString path = (list->directory() / platform::FilePath::fromText(name)).toText();
     try {
         // Only a file of that name (found without regard to case, as the list finds names everywhere) is the hit:
         // the list must neither take a name with "*" or "?" for a mask nor move into a directory of that name.
-        const viewer::ListPathTarget target = viewer::splitListPath(path, list->directory());
-        if (target.isMask || target.name.isEmpty() || !list->isListDirectory(target.directory))
+        const viewer::ListPathTarget target = viewer::splitListPath(path, list->directory().toText());
+        if (target.isMask || target.name.isEmpty()
+            || !list->isListDirectory(platform::FilePath::fromText(target.directory)))
             throw platform::IoError(ENOENT, path);
         list->SetListPath(path);
     } catch (const platform::IoError&) {
@@ -331,7 +331,7 @@ void TFSzukaAll::selectHit(int row)
 
 void TFSzukaAll::BitZapiszClick()
 {
-    const QString workingDirectory = platform::currentDirectory();
+    const platform::FilePath workingDirectory = platform::currentDirectory();
     const std::optional<QString> chosen = platform::dialogs().chooseSaveFile(this, QStringLiteral("Zapisz jako"),
         m_lastSaveName, QStringLiteral("Plik tekstowy (*.txt);;Dowolny plik (*.*)"));
     // The file list's directory stays the working directory, wherever the dialog browsed.
@@ -342,7 +342,7 @@ void TFSzukaAll::BitZapiszClick()
     // The dialog reads every name as UTF-8 and puts U+FFFD for the bytes that are not: such a folder is not the
     // one the user chose, and its true name cannot be had from the dialog.
     const QString folder = chosen->left(std::max<qsizetype>(chosen->lastIndexOf(u'/'), 1));
-    if (folder.contains(QChar::ReplacementCharacter) && !platform::isDirectory(folder)) {
+    if (folder.contains(QChar::ReplacementCharacter) && !platform::isDirectory(platform::FilePath::fromText(folder))) {
         platform::dialogs().error(
             QStringLiteral("Nie mogę zapisać listy w wybranym katalogu: jego nazwa albo nazwa katalogu nad nim nie "
                            "jest zapisana w UTF-8 (pochodzi np. ze starego dysku lub archiwum), a okno zapisu nie "
@@ -355,7 +355,7 @@ void TFSzukaAll::BitZapiszClick()
     for (int row = 0; row < ListBoxResult->count(); ++row)
         names << hitName(row);
     const QByteArray bytes = search::hitListFileBytes(names);
-    platform::replaceFile(*chosen, {platform::asBytes(bytes)});
+    platform::replaceFile(platform::FilePath::fromText(*chosen), {platform::asBytes(bytes)});
 }
 
 void TFSzukaAll::BitZamknijClick()

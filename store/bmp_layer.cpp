@@ -15,26 +15,6 @@ namespace {
 
 constexpr qint64 kFileHeaderSize = 14;
 constexpr int kSizeImageOffset = 20; // biSizeImage inside the 40-byte and later info headers
-// The colour space fields of a 124-byte header: its type, and where a linked or embedded profile lies.
-constexpr int kColourSpaceOffset = 56;
-constexpr int kProfileDataOffset = 112;
-constexpr int kProfileSizeOffset = 116;
-constexpr std::uint32_t kProfileLinked = 0x4C494E4B; // 'LINK'
-constexpr std::uint32_t kProfileEmbedded = 0x4D424544; // 'MBED'
-constexpr std::uint32_t kColourSpaceSrgb = 0x73524742; // 'sRGB'
-
-void appendLe16(QByteArray& out, std::uint16_t value)
-{
-    out.append(char(value & 0xFF));
-    out.append(char(value >> 8));
-}
-
-void appendLe32(QByteArray& out, std::uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.append(char((value >> shift) & 0xFF));
-}
-
 void putLe32(QByteArray& out, qsizetype at, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
@@ -44,15 +24,6 @@ void putLe32(QByteArray& out, qsizetype at, std::uint32_t value)
 std::uint32_t clampU32(qint64 value)
 {
     return static_cast<std::uint32_t>(std::min<qint64>(value, std::numeric_limits<std::uint32_t>::max()));
-}
-
-QByteArray fileHeader(qint64 fileSize, qint64 pixelOffset)
-{
-    QByteArray out("BM");
-    appendLe32(out, clampU32(fileSize));
-    appendLe32(out, 0); // two reserved words
-    appendLe32(out, clampU32(pixelOffset));
-    return out;
 }
 
 platform::ByteView slice(const QByteArray& bytes, qint64 from, qint64 to)
@@ -136,73 +107,24 @@ const QImage& BmpPicture::image() const
     return m_image;
 }
 
-QByteArray BmpPicture::encoded() const
+bool BmpPicture::shortPixelData() const
 {
-    if (m_header.compression == dib::Rle8 || m_header.compression == dib::Rle4)
-        return encodedRunLength();
-    return encodedUncompressed();
-}
-
-QByteArray BmpPicture::encodedRunLength() const
-{
-    // Everything behind the info header stays where it was, so the pixel data offset is unchanged.
-    QByteArray out = fileHeader(m_bytes.size(), m_pixelOffset);
-    out.append(m_bytes.mid(kFileHeaderSize));
-    return out;
-}
-
-QByteArray BmpPicture::encodedUncompressed() const
-{
+    if (!decodesByRows())
+        return false;
     const std::size_t declared = m_header.sizeImage != 0 ? m_header.sizeImage : dib::fullPixelDataLength(m_header);
-    const bool shortData = std::size_t(m_pixelLength) < declared;
+    return std::size_t(m_pixelLength) < declared;
+}
 
-    QByteArray info;
-    if (m_header.headerSize == 12) {
-        appendLe32(info, 40);
-        appendLe32(info, std::uint32_t(m_header.width));
-        appendLe32(info, std::uint32_t(m_header.height));
-        appendLe16(info, 1);
-        appendLe16(info, std::uint16_t(m_header.bitCount));
-        appendLe32(info, dib::Rgb);
-        appendLe32(info, clampU32(m_pixelLength));
-        appendLe32(info, 0); // pixels per metre, x and y
-        appendLe32(info, 0);
-        appendLe32(info, std::uint32_t(m_header.palette.size()));
-        appendLe32(info, 0);
-    } else {
-        info = m_bytes.mid(kFileHeaderSize, qsizetype(m_header.tableOffset));
-        // Pixel data that ended early is written as it is, and the header says so: otherwise whatever follows
-        // the picture in a described file would be read back as its missing pixels.
-        if (shortData)
-            putLe32(info, kSizeImageOffset, clampU32(m_pixelLength));
-        // Only the headers, colour table and pixels are written, so a colour profile stored elsewhere in the file
-        // is not; the header must then stop pointing at it, or it would point into the pixels or the description.
-        if (m_header.headerSize >= 124) {
-            const std::uint32_t space = platform::readLe32(platform::asBytes(info), kColourSpaceOffset);
-            if (space == kProfileLinked || space == kProfileEmbedded) {
-                putLe32(info, kColourSpaceOffset, kColourSpaceSrgb);
-                putLe32(info, kProfileDataOffset, 0);
-                putLe32(info, kProfileSizeOffset, 0);
-            }
-        }
-    }
-
-    QByteArray table;
-    table.reserve(qsizetype(m_header.palette.size()) * 4);
-    for (const QRgb colour : m_header.palette) {
-        table.append(char(qBlue(colour)));
-        table.append(char(qGreen(colour)));
-        table.append(char(qRed(colour)));
-        table.append('\0');
-    }
-
-    const qint64 pixelOffset = kFileHeaderSize + info.size() + table.size();
-    QByteArray out = fileHeader(pixelOffset + m_pixelLength, pixelOffset);
-    out.reserve(pixelOffset + m_pixelLength);
-    out.append(info);
-    out.append(table);
-    out.append(m_bytes.constData() + m_pixelOffset, m_pixelLength);
-    return out;
+QByteArray BmpPicture::headForDescription(const QByteArray& head) const
+{
+    if (!shortPixelData())
+        return head;
+    if (m_header.headerSize == 12)
+        throw AppError(QStringLiteral("dane obrazu BMP są krótsze, niż mówi jego nagłówek, a nagłówek tego rodzaju "
+                                      "nie ma pola, które by to poprawiło - opis zostałby odczytany jako piksele"));
+    QByteArray corrected = head;
+    putLe32(corrected, kFileHeaderSize + kSizeImageOffset, clampU32(m_pixelLength));
+    return corrected;
 }
 
 std::unique_ptr<Picture> loadBmp(const QByteArray& fileBytes)

@@ -28,11 +28,11 @@ public:
     [[nodiscard]] const QImage& image() const override;
 
     /**
-     * A complete BMP file that decodes to the same pixels. An uncompressed bitmap is written as file header,
-     * info header (an OS/2 core header widened to the 40-byte form), masks, colour table and pixel data; a
-     * run-length-compressed one keeps every byte behind its info header up to the end of the loaded file.
+     * Uncompressed pixel data shorter than the header says gets the image size it has in the header, so that a
+     * description behind it is never read as its missing pixels; a 12-byte core header has no such field, and is
+     * refused.
      */
-    [[nodiscard]] QByteArray encoded() const override;
+    [[nodiscard]] QByteArray headForDescription(const QByteArray& head) const override;
 
     [[nodiscard]] const dib::Header& header() const { return m_header; }
     /** Where the pixel data starts in the loaded file, and how many of its bytes belong to the picture. */
@@ -46,6 +46,8 @@ protected:
 
 private:
     [[nodiscard]] QByteArray encodedUncompressed() const;
+    /** Whether uncompressed pixel data ends before the length its header gives. */
+    [[nodiscard]] bool shortPixelData() const;
     [[nodiscard]] QByteArray encodedRunLength() const;
 
     QByteArray m_bytes;

@@ -40,7 +40,6 @@ public:
      * decoder error raises "JPEG error #N".
      */
     [[nodiscard]] const QImage& image() const override;
-    [[nodiscard]] QByteArray encoded() const override { return m_bytes; }
 
     [[nodiscard]] bool isGrey() const { return m_grey; }
     [[nodiscard]] bool isProgressive() const { return m_progressive; }

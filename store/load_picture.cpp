@@ -5,9 +5,9 @@
 
 namespace store {
 
-std::unique_ptr<Picture> loadPicture(const QString& fileName, const QByteArray& fileBytes)
+std::unique_ptr<Picture> loadPicture(PictureFormat format, const QByteArray& fileBytes)
 {
-    switch (formatForFileName(fileName)) {
+    switch (format) {
     case PictureFormat::Bmp:
         return loadBmp(fileBytes);
     case PictureFormat::Jpeg:
@@ -17,7 +17,12 @@ std::unique_ptr<Picture> loadPicture(const QString& fileName, const QByteArray& 
         // ".emf" and ".wmf" alike: the content decides which kind of metafile it is.
         return loadMetafile(fileBytes);
     }
-    throw platform::AppError(QStringLiteral("Unknown picture format")); // formatForFileName raises first
+    throw platform::AppError(QStringLiteral("Unknown picture format"));
+}
+
+std::unique_ptr<Picture> loadPicture(const platform::FilePath& fileName, const QByteArray& fileBytes)
+{
+    return loadPicture(formatForFileName(fileName), fileBytes);
 }
 
 } // namespace store

@@ -16,8 +16,8 @@ namespace store {
 namespace {
 
 /**
- * An enhanced metafile: exactly the header's total size is held (what follows is not the picture's) and written
- * back unchanged. Drawn by playing its records on white, its frame mapped onto the natural-size rectangle.
+ * An enhanced metafile: exactly the header's total size is held (what follows is not the picture's). Drawn by playing
+ * its records on white, its frame mapped onto the natural-size rectangle.
  */
 class EmfPicture : public Picture {
 public:
@@ -32,7 +32,6 @@ public:
     [[nodiscard]] qint64 pictureEnd() const override { return m_bytes.size(); }
     [[nodiscard]] bool hasOwnEnd() const override { return true; }
     [[nodiscard]] QStringList details() const override { return {}; }
-    [[nodiscard]] QByteArray encoded() const override { return m_bytes; }
 
     [[nodiscard]] const QImage& image() const override
     {

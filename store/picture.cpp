@@ -3,8 +3,6 @@
 #include "platform/background_thread.h"
 #include "platform/errors.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -292,35 +290,6 @@ QSize Picture::decodedSize() const
 {
     const QSize natural = size();
     return {(natural.width() + m_reduction - 1) / m_reduction, (natural.height() + m_reduction - 1) / m_reduction};
-}
-
-const char* formatName(PictureFormat format)
-{
-    switch (format) {
-    case PictureFormat::Bmp:
-        return "bmp";
-    case PictureFormat::Jpeg:
-        return "jpeg";
-    case PictureFormat::Emf:
-        return "emf";
-    case PictureFormat::Wmf:
-        return "wmf";
-    }
-    return "?";
-}
-
-PictureFormat formatForFileName(const QString& fileName)
-{
-    const QString extension = QFileInfo(fileName).suffix().toLower();
-    if (extension == u"bmp")
-        return PictureFormat::Bmp;
-    if (extension == u"jpg" || extension == u"jpeg")
-        return PictureFormat::Jpeg;
-    if (extension == u"emf")
-        return PictureFormat::Emf;
-    if (extension == u"wmf")
-        return PictureFormat::Wmf;
-    throw platform::AppError(QStringLiteral("Unknown picture file extension \"%1\"").arg(extension));
 }
 
 const QImage& Picture::drawableImage(QString& error) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gdi/decode_limits.h"
+#include "picture_formats.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -12,17 +13,6 @@
 #include <memory>
 
 namespace store {
-
-enum class PictureFormat { Bmp, Jpeg, Emf, Wmf };
-
-/** "bmp", "jpeg", "emf" or "wmf". */
-[[nodiscard]] const char* formatName(PictureFormat format);
-
-/**
- * The format a file name selects by its lower-cased extension: "bmp", "jpg"/"jpeg", "emf", "wmf" (a metafile's
- * content later decides between enhanced and placeable). Raises AppError for any other extension.
- */
-[[nodiscard]] PictureFormat formatForFileName(const QString& fileName);
 
 /** Which rows of a picture being decoded hold their pixels: [0, upperEnd) and [bandStart, bandEnd). */
 struct DecodedRows {
@@ -106,8 +96,12 @@ public:
     /** The size image(), drawableImage() and pixelsSoFar() have: size() reduced. */
     [[nodiscard]] QSize decodedSize() const;
 
-    /** The bytes this layer writes for the picture into a described file, in front of the marker. */
-    [[nodiscard]] virtual QByteArray encoded() const = 0;
+    /**
+     * `head`, the bytes this picture was loaded from, as a described file keeps them in front of its marker: a layer
+     * corrects a header field where a reader would otherwise take what follows for picture data, and raises AppError
+     * when it cannot. The bytes are otherwise kept as they are, which the default does.
+     */
+    [[nodiscard]] virtual QByteArray headForDescription(const QByteArray& head) const { return head; }
 
     /**
      * Starts decoding the pixels on a worker thread, the rows from `firstRow` to the bottom first and then those
@@ -170,10 +164,12 @@ private:
 [[nodiscard]] QImage drawingSurface(QSize pixels);
 
 /**
- * Loads a picture from a whole file's bytes through the layer that `fileName`'s extension selects.
- * Only headers are parsed here; pixels are decoded by image(). Raises AppError for an unknown extension or an
- * invalid or oversized picture.
+ * Loads a picture from a whole file's bytes through the layer of `format`. Only headers are parsed here; pixels are
+ * decoded by image(). Raises AppError for an invalid or oversized picture.
  */
-[[nodiscard]] std::unique_ptr<Picture> loadPicture(const QString& fileName, const QByteArray& fileBytes);
+[[nodiscard]] std::unique_ptr<Picture> loadPicture(PictureFormat format, const QByteArray& fileBytes);
+
+/** The same through the layer that the extension of `fileName` selects; raises AppError for another extension. */
+[[nodiscard]] std::unique_ptr<Picture> loadPicture(const platform::FilePath& fileName, const QByteArray& fileBytes);
 
 } // namespace store

@@ -51,7 +51,7 @@ ReadAhead::~ReadAhead()
 
 ReadAhead::ReadAhead(ReadAhead&& other) noexcept
     : m_work(std::move(other.m_work))
-    , m_path(std::exchange(other.m_path, QString()))
+    , m_path(std::exchange(other.m_path, platform::FilePath()))
 {
 }
 
@@ -60,13 +60,13 @@ ReadAhead& ReadAhead::operator=(ReadAhead&& other) noexcept
     if (this != &other) {
         drop();
         m_work = std::move(other.m_work);
-        m_path = std::exchange(other.m_path, QString());
+        m_path = std::exchange(other.m_path, platform::FilePath());
     }
     return *this;
 }
 
-void ReadAhead::start(
-    const QString& path, int firstRow, std::function<void()> onProgress, std::function<int(QSize)> reductionFor)
+void ReadAhead::start(const platform::FilePath& path, int firstRow, std::function<void()> onProgress,
+    std::function<int(QSize)> reductionFor)
 {
     drop();
     m_path = path;
@@ -107,7 +107,7 @@ void ReadAhead::drop()
 {
     // The worker only reads a file and parses its header; the decoding it started stops with its picture.
     m_work.reset();
-    m_path.clear();
+    m_path = {};
 }
 
 bool ReadAhead::isRead() const
@@ -120,7 +120,7 @@ bool ReadAhead::isDecoded() const
     return isRead() && (!m_work->prepared || m_work->prepared->picture->decodingEnded());
 }
 
-std::optional<DescribedPicture> ReadAhead::take(const QString& path)
+std::optional<DescribedPicture> ReadAhead::take(const platform::FilePath& path)
 {
     // Another file (the current one shown again, say) leaves the prepared one for later.
     if (!m_work || path != m_path)

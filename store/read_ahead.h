@@ -34,12 +34,12 @@ public:
      * first, reduced as `reductionFor` says for its size (see Picture::setReduction; called on the reading thread);
      * `onProgress` runs on the decoding thread as rows arrive (see Picture::decodeInBackground).
      */
-    void start(const QString& path, int firstRow, std::function<void()> onProgress,
+    void start(const platform::FilePath& path, int firstRow, std::function<void()> onProgress,
         std::function<int(QSize)> reductionFor = {});
     /** Drops the prepared picture, stopping its work. */
     void drop();
     /** The file being prepared; empty when none is. */
-    [[nodiscard]] const QString& path() const { return m_path; }
+    [[nodiscard]] const platform::FilePath& path() const { return m_path; }
     /** Whether the file has been read (or its read has failed): take() will not wait. */
     [[nodiscard]] bool isRead() const;
     /** Whether, besides, the picture's decoding ahead has ended (or none was started). */
@@ -50,12 +50,12 @@ public:
      * modification and change times); waits while it is still being read. A changed file or a read that failed
      * gives nothing and drops what was prepared; another path gives nothing and keeps it.
      */
-    [[nodiscard]] std::optional<DescribedPicture> take(const QString& path);
+    [[nodiscard]] std::optional<DescribedPicture> take(const platform::FilePath& path);
 
 private:
     struct Work;
     std::unique_ptr<Work> m_work;
-    QString m_path;
+    platform::FilePath m_path;
 };
 
 } // namespace store

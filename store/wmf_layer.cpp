@@ -53,20 +53,6 @@ QImage WmfPicture::drawnAt(QSize pixels) const
     return image;
 }
 
-QByteArray WmfPicture::encoded() const
-{
-    // Written with sane values: an inch of 0 units is the 96 it is drawn as, and the metafile claims the size
-    // it holds, so that the file reads back to the same end.
-    wmf::PlaceableHeader header = m_header;
-    if (header.unitsPerInch == 0)
-        header.unitsPerInch = 96;
-    QByteArray metafile = m_metafile;
-    const auto words = static_cast<std::uint32_t>(metafile.size() / 2);
-    for (int i = 0; i < 4; ++i)
-        metafile[6 + i] = char((words >> (8 * i)) & 0xFF);
-    return wmf::encodePlaceableHeader(header) + metafile;
-}
-
 std::unique_ptr<Picture> loadPlaceableWmf(const QByteArray& fileBytes)
 {
     const platform::ByteView bytes = platform::asBytes(fileBytes);

@@ -107,7 +107,7 @@ TFFotka::TFFotka(viewer::MainLink& main)
     g_startPictureWindow = this;
 }
 
-void TFFotka::prepareStartPicture(const QString& path, bool fit)
+void TFFotka::prepareStartPicture(const platform::FilePath& path, bool fit)
 {
     // Its rows may arrive before the window exists: the window looks at them when it takes the picture.
     g_startPicture = std::make_unique<store::ReadAhead>();
@@ -169,7 +169,6 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
     // One still decoding stops its worker now, which reports to this window.
     if (old && !old->decodingEnded())
         old.reset();
-    m_written.reset();
     // Another file drops the zoom; the window then fits itself to the new picture as the mode shows it.
     const bool zoomDropped = m_zoom && m_main.state().lblPlik->text() != m_zoomPath;
     if (zoomDropped)
@@ -285,7 +284,7 @@ void TFFotka::decodingEnded()
         platform::guarded([&] { throw platform::AppError(error); });
 }
 
-void TFFotka::PrepareNextPicture(const QString& path)
+void TFFotka::PrepareNextPicture(const platform::FilePath& path)
 {
     m_nextPath = path;
     // While a picture decodes, its end starts the read-ahead; otherwise it starts once the picture shown is painted.
@@ -295,7 +294,7 @@ void TFFotka::PrepareNextPicture(const QString& path)
 
 void TFFotka::DropPreparedPicture()
 {
-    m_nextPath.clear();
+    m_nextPath = {};
     // The start picture belongs to the list that start-up reads, until the first picture is shown.
     if (m_holdsStartPicture)
         return;
@@ -313,7 +312,7 @@ void TFFotka::startReadAhead()
 {
     if (!m_readAheadOn || m_nextPath.isEmpty() || m_nextPath == m_readAhead.path())
         return;
-    const QString path = std::exchange(m_nextPath, QString());
+    const platform::FilePath path = std::exchange(m_nextPath, platform::FilePath());
     // The next picture is shown without zoom: at its natural size from the row at the top of a window that keeps
     // its size and scroll position, or from the top when it is shrunk to fit (the window then shows it whole).
     const bool fromScrolled = isVisible() && !m_autoSize && !fitMode() && !m_zoom;
@@ -398,34 +397,43 @@ bool TFFotka::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-bool TFFotka::showsFile(const QString& path, const platform::FileIdentity& identity) const
+bool TFFotka::showsFile(const platform::FilePath& path, const platform::FileIdentity& identity) const
 {
     return m_picture && m_pictureFile && m_pictureFile->path == path && m_pictureFile->identity == identity;
 }
 
-void TFFotka::showBareFile(const QString& path, const platform::FileIdentity& identity, const QByteArray& bare,
-    const platform::FileIdentity& shownFrom)
+std::optional<platform::FileIdentity> TFFotka::shownState(const platform::FilePath& path) const
+{
+    if (!m_picture || !m_pictureFile || m_pictureFile->path != path)
+        return std::nullopt;
+    return m_pictureFile->identity;
+}
+
+void TFFotka::noteWritten(const platform::FilePath& path, const platform::FileIdentity& identity)
+{
+    setPictureFile(path, identity);
+}
+
+void TFFotka::showBareFile(const platform::FilePath& path, const platform::FileIdentity& identity,
+    const QByteArray& bare, const platform::FileIdentity& shownFrom)
 {
     m_bare = BareFile {FileState {path, identity}, bare, shownFrom};
 }
 
-const QByteArray* TFFotka::bareBytesOf(const QString& path) const
+const QByteArray* TFFotka::bareBytesOf(const platform::FilePath& path) const
 {
     if (!m_bare || m_bare->file.path != path || platform::identityOf(path) != m_bare->file.identity)
         return nullptr;
     return &m_bare->bytes;
 }
 
-qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& description)
+qint64 TFFotka::ReadPictureFile(const platform::FilePath& path, viewer::DescriptionField& description)
 {
     // A save shows the picture without its block while the file still holds it. When the picture shown was read
     // from this very state of the file, its pixels are the bare picture's: it is neither read nor decoded again.
     if (const QByteArray* bare = bareBytesOf(path)) {
-        std::unique_ptr<store::Picture> picture = store::loadPicture(path, *bare);
-        if (showsFile(path, m_bare->file.identity) || showsFile(path, m_bare->shownFrom))
-            m_written = std::move(picture);
-        else
-            showPicture(std::move(picture));
+        if (!showsFile(path, m_bare->file.identity) && !showsFile(path, m_bare->shownFrom))
+            showPicture(store::loadPicture(path, *bare));
         m_pictureFile = m_bare->file;
         return 0; // the bare bytes hold no marker
     }
@@ -446,20 +454,14 @@ qint64 TFFotka::ReadPictureFile(const QString& path, viewer::DescriptionField& d
     return read.blockLength;
 }
 
-bool TFFotka::WritePictureFile(const QString& path, const viewer::DescriptionField& description)
-{
-    return WritePictureFile(path, store::fieldTextToDescription(description.text()));
-}
-
-bool TFFotka::WritePictureFile(const QString& path, const QByteArray& description)
+bool TFFotka::WritePictureFile(store::PictureTransaction& change, const QByteArray& description)
 {
     if (!m_picture) {
         platform::dialogs().message(QStringLiteral("Trzeba załadowac grafikę..."));
         return false;
     }
-    store::writeDescribedFile(path, m_written ? *m_written : *m_picture, description);
     // The file now holds the picture shown, so the next save of it need not read and decode it again either.
-    setPictureFile(path, platform::identityOf(path));
+    noteWritten(change.path(), change.writeDescription(description));
     return true;
 }
 
@@ -483,7 +485,7 @@ void TFFotka::FitWindowToPicture()
         repaint();
     }
     // The picture is loaded once more from the current file, as after every fit.
-    const QString path = m_main.state().lblPlik->text();
+    const platform::FilePath path = platform::FilePath::fromText(m_main.state().lblPlik->text());
     if (const QByteArray* bare = bareBytesOf(path)) {
         showPicture(store::loadPicture(path, *bare), false);
         m_pictureFile = m_bare->file;
@@ -499,10 +501,13 @@ void TFFotka::FitWindowToPicture()
     }
     store::DescribedPicture read = store::readDescribedFile(path);
     showPicture(std::move(read.picture), false);
-    setPictureFile(path, read.identity);
+    // The description shown was read with the picture before: when the file changed since, what is shown no longer
+    // belongs to one state of it, and no change may be made to it until it is shown again.
+    if (read.identity != shownState(path))
+        m_pictureFile.reset();
 }
 
-void TFFotka::setPictureFile(const QString& path, const std::optional<platform::FileIdentity>& identity)
+void TFFotka::setPictureFile(const platform::FilePath& path, const std::optional<platform::FileIdentity>& identity)
 {
     m_pictureFile.reset();
     if (identity)

@@ -6,6 +6,7 @@
 #include "picture_view.h"
 
 #include "store/picture.h"
+#include "store/picture_transaction.h"
 #include "store/read_ahead.h"
 
 #include <QElapsedTimer>
@@ -44,29 +45,29 @@ public:
      * field that already holds the text is not set again. A description longer than the field takes (16 MiB)
      * raises an error after the picture was replaced, leaving the field as it was.
      */
-    qint64 ReadPictureFile(const QString& path, viewer::DescriptionField& description);
+    qint64 ReadPictureFile(const platform::FilePath& path, viewer::DescriptionField& description);
 
     /**
-     * Replaces the file at `path` with the held picture, the marker and the field's text; gives back whether
-     * it wrote. Without a picture it shows "Trzeba załadowac grafikę..." and leaves the file alone. The
-     * replacement is atomic: a failure raises IoError and leaves the old file whole.
+     * Writes the held picture, the marker and `description` (stored bytes) into the file `change` read, through the
+     * transaction: the picture's bytes as the file holds them in front of its block, which are the held picture's
+     * as long as the file is in the state it was shown in. Gives back whether it wrote. Without a picture it shows
+     * "Trzeba załadowac grafikę..." and leaves the file alone. The state the file is left in becomes the one shown.
+     * Raises as store::PictureTransaction::writeDescription(), with the file as it was.
      */
-    bool WritePictureFile(const QString& path, const viewer::DescriptionField& description);
-    /** The same with the description's stored bytes already made. */
-    bool WritePictureFile(const QString& path, const QByteArray& description);
+    bool WritePictureFile(store::PictureTransaction& change, const QByteArray& description);
 
     /**
      * Reads and decodes the picture at `path` on a worker thread, to be shown next, once the current picture has
      * finished decoding; ReadPictureFile() takes it when it asks for that file and the file has not changed since.
      * Replaces what was prepared before. A failure is only found when the file is shown.
      */
-    void PrepareNextPicture(const QString& path);
+    void PrepareNextPicture(const platform::FilePath& path);
     /**
      * Starts reading and decoding the picture at `path` (a full path, as the file list will name it) before the
      * windows exist, for a start that shows it at once: the picture window takes it when it first shows that file.
      * `fit`: the mode the settings hold.
      */
-    static void prepareStartPicture(const QString& path, bool fit);
+    static void prepareStartPicture(const platform::FilePath& path, bool fit);
     /** Drops the picture prepared ahead (the list now holds other files). */
     void DropPreparedPicture();
     /** Whether pictures are prepared ahead at all (benchmarks switch it off to measure the plain path). */
@@ -80,15 +81,23 @@ public:
      * Whether the picture shown was read from the file at `path` when the file had `identity`: the bytes in
      * front of that file's block are then the shown picture's.
      */
-    [[nodiscard]] bool showsFile(const QString& path, const platform::FileIdentity& identity) const;
+    [[nodiscard]] bool showsFile(const platform::FilePath& path, const platform::FileIdentity& identity) const;
+    /**
+     * The state of the file at `path` that the picture and description shown were read from; empty when they were
+     * read from another file, or when the file changed while it was read or since (a later read found it changed).
+     * The program's own writes set it to the state they leave the file in.
+     */
+    [[nodiscard]] std::optional<platform::FileIdentity> shownState(const platform::FilePath& path) const;
+    /** Notes that the file at `path` is now in state `identity` by this program's own change, and shown so. */
+    void noteWritten(const platform::FilePath& path, const platform::FileIdentity& identity);
     /**
      * Until endBareFile(), every load of `path` while the file still has `identity` takes `bare` (the file's bytes
      * without their description block) for the file's content, without reading it: a save shows the picture as it
      * will write it while the file keeps its old bytes until the one rename, and a delete shows the cut file without
      * reading it again. When the picture shown is the one read from the file in state `shownFrom` (showsFile()), it
-     * is kept instead of being decoded again; what is written from then on is the bare picture.
+     * is kept instead of being decoded again.
      */
-    void showBareFile(const QString& path, const platform::FileIdentity& identity, const QByteArray& bare,
+    void showBareFile(const platform::FilePath& path, const platform::FileIdentity& identity, const QByteArray& bare,
         const platform::FileIdentity& shownFrom);
     void endBareFile() { m_bare.reset(); }
 
@@ -153,13 +162,13 @@ private:
     void fitWindowToShownPicture();
     void setAutoSize(bool on);
     /** The bytes showBareFile() gave for `path`, when the file still has the identity given with them. */
-    [[nodiscard]] const QByteArray* bareBytesOf(const QString& path) const;
+    [[nodiscard]] const QByteArray* bareBytesOf(const platform::FilePath& path) const;
     /** Notes the file the picture shown was read from (nothing when it changed while it was read). */
-    void setPictureFile(const QString& path, const std::optional<platform::FileIdentity>& identity);
+    void setPictureFile(const platform::FilePath& path, const std::optional<platform::FileIdentity>& identity);
 
     /** A file at a path in one state (its identity). */
     struct FileState {
-        QString path;
+        platform::FilePath path;
         platform::FileIdentity identity;
     };
 
@@ -167,8 +176,6 @@ private:
     std::unique_ptr<store::Picture> m_picture;
     /** The file m_picture was read from, when it did not change while it was read. */
     std::optional<FileState> m_pictureFile;
-    /** The picture as the file holds it, for writing, when m_picture was kept from before a cut. */
-    std::unique_ptr<store::Picture> m_written;
     /** See showBareFile(). */
     struct BareFile {
         FileState file;
@@ -194,7 +201,7 @@ private:
     /** Whether m_readAhead holds the start picture (prepareStartPicture()), which no reading of the list drops. */
     bool m_holdsStartPicture = false;
     /** The file to prepare once the shown picture is decoded. */
-    QString m_nextPath;
+    platform::FilePath m_nextPath;
     store::ReadAhead m_readAhead;
     std::atomic<bool> m_progressPosted {false};
     /** When rows from a worker were last painted, and the paint of those that arrived since. */

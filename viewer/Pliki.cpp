@@ -12,10 +12,10 @@
 #include "platform/errors.h"
 #include "platform/file_names.h"
 #include "platform/guard.h"
+#include "store/picture_formats.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,7 +48,7 @@ TFPliki::TFPliki(viewer::MainLink& main)
     FLBox1->setPalette(listPalette);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setAccessibleName(QStringLiteral("Nazwa pliku"));
-    Edit1->setText(viewer::kDefaultMask.toString());
+    Edit1->setText(store::pictureMask());
     Edit1->hide();
     lblMuz->setObjectName(QStringLiteral("lblMuz"));
     lblMuz->setAccessibleName(QStringLiteral("Dźwięk obrazu"));
@@ -90,13 +90,13 @@ bool TFPliki::ShowCurrentPicture()
         CurrentName = FLBox1->entry(index);
         if (Edit1->text() != CurrentName)
             Edit1->setText(CurrentName);
-        state.lblPlik->setText(FLBox1->directory() + QLatin1Char('/') + CurrentName);
+        CurrentPath = FLBox1->entryPath(index);
+        state.lblPlik->setText(CurrentPath.toText());
         // No block length belongs to the new current file until its read succeeds.
         state.lblKasuj->setText(QString());
-        CurrentPath = state.lblPlik->text();
         PlayPictureSound();
         m_main.setCounter(index, FLBox1->entryCount());
-        const qint64 blockLength = FFotka->ReadPictureFile(state.lblPlik->text(), *FPismo->Memo1);
+        const qint64 blockLength = FFotka->ReadPictureFile(CurrentPath, *FPismo->Memo1);
         state.lblKasuj->setText(QString::number(blockLength));
         FPismo->Memo1->viewport()->repaint();
         if (!FPismo->Memo1->document()->isEmpty())
@@ -131,7 +131,7 @@ void TFPliki::prepareNextPicture(int index)
     const int count = FLBox1->entryCount();
     const int next = index + 1 >= count ? 0 : index + 1;
     if (next != index)
-        FFotka->PrepareNextPicture(FLBox1->directory() + QLatin1Char('/') + FLBox1->entry(next));
+        FFotka->PrepareNextPicture(FLBox1->entryPath(next));
 }
 
 void TFPliki::PrepareNextSound()
@@ -148,9 +148,9 @@ void TFPliki::PrepareNextSound()
     NextName = FLBox1->entry(nextIndex);
     // The sound after this one is measured beside the windows meanwhile, so its picture's turn finds it known.
     measureEntrySoundInBackground((nextIndex + 1) % count);
-    const QString chosen = viewer::pictureSound(NextName);
+    const platform::FilePath chosen = viewer::pictureSound(FLBox1->entryPath(nextIndex));
     if (chosen.isEmpty()) {
-        MP2.setFileName(QString());
+        MP2.setFileName({});
         return;
     }
     // That sound plays when the next picture is shown: the output starts now, beside the windows.
@@ -166,23 +166,23 @@ void TFPliki::PrepareNextSound()
 void TFPliki::PlayPictureSound()
 {
     lblMuz->clear();
-    WavPath = viewer::replaceExtension(CurrentPath, QStringLiteral(".wav"));
-    Mp3Path = viewer::replaceExtension(CurrentPath, QStringLiteral(".mp3"));
-    for (const QString& candidate : {WavPath, Mp3Path}) {
-        const QString found = viewer::findSoundFile(candidate);
+    WavPath = viewer::replaceExtension(CurrentPath, ".wav");
+    Mp3Path = viewer::replaceExtension(CurrentPath, ".mp3");
+    for (const platform::FilePath& candidate : {WavPath, Mp3Path}) {
+        const platform::FilePath found = viewer::findSoundFile(candidate);
         if (!found.isEmpty()) {
             SoundName = found;
-            lblMuz->setText(found);
+            lblMuz->setText(found.toText());
         }
     }
-    if (!lblMuz->text().isEmpty() && platform::isRegularFile(lblMuz->text())) {
-        MediaPlayer1.setFileName(lblMuz->text());
+    if (!lblMuz->text().isEmpty() && platform::isRegularFile(SoundName)) {
+        MediaPlayer1.setFileName(SoundName);
         MediaPlayer1.open();
         MediaPlayer1.play();
         return;
     }
     // The sound of an earlier picture plays on to its end.
-    MediaPlayer1.setFileName(QString());
+    MediaPlayer1.setFileName({});
     lblMuz->clear();
 }
 
@@ -193,8 +193,8 @@ void TFPliki::prepareFirstSounds()
         return;
     // A show, and most browsing, begins at the first picture. When its sound lies beside it under its own name,
     // the output opens while the user still looks at the list, rather than when that sound plays.
-    const QString first = QDir(FLBox1->directory()).filePath(FLBox1->entry(0));
-    for (const QString& extension : {QStringLiteral(".mp3"), QStringLiteral(".wav")}) {
+    const platform::FilePath first = FLBox1->entryPath(0);
+    for (const char* extension : {".mp3", ".wav"}) {
         if (platform::isRegularFile(viewer::replaceExtension(first, extension))) {
             platform::startAudioOutputInBackground();
             break;
@@ -206,7 +206,7 @@ void TFPliki::prepareFirstSounds()
 
 void TFPliki::measureEntrySoundInBackground(int index)
 {
-    const QString picture = QDir(FLBox1->directory()).filePath(FLBox1->entry(index));
+    const platform::FilePath picture = FLBox1->entryPath(index);
     platform::measureSoundLengthInBackground([picture] { return viewer::pictureSound(picture); });
 }
 

@@ -41,11 +41,12 @@ public:
     viewer::ShowMachine Show;
 
     QString CurrentName;
-    QString CurrentPath;
+    /** The current picture's file: the list's directory and CurrentName. */
+    platform::FilePath CurrentPath;
     QString NextName;
-    QString SoundName;
-    QString WavPath;
-    QString Mp3Path;
+    platform::FilePath SoundName;
+    platform::FilePath WavPath;
+    platform::FilePath Mp3Path;
 
     /**
      * The list index at which the automatic show ends or restarts: the last entry of the list as it is now, -1

@@ -10,11 +10,10 @@
 #include "platform/errors.h"
 #include "platform/file_io.h"
 #include "platform/file_names.h"
-#include "store/described_file.h"
+#include "store/description_codec.h"
+#include "store/picture_transaction.h"
 
 #include <QClipboard>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 
@@ -32,40 +31,58 @@ namespace {
 void selectCurrentPicture()
 {
     FileListBox& list = *FPliki->FLBox1;
-    const QString& path = FPliki->CurrentPath;
+    const platform::FilePath& path = FPliki->CurrentPath;
     const int selected = list.selectedIndex();
-    if (selected >= 0 && QDir(list.directory()).filePath(list.entry(selected)) == path)
+    if (selected >= 0 && list.entryPath(selected) == path)
         return;
-    const QFileInfo current(path);
-    const int index = int(list.entries().indexOf(current.fileName()));
-    if (path.isEmpty() || index < 0 || !list.isListDirectory(current.absolutePath())) {
+    const int index = int(list.entries().indexOf(path.fileName().toText()));
+    if (path.isEmpty() || index < 0 || !list.isListDirectory(path.folder())) {
         throw platform::AppError(
             QStringLiteral("Obraz %1 nie jest już na liście plików - pokaż go ponownie, a potem zmień opis.")
-                .arg(platform::displayFileName(current.fileName())));
+                .arg(path.fileName().display()));
     }
     list.selectIndex(index);
 }
 
-/** The whole current file, once its block is known to be the one shown (lblKasuj). */
-struct CurrentFile {
-    QByteArray bytes;
-    /** The state of the file these bytes are. */
-    platform::FileIdentity identity;
-};
-
-[[noreturn]] void changedSinceShown(const QString& path)
+[[noreturn]] void changedSinceShown(const platform::FilePath& path)
 {
-    throw platform::AppError(QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.")
-                                 .arg(platform::displayFileName(QFileInfo(path).fileName())));
+    throw platform::AppError(
+        QStringLiteral("Plik %1 zmienił się od chwili pokazania - pokaż go ponownie.").arg(path.fileName().display()));
 }
 
-CurrentFile readUnchanged(const QString& path, qint64 shownBlockLength)
+/**
+ * Reads the current file for a change. It must be in the very state its picture and description were shown from
+ * (whoever else changed it, in whatever way), which also holds the block length shown.
+ */
+store::PictureTransaction readAsShown(const platform::FilePath& path, qint64 shownBlockLength)
 {
-    std::optional<platform::FileIdentity> identity;
-    const QByteArray bytes = platform::readWholeFile(path, identity);
-    if (!identity || store::blockLengthOf(bytes) != shownBlockLength)
+    try {
+        store::PictureTransaction change(path);
+        change.requireIdentity(FFotka->shownState(path));
+        if (change.blockLength() != shownBlockLength)
+            changedSinceShown(path);
+        return change;
+    } catch (const platform::FileChangedError&) {
         changedSinceShown(path);
-    return {bytes, *identity};
+    }
+}
+
+/**
+ * The field shows a description only up to a NUL byte, so saving what it shows would silently drop the bytes from
+ * there on: such a save is refused. Deleting the description, or replacing it from the command line, still works.
+ */
+void refuseHiddenBytes(const store::PictureTransaction& change)
+{
+    const std::optional<QByteArray> stored = change.description();
+    const qsizetype nul = stored ? stored->indexOf('\0') : -1;
+    if (nul < 0)
+        return;
+    throw platform::AppError(
+        QStringLiteral("Opis w pliku %1 zawiera znak NUL, a pole opisu pokazuje tekst tylko do niego: zapis usunąłby "
+                       "zapisane dalej bajty, których pole nie pokazuje (jest ich %2). Opis można skasować albo "
+                       "zastąpić poleceniem zelkavio-opis write.")
+            .arg(change.path().fileName().display())
+            .arg(stored->size() - nul));
 }
 
 /**
@@ -73,7 +90,7 @@ CurrentFile readUnchanged(const QString& path, qint64 shownBlockLength)
  * first; when the re-display failed it has reported that itself, and when it ended on another picture (a show tick
  * inside one of its boxes), this says that the description stayed as it was.
  */
-bool showAgain(const QString& path, const std::function<void()>& undo = {})
+bool showAgain(const platform::FilePath& path, const std::function<void()>& undo = {})
 {
     const bool shown = FPliki->ShowCurrentPicture();
     if (shown && FPliki->CurrentPath == path)
@@ -83,21 +100,21 @@ bool showAgain(const QString& path, const std::function<void()>& undo = {})
     if (shown) {
         platform::dialogs().error(
             QStringLiteral("Opis pliku %1 pozostał bez zmian: w międzyczasie pokazano inny obraz.")
-                .arg(platform::displayFileName(QFileInfo(path).fileName())));
+                .arg(path.fileName().display()));
     }
     return false;
 }
 
 /**
- * While it lives, the picture window loads the file at `path`, as long as it has `identity`, from `bare`, the bytes
- * of `shown` without their block (see showBareFile()).
+ * While it lives, the picture window loads the file at `path`, as long as it has `identity`, from `bare`: the bytes
+ * of the file in state `shownFrom` without their block (see TFFotka::showBareFile()).
  */
 class BareFileShown {
 public:
-    BareFileShown(
-        const QString& path, const platform::FileIdentity& identity, const QByteArray& bare, const CurrentFile& shown)
+    BareFileShown(const platform::FilePath& path, const platform::FileIdentity& identity, const QByteArray& bare,
+        const platform::FileIdentity& shownFrom)
     {
-        FFotka->showBareFile(path, identity, bare, shown.identity);
+        FFotka->showBareFile(path, identity, bare, shownFrom);
     }
     ~BareFileShown() { FFotka->endBareFile(); }
     BareFileShown(const BareFileShown&) = delete;
@@ -124,33 +141,37 @@ void saveDescription(MainLink& main)
     const int blockLength = platform::toInt(main.state().lblKasuj->text());
 
     selectCurrentPicture();
-    const QString path = FPliki->CurrentPath;
+    const platform::FilePath path = FPliki->CurrentPath;
     if (stored.size() > kMaxDescriptionBytes)
         throw platform::AppError(QStringLiteral("Opis jest za długi (%1 bajtów); pole opisu mieści najwyżej %2.")
                                      .arg(stored.size())
                                      .arg(kMaxDescriptionBytes));
-    const CurrentFile current = readUnchanged(path, blockLength);
+    store::PictureTransaction change = readAsShown(path, blockLength);
+    refuseHiddenBytes(change);
     // The cut is made in memory: the file keeps its old bytes until the new ones are renamed over them, so that
     // whenever the program stops, and whenever the save does not end in its message, the old description is there.
-    const QByteArray bare = store::withoutBlock(path, current.bytes, blockLength);
-    platform::checkReplaceable(path);
+    const QByteArray bare = change.pictureBytes();
+    change.checkReplaceable();
 
-    const BareFileShown showingBare(path, current.identity, bare, current);
+    const BareFileShown showingBare(path, change.identity(), bare, change.identity());
     if (!showAgain(path))
         return;
     field.insertPlainText(text);
     field.viewport()->repaint();
     // The file's block is the one shown again as long as nothing is written, so the save can simply be run again.
     const auto notWritten = [&] { main.state().lblKasuj->setText(QString::number(blockLength)); };
-    // The picture held must be the bare one from this state of the file, which must still be there to replace.
-    if (!FFotka->showsFile(path, current.identity) || platform::identityOf(path) != current.identity) {
+    // The picture held must be the bare one from the state of the file that was read.
+    if (!FFotka->showsFile(path, change.identity())) {
         notWritten();
         changedSinceShown(path);
     }
     bool written = false;
     try {
         // The text noted before the re-display, which the field holds again.
-        written = FFotka->WritePictureFile(path, stored);
+        written = FFotka->WritePictureFile(change, stored);
+    } catch (const platform::FileChangedError&) {
+        notWritten();
+        changedSinceShown(path);
     } catch (...) {
         notWritten();
         throw;
@@ -175,18 +196,23 @@ void deleteDescription(MainLink& main)
     }
     const int blockLength = platform::toInt(main.state().lblKasuj->text());
     selectCurrentPicture();
-    const QString path = FPliki->CurrentPath;
-    const CurrentFile current = readUnchanged(path, blockLength);
-    platform::checkWritable(path);
+    const platform::FilePath path = FPliki->CurrentPath;
+    store::PictureTransaction change = readAsShown(path, blockLength);
     // One truncate: the file holds its old or its new bytes whenever the program stops. When the picture cannot be
     // shown again, or another one was shown meanwhile, the block goes back, and the command leaves the file as it was.
-    store::stripDescriptionBlock(path, blockLength, current.bytes);
-    // The cut file is what was read, less its block: when that is the picture shown, it is kept for the re-display.
-    std::optional<BareFileShown> showingBare;
-    if (const std::optional<platform::FileIdentity> cut = platform::identityOf(path);
-        cut && FFotka->showsFile(path, current.identity))
-        showingBare.emplace(path, *cut, current.bytes.first(current.bytes.size() - blockLength), current);
-    (void)showAgain(path, [&] { store::restoreFile(path, current.bytes); });
+    platform::FileIdentity cut;
+    try {
+        cut = change.stripDescriptionBlock();
+    } catch (const platform::FileChangedError&) {
+        changedSinceShown(path);
+    }
+    // The cut file is what was read, less its block: the picture shown, kept for the re-display.
+    const qint64 end = change.bytes().size() - change.blockLength();
+    const BareFileShown showingBare(path, cut, change.bytes().first(end), change.identity());
+    (void)showAgain(path, [&] {
+        if (change.blockLength() > 0)
+            store::PictureTransaction::putBackBlock(path, cut, change.bytes().sliced(end));
+    });
 }
 
 } // namespace viewer

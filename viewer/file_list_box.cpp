@@ -5,8 +5,8 @@
 #include "platform/errors.h"
 #include "platform/file_names.h"
 #include "platform/guard.h"
+#include "store/picture_formats.h"
 
-#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -38,7 +38,7 @@ FileListBox::FileListBox(QWidget* parent)
     : QListView(parent)
     , m_model(new QStringListModel(this))
     , m_directory(platform::currentDirectory())
-    , m_mask(kDefaultMask.toString())
+    , m_mask(store::pictureMask())
 {
     setModel(m_model);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -72,11 +72,16 @@ void FileListBox::readList()
     readList(m_directory, m_mask);
 }
 
-void FileListBox::readList(const QString& directory, const QString& mask)
+platform::FilePath FileListBox::entryPath(int index) const
+{
+    return m_directory / platform::FilePath::fromText(m_entries.value(index));
+}
+
+void FileListBox::readList(const platform::FilePath& directory, const QString& mask)
 {
     // Nothing changes until the directory has been entered and listed: a directory that can be entered but
     // not read leaves the working directory, the list and its mask as they were.
-    const QString previous = platform::currentDirectory();
+    const platform::FilePath previous = platform::currentDirectory();
     platform::setCurrentDirectory(directory);
     QStringList names;
     try {
@@ -103,12 +108,12 @@ void FileListBox::readList(const QString& directory, const QString& mask)
     emit listRead();
 }
 
-bool FileListBox::isListDirectory(const QString& directory) const
+bool FileListBox::isListDirectory(const platform::FilePath& directory) const
 {
     // The directory is kept as it was chosen; a path through a symbolic link names the same directory.
     if (directory == m_directory)
         return true;
-    const QString canonical = platform::canonicalPath(directory);
+    const platform::FilePath canonical = platform::canonicalPath(directory);
     return !canonical.isEmpty() && canonical == platform::canonicalPath(m_directory);
 }
 
@@ -136,11 +141,12 @@ void FileListBox::SetListPath(const QString& text)
     if (text.isEmpty())
         return;
     const int selected = selectedIndex();
-    if (selected >= 0 && text == QDir(m_directory).filePath(m_entries.at(selected)))
+    if (selected >= 0 && platform::FilePath::fromText(text) == entryPath(selected))
         return;
-    const ListPathTarget target = splitListPath(text, m_directory);
-    if (!isListDirectory(target.directory))
-        readList(target.directory, m_mask);
+    const ListPathTarget target = splitListPath(text, m_directory.toText());
+    const platform::FilePath directory = platform::FilePath::fromText(target.directory);
+    if (!isListDirectory(directory))
+        readList(directory, m_mask);
     if (target.isMask) {
         readList(m_directory, target.name);
     } else if (!target.name.isEmpty()) {

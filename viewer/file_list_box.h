@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_path.h"
+
 #include <QListView>
 #include <QString>
 #include <QStringList>
@@ -28,11 +30,13 @@ public:
 
     void setCompanionEdit(QLineEdit* edit) { m_companion = edit; }
 
-    [[nodiscard]] const QString& directory() const { return m_directory; }
+    [[nodiscard]] const platform::FilePath& directory() const { return m_directory; }
     [[nodiscard]] const QString& mask() const { return m_mask; }
     [[nodiscard]] int entryCount() const { return int(m_entries.size()); }
     [[nodiscard]] QString entry(int index) const { return m_entries.value(index); }
     [[nodiscard]] const QStringList& entries() const { return m_entries; }
+    /** The file entry `index` names: the list's directory and the entry's name. */
+    [[nodiscard]] platform::FilePath entryPath(int index) const;
 
     /** The selected entry's index, or -1. */
     [[nodiscard]] int selectedIndex() const;
@@ -54,7 +58,7 @@ public:
     void SetListPath(const QString& text);
 
     /** Whether `directory` is the list's directory, however either was spelled (a link, "..", a trailing "/"). */
-    [[nodiscard]] bool isListDirectory(const QString& directory) const;
+    [[nodiscard]] bool isListDirectory(const platform::FilePath& directory) const;
 
 signals:
     /** The user chose an entry in the list (FLBox1Click). */
@@ -74,14 +78,14 @@ protected:
 
 private:
     /** Enters `directory` and lists it with `mask`; on failure raises IoError and changes nothing. */
-    void readList(const QString& directory, const QString& mask);
+    void readList(const platform::FilePath& directory, const QString& mask);
     void selectName(const QString& name);
     void writeCompanion(const QString& text);
     void userSelectionDone(int before, bool always);
 
     QStringListModel* m_model;
     QStringList m_entries;
-    QString m_directory;
+    platform::FilePath m_directory;
     QString m_mask;
     QLineEdit* m_companion = nullptr;
     /** The selection when the left button went down, so that a drag ends with its entry shown. */

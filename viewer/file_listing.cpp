@@ -1,8 +1,8 @@
 #include "file_listing.h"
 
 #include "name_order.h"
+#include "platform/directory_walk.h"
 #include "platform/errors.h"
-#include "platform/fault_injection.h"
 #include "platform/file_names.h"
 
 #include <QDir>
@@ -143,27 +143,6 @@ struct MaskPattern {
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-DirHandle openDirectory(const QString& directory)
-{
-    platform::failIfInjected(platform::FileOperation::ListDirectory, directory);
-    DirHandle dir(::opendir(platform::fileNameBytes(directory).constData()));
-    if (!dir)
-        throw platform::IoError(errno, directory);
-    return dir;
-}
-
-/** Whether the entry is a regular file, following symbolic links; asks the file system only when needed. */
-bool isRegularFile(DIR* dir, const dirent* entry)
-{
-    if (entry->d_type == DT_REG)
-        return true;
-    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-        return false;
-    struct stat st { };
-    return ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
-}
 
 /** The on-disk name of an entry equal to `name` without regard to case, of the wanted kind; empty if none. */
 QString findIgnoringCase(const QString& directory, const QString& name, bool wantDirectory)
@@ -171,7 +150,7 @@ QString findIgnoringCase(const QString& directory, const QString& name, bool wan
     DIR* raw = ::opendir(platform::fileNameBytes(directory).constData());
     if (!raw)
         return {};
-    const DirHandle dir(raw);
+    const std::unique_ptr<DIR, DirCloser> dir(raw);
     const QString folded = foldAll(name);
     while (const dirent* entry = ::readdir(raw)) {
         const QString candidate = platform::fileNameFromBytes(entry->d_name);
@@ -217,7 +196,7 @@ bool matchesWildcard(QStringView name, QStringView pattern)
     return matchFolded(name, foldAll(pattern));
 }
 
-PictureNames readPictureNames(const QString& directory, const QString& mask)
+PictureNames readPictureNames(const platform::FilePath& directory, const QString& mask)
 {
     std::vector<MaskPattern> patterns;
     for (const QStringView pattern : QStringView(mask).split(u';', Qt::SkipEmptyParts)) {
@@ -234,25 +213,21 @@ PictureNames readPictureNames(const QString& directory, const QString& mask)
         patterns.push_back(std::move(compiled));
     }
 
-    const DirHandle dir = openDirectory(directory);
     PictureNames result;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (entry->d_name[0] == '.')
-            continue; // hidden, and "." and ".."
-        const std::string_view name(entry->d_name);
-        const bool wanted = std::any_of(
-            patterns.begin(), patterns.end(), [&](const MaskPattern& pattern) { return pattern.matches(name); });
-        if (wanted && isRegularFile(dir.get(), entry))
-            result.append(name);
-        errno = 0;
-    }
-    if (errno != 0)
-        throw platform::IoError(errno, directory);
+    platform::walkDirectory(
+        directory, {},
+        [&](QByteArrayView name) {
+            const std::string_view bytes(name.data(), std::size_t(name.size()));
+            return std::any_of(
+                patterns.begin(), patterns.end(), [&](const MaskPattern& pattern) { return pattern.matches(bytes); });
+        },
+        [&](const platform::FilePath& name) {
+            result.append(std::string_view(name.bytes().constData(), std::size_t(name.bytes().size())));
+        });
     return result;
 }
 
-QStringList listPictureFiles(const QString& directory, const QString& mask, const QLocale& locale)
+QStringList listPictureFiles(const platform::FilePath& directory, const QString& mask, const QLocale& locale)
 {
     const PictureNames found = readPictureNames(directory, mask);
     std::vector<std::string_view> names;
@@ -275,12 +250,12 @@ ListPathTarget splitListPath(const QString& text, const QString& workingDirector
         directory = QDir(workingDirectory).filePath(directory);
     directory = QDir::cleanPath(directory);
 
-    const bool isMask = hasWildcards(name) && !platform::isRegularFile(joined(directory, name));
-    if (!name.isEmpty() && !isMask && !platform::isRegularFile(joined(directory, name))
-        && findIgnoringCase(directory, name, false).isEmpty()) {
+    const bool isFile = platform::isRegularFile(platform::FilePath::fromText(joined(directory, name)));
+    const bool isMask = hasWildcards(name) && !isFile;
+    if (!name.isEmpty() && !isMask && !isFile && findIgnoringCase(directory, name, false).isEmpty()) {
         // Not a file: a subdirectory, spelled as the disk spells it when only the case differs.
         QString subdirectory = joined(directory, name);
-        if (!platform::isDirectory(subdirectory)) {
+        if (!platform::isDirectory(platform::FilePath::fromText(subdirectory))) {
             const QString onDisk = findIgnoringCase(directory, name, true);
             if (!onDisk.isEmpty())
                 subdirectory = joined(directory, onDisk);

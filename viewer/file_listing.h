@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_path.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -11,9 +13,6 @@
 
 /** The file list's directory reading and path splitting, free of widgets. */
 namespace viewer {
-
-/** The file list's initial mask. */
-inline constexpr QStringView kDefaultMask = u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf";
 
 /** Whether `text` holds "*" or "?". */
 [[nodiscard]] bool hasWildcards(QStringView text);
@@ -32,7 +31,7 @@ inline constexpr QStringView kDefaultMask = u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf";
  * cannot be read.
  */
 [[nodiscard]] QStringList listPictureFiles(
-    const QString& directory, const QString& mask, const QLocale& locale = QLocale());
+    const platform::FilePath& directory, const QString& mask, const QLocale& locale = QLocale());
 
 /** The names of a listing as the file system spells them (their bytes), in the order the directory gives them. */
 class PictureNames {
@@ -54,7 +53,7 @@ private:
  * order only among a few of them, which collationOrder() (name_order.h) then gives cheaply. Decoded with
  * platform::fileNameFromBytes(), and ordered by collationOrder() in `locale`, they are the list.
  */
-[[nodiscard]] PictureNames readPictureNames(const QString& directory, const QString& mask);
+[[nodiscard]] PictureNames readPictureNames(const platform::FilePath& directory, const QString& mask);
 
 /** Where a text given to the file list points: a directory and a last component. */
 struct ListPathTarget {

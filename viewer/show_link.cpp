@@ -11,7 +11,6 @@
 #include "platform/screen_saver.h"
 #include "platform/show_timer.h"
 
-#include <QDir>
 #include <QLabel>
 
 namespace viewer {
@@ -82,7 +81,7 @@ void ShowLink::selectFirstEntry()
     // By its full path, so the restart does not depend on the working directory; the list writes the name
     // into its companion edit, whose change prepares the next sound.
     FileListBox* list = FPliki->FLBox1;
-    list->SetListPath(QDir(list->directory()).filePath(list->entry(0)));
+    list->SetListPath(list->entryPath(0).toText());
 }
 
 void ShowLink::showNext()

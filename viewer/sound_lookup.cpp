@@ -2,8 +2,8 @@
 
 #include "platform/file_names.h"
 
+#include <QList>
 #include <QMultiHash>
-#include <QStringList>
 
 #include <chrono>
 #include <mutex>
@@ -33,33 +33,34 @@ struct DirectoryStamp {
 struct DirectoryNames {
     /** Which directory, however it was spelled (".", a bare name's, a full path). */
     DirectoryStamp stamp;
-    QMultiHash<QString, QString> byFoldedName;
+    QMultiHash<QString, QByteArray> byFoldedName;
 };
 
 std::mutex g_namesMutex;
 std::optional<DirectoryNames> g_names;
 
-std::optional<DirectoryStamp> directoryStamp(const QString& directory)
+std::optional<DirectoryStamp> directoryStamp(const platform::FilePath& directory)
 {
     struct stat st { };
-    if (::stat(platform::fileNameBytes(directory).constData(), &st) != 0)
+    if (::stat(directory.c_str(), &st) != 0)
         return std::nullopt;
     return DirectoryStamp {st.st_dev, st.st_ino, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 /** The names in `directory` that differ from `wanted` only in letter case. */
-QStringList caseInsensitiveMatches(const QString& directory, const QString& wanted)
+QList<QByteArray> caseInsensitiveMatches(const platform::FilePath& directory, const platform::FilePath& wanted)
 {
+    const QString folded = wanted.toText().toCaseFolded();
     const auto stamp = directoryStamp(directory);
     const std::scoped_lock lock(g_namesMutex);
     if (!stamp || !g_names || g_names->stamp != *stamp) {
         DirectoryNames names {stamp.value_or(DirectoryStamp {}), {}};
         // One pass over the directory, unsorted; which of the names are files is asked of the few that match.
-        if (DIR* dir = ::opendir(platform::fileNameBytes(directory).constData())) {
+        if (DIR* dir = ::opendir(directory.c_str())) {
             while (const dirent* entry = ::readdir(dir)) {
-                const QString name = platform::fileNameFromBytes(entry->d_name);
-                if (name != u"." && name != u"..")
-                    names.byFoldedName.insert(name.toCaseFolded(), name);
+                const QByteArray name(entry->d_name);
+                if (name != "." && name != "..")
+                    names.byFoldedName.insert(platform::fileNameFromBytes(name).toCaseFolded(), name);
             }
             ::closedir(dir);
         }
@@ -68,43 +69,41 @@ QStringList caseInsensitiveMatches(const QString& directory, const QString& want
                   .count();
         const bool settled = stamp && now - stamp->modifiedNs > 1'000'000'000;
         if (!settled)
-            return names.byFoldedName.values(wanted.toCaseFolded());
+            return names.byFoldedName.values(folded);
         g_names = std::move(names);
     }
-    return g_names->byFoldedName.values(wanted.toCaseFolded());
+    return g_names->byFoldedName.values(folded);
 }
 
 } // namespace
 
-QString replaceExtension(const QString& name, const QString& extension)
+platform::FilePath replaceExtension(const platform::FilePath& name, QByteArrayView extension)
 {
-    const qsizetype nameStart = name.lastIndexOf(QLatin1Char('/')) + 1;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < nameStart)
-        return name + extension;
-    return name.left(dot) + extension;
+    const QByteArray& bytes = name.bytes();
+    const qsizetype nameStart = bytes.lastIndexOf('/') + 1;
+    const qsizetype dot = bytes.lastIndexOf('.');
+    return platform::FilePath((dot < nameStart ? bytes : bytes.left(dot)) + extension.toByteArray());
 }
 
-QString findSoundFile(const QString& path)
+platform::FilePath findSoundFile(const platform::FilePath& path)
 {
     if (platform::isRegularFile(path))
         return path;
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString directory = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
-    for (const QString& name : caseInsensitiveMatches(directory, path.mid(slash + 1))) {
+    const bool bare = !path.bytes().contains('/');
+    for (const QByteArray& name : caseInsensitiveMatches(path.folder(), path.fileName())) {
         // A FIFO or socket of that name is no sound.
-        const QString found = slash < 0 ? name : path.left(slash + 1) + name;
+        const platform::FilePath found = bare ? platform::FilePath(name) : path.folder() / platform::FilePath(name);
         if (platform::isRegularFile(found))
             return found;
     }
-    return QString();
+    return {};
 }
 
-QString pictureSound(const QString& picturePath)
+platform::FilePath pictureSound(const platform::FilePath& picturePath)
 {
-    QString sound = findSoundFile(replaceExtension(picturePath, QStringLiteral(".mp3")));
+    platform::FilePath sound = findSoundFile(replaceExtension(picturePath, ".mp3"));
     if (sound.isEmpty())
-        sound = findSoundFile(replaceExtension(picturePath, QStringLiteral(".wav")));
+        sound = findSoundFile(replaceExtension(picturePath, ".wav"));
     return sound;
 }
 

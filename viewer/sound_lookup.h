@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "platform/file_path.h"
+
+#include <QByteArrayView>
 
 namespace viewer {
 
@@ -9,18 +11,18 @@ namespace viewer {
  * replaced by `extension` (".wav"); a file name without a dot gets the extension appended. Dots in
  * directory names never count.
  */
-[[nodiscard]] QString replaceExtension(const QString& name, const QString& extension);
+[[nodiscard]] platform::FilePath replaceExtension(const platform::FilePath& name, QByteArrayView extension);
 
 /**
  * The regular file `path` when it exists, else a regular file in the same directory whose name differs
- * from it only in letter case (the file list ignores case too, so "PHOTO.JPG" finds "photo.wav"); "" when
+ * from it only in letter case (the file list ignores case too, so "PHOTO.JPG" finds "photo.wav"); empty when
  * there is none. Directories, FIFOs and other special files are never sounds. A bare name is looked up in
  * the working directory.
  */
-[[nodiscard]] QString findSoundFile(const QString& path);
+[[nodiscard]] platform::FilePath findSoundFile(const platform::FilePath& path);
 
-/** The sound of the picture `picturePath`: its ".mp3" when there is one, else its ".wav", else "". */
-[[nodiscard]] QString pictureSound(const QString& picturePath);
+/** The sound of the picture `picturePath`: its ".mp3" when there is one, else its ".wav", else nothing. */
+[[nodiscard]] platform::FilePath pictureSound(const platform::FilePath& picturePath);
 
 /** Whole seconds of a sound of `milliseconds`, a fraction counting as a whole second (3001 ms: 4). */
 [[nodiscard]] constexpr int soundSeconds(long long milliseconds)

@@ -6,12 +6,6 @@ namespace store::wmf {
 
 namespace {
 
-void putLe16(QByteArray& out, std::uint16_t value)
-{
-    out.append(char(value & 0xFF));
-    out.append(char(value >> 8));
-}
-
 std::uint16_t checksumOf(ByteView header)
 {
     std::uint16_t sum = 0;
@@ -35,24 +29,6 @@ PlaceableHeader parsePlaceableHeader(ByteView bytes)
     header.bottom = platform::readLe16s(bytes, 12);
     header.unitsPerInch = platform::readLe16(bytes, 14);
     return header;
-}
-
-QByteArray encodePlaceableHeader(const PlaceableHeader& header)
-{
-    QByteArray out;
-    out.reserve(kPlaceableHeaderBytes);
-    putLe16(out, std::uint16_t(kPlaceableKey & 0xFFFF));
-    putLe16(out, std::uint16_t(kPlaceableKey >> 16));
-    putLe16(out, 0); // handle: always 0 on disk
-    putLe16(out, std::uint16_t(header.left));
-    putLe16(out, std::uint16_t(header.top));
-    putLe16(out, std::uint16_t(header.right));
-    putLe16(out, std::uint16_t(header.bottom));
-    putLe16(out, header.unitsPerInch);
-    putLe16(out, 0); // reserved
-    putLe16(out, 0);
-    putLe16(out, checksumOf(platform::asBytes(out)));
-    return out;
 }
 
 MetaHeader parseMetaHeader(ByteView metafile)

@@ -34,9 +34,6 @@ inline constexpr int kPlaceableHeaderBytes = 22;
  */
 [[nodiscard]] PlaceableHeader parsePlaceableHeader(ByteView bytes);
 
-/** The 22 header bytes for `header`: key, bounding box, units per inch, handle 0, reserved 0, checksum. */
-[[nodiscard]] QByteArray encodePlaceableHeader(const PlaceableHeader& header);
-
 /** The standard header that opens every Windows metafile (after the placeable header, when there is one). */
 struct MetaHeader {
     std::uint16_t type = 0; // 1 in memory, 2 on disk

@@ -211,11 +211,34 @@ std::shared_ptr<void> tickInsideTheNextBox(Scene& scene, const QString& other)
  * Gives the file another modification time, its bytes unchanged: the shown picture no longer counts as read from
  * the file as it is, so the save's re-display reads it again.
  */
-void touch(const QString& path)
+void touch(const QString& path, int seconds = -60)
 {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(QFileInfo(path).lastModified().addSecs(-60), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(file.setFileTime(QFileInfo(path).lastModified().addSecs(seconds), QFileDevice::FileModificationTime));
+}
+
+/**
+ * Another program changes the shown file (`replaced`: by a new file renamed over it, as a save does; otherwise in
+ * place, with as many bytes and later times): the command then refuses, naming the change.
+ */
+std::shared_ptr<void> anotherProgramWrites(Scene& scene, const QByteArray& tail, bool replaced)
+{
+    const QByteArray picture = fileBytes(scene.path).left(fileBytes(scene.path).indexOf("@||@"));
+    if (replaced) {
+        const QString other = besidePicture(scene, u".other"_s);
+        writeBytes(other, picture + tail);
+        EXPECT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(scene.path).constData()), 0);
+    } else {
+        QFile file(scene.path);
+        EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+        file.write(picture + tail);
+        file.close();
+        touch(scene.path, 60);
+    }
+    return afterwards([&dialogs = scene.dialogs] {
+        EXPECT_EQ(dialogs.records().at(0).text, u"Plik a.jpg zmienił się od chwili pokazania - pokaż go ponownie."_s);
+    });
 }
 
 const Failure kFailures[] = {
@@ -234,6 +257,23 @@ const Failure kFailures[] = {
             EXPECT_TRUE(file.open(QIODevice::Append));
             file.write(" appended by another program");
             return std::shared_ptr<void>();
+        }},
+    {"RewrittenWithAsManyBytesSinceShown",
+        [](Scene& scene) { return anotherProgramWrites(scene, "@||@cudzy opis", false); }},
+    {"ReplacedByAnotherViewersSaveSinceShown",
+        [](Scene& scene) { return anotherProgramWrites(scene, "@||@opis z innego okna", true); }},
+    {"DescriptionHoldingANulTheFieldCannotShow",
+        [](Scene& scene) {
+            writeBytes(scene.path,
+                fileBytes(scene.path).left(fileBytes(scene.path).indexOf("@||@")) + "@||@ab" + QByteArray(1, '\0')
+                    + "cdef");
+            EXPECT_TRUE(FPliki->ShowCurrentPicture());
+            type(u"nowy, dłuższy opis obrazu"_s);
+            scene.dialogs.clear();
+            return afterwards([&dialogs = scene.dialogs] {
+                EXPECT_TRUE(dialogs.records().at(0).text.startsWith(u"Opis w pliku a.jpg zawiera znak NUL"_s));
+                EXPECT_TRUE(dialogs.records().at(0).text.contains(u"(jest ich 5)"_s));
+            });
         }},
     {"NoBlockLengthAfterAFailedRead",
         [](Scene&) {
@@ -302,7 +342,7 @@ const Failure kFailures[] = {
             // Refused before the cut: the namesake is never shown in the picture's place.
             return afterwards([elsewhere, namesake, before = fileBytes(namesake), shown = scene.path] {
                 EXPECT_EQ(fileBytes(namesake), before);
-                EXPECT_EQ(FPliki->CurrentPath, shown);
+                EXPECT_EQ(FPliki->CurrentPath.toText(), shown);
             });
         }},
 };
@@ -392,9 +432,10 @@ TEST_F(DescriptionEditingTest, APictureReachedThroughALinkIsSavedIntoItsTarget)
 
 TEST_F(DescriptionEditingTest, AFileWithFurtherNamesIsReplacedUnderThisNameOnly)
 {
-    const QString path = showPicture(u"a.jpg"_s, "@||@stary");
+    const QString path = m_pictures.write(u"a.jpg"_s, m_picture + "@||@stary");
     const QString twin = pictureDir() + u"/bliźniak.jpg"_s;
     ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(twin).constData()), 0);
+    showPicture(u"a.jpg"_s, "@||@stary");
     type(u"nowy"_s);
     FMain->mnuZapis->trigger();
     EXPECT_EQ(fileBytes(path), m_picture + "@||@nowy");
@@ -426,7 +467,7 @@ PictureEnd metafileCountingItsHeader()
     const int words = int(plain.size() / 2);
     counting[22 + 6] = char(words & 0xFF);
     counting[22 + 7] = char(words >> 8);
-    return {"MetafileSizeCountingThePlaceableHeader", "m.wmf", counting, plain};
+    return {"MetafileSizeCountingThePlaceableHeader", "m.wmf", counting, counting};
 }
 
 /** A run-length bitmap (two rows of four pixels) whose image size field is `sizeImage`. */
@@ -571,10 +612,11 @@ TEST_F(DescriptionEditingTest, ADeleteThatCannotGoOnLeavesFileFieldAndBlockLengt
         FMain->mnuKasuj->trigger();
     }
     {
-        // The re-display fails after the cut (the file was touched, so it is read again): the block goes back.
-        touch(path);
-        const platform::InjectedFailure unreadable(platform::FileOperation::ReadFile, path, EIO, 1);
+        // The re-display fails after the cut (on a damaged sound): the block goes back.
+        const QString sound = pictureDir() + u"/a.wav"_s;
+        writeBytes(sound, "RIFF, but no sound at all");
         FMain->mnuKasuj->trigger();
+        QFile::remove(sound);
     }
     EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);
@@ -583,6 +625,23 @@ TEST_F(DescriptionEditingTest, ADeleteThatCannotGoOnLeavesFileFieldAndBlockLengt
     FPliki->ShowCurrentPicture();
     EXPECT_EQ(FPismo->Memo1->text(), u"opis");
     EXPECT_EQ(state().lblKasuj->text(), u"8");
+}
+
+TEST_F(DescriptionEditingTest, ADeleteActsOnTheFileAsShownAndDeletesWhatTheFieldCannotShow)
+{
+    const QString path = showPicture(u"a.jpg"_s, "@||@opis");
+    const QByteArray other = m_picture + "@||@cudz";
+    writeBytes(path, other);
+    touch(path, 60);
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(fileBytes(path), other);
+    EXPECT_EQ(
+        dialogTexts(Kind::Report), QStringList {u"Plik a.jpg zmienił się od chwili pokazania - pokaż go ponownie."_s});
+
+    writeBytes(path, m_picture + "@||@ab" + QByteArray(1, '\0') + "cd");
+    ASSERT_TRUE(FPliki->ShowCurrentPicture());
+    FMain->mnuKasuj->trigger();
+    EXPECT_EQ(fileBytes(path), m_picture);
 }
 
 TEST_F(DescriptionEditingTest, SavingWhileALargePictureIsStillDecodingWritesItsOwnBytes)
@@ -598,6 +657,6 @@ TEST_F(DescriptionEditingTest, SavingWhileALargePictureIsStillDecodingWritesItsO
     FMain->mnuZapis->trigger(); // its re-display starts decoding again, and the write follows at once
     EXPECT_EQ(fileBytes(path), jpeg + "@||@nowy");
     ASSERT_TRUE(QTest::qWaitFor([] { return !FFotka->decoding(); }, 5000));
-    EXPECT_EQ(FFotka->Image11->image(), store::loadPicture(path, jpeg)->image());
+    EXPECT_EQ(FFotka->Image11->image(), store::loadPicture(platform::FilePath::fromText(path), jpeg)->image());
     EXPECT_TRUE(dialogTexts(Kind::Report).isEmpty());
 }

@@ -45,14 +45,14 @@ TEST_F(FileListTest, ListsOnlyPictureFilesOfAnyCaseAndNothingElse)
         (QStringList {u"a.jpg"_s, u"B.bmp"_s, u"c.jpg"_s, u"d.emf"_s, u"e.jpeg"_s, u"PHOTO.JPG"_s, u"z.wmf"_s}));
     EXPECT_EQ(list()->sizeHintForRow(0), 13);
     EXPECT_EQ(list()->selectedIndex(), -1);
-    EXPECT_EQ(FPliki->Edit1->text(), viewer::kDefaultMask);
+    EXPECT_EQ(FPliki->Edit1->text(), u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf"_s);
 }
 
 TEST_F(FileListTest, OpeningADirectoryMakesItTheWorkingDirectoryAndPlacesTheWindow)
 {
     openPictures({u"a.jpg"_s});
     EXPECT_EQ(QDir::currentPath(), pictureDir());
-    EXPECT_EQ(list()->directory(), pictureDir());
+    EXPECT_EQ(list()->directory().toText(), pictureDir());
     const QRect main = FMain->frameGeometry();
     EXPECT_EQ(FPliki->x(), main.left() + main.width() - FPliki->frameGeometry().width() - 12);
     EXPECT_EQ(FPliki->y(), main.top() + main.height() - FPliki->frameGeometry().height() - 60);
@@ -103,7 +103,7 @@ TEST_F(FileListTest, SetListPathOpensASubdirectoryNamedBare)
     QDir(pictureDir()).mkdir(u"inner"_s);
     m_pictures.write(u"inner/x.jpg"_s, "x");
     list()->SetListPath(u"inner"_s);
-    EXPECT_EQ(list()->directory(), pictureDir() + u"/inner"_s);
+    EXPECT_EQ(list()->directory().toText(), pictureDir() + u"/inner"_s);
     EXPECT_EQ(list()->entries(), QStringList {u"x.jpg"_s});
     EXPECT_EQ(QDir::currentPath(), pictureDir() + u"/inner"_s);
 }
@@ -116,7 +116,7 @@ TEST_F(FileListTest, SetListPathWithANameThatIsNeitherFileNorDirectoryFailsAndCh
     EXPECT_THROW(list()->SetListPath(u"/nowhere/at/all"_s), platform::IoError);
     EXPECT_EQ(list()->entries(), QStringList {u"a.jpg"_s});
     EXPECT_EQ(list()->selectedIndex(), 0);
-    EXPECT_EQ(list()->directory(), pictureDir());
+    EXPECT_EQ(list()->directory().toText(), pictureDir());
 }
 
 TEST_F(FileListTest, NextAndPreviousStopAtTheEnds)
@@ -321,7 +321,7 @@ TEST_F(FileListTest, AFileWhoseNameHoldsWildcardsIsOpenedByItsName)
 {
     openPictures({u"a*b.jpg"_s, u"axxb.jpg"_s, u"what?.jpg"_s, u"whatX.jpg"_s});
     list()->SetListPath(u"a*b.jpg"_s);
-    EXPECT_EQ(list()->mask(), viewer::kDefaultMask);
+    EXPECT_EQ(list()->mask(), u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf"_s);
     EXPECT_EQ(list()->entry(list()->selectedIndex()), u"a*b.jpg");
     list()->SetListPath(pictureDir() + u"/what?.jpg"_s);
     EXPECT_EQ(list()->entry(list()->selectedIndex()), u"what?.jpg");

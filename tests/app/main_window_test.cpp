@@ -232,7 +232,7 @@ TEST_F(WindowsTest, ChoosingTheRootLeavesTheDirectoryNameEmpty)
 {
     m_dialogs->queue(u"/"_s);
     FMain->mnuKatalog->trigger();
-    EXPECT_EQ(FPliki->FLBox1->directory(), u"/");
+    EXPECT_EQ(FPliki->FLBox1->directory().toText(), u"/");
     EXPECT_EQ(FMain->lblKatalog->text(), QString());
 }
 
@@ -297,7 +297,7 @@ TEST_F(WindowsTest, ADirectoryThatCannotBeEnteredOrListedIsReportedAndChangesNot
         EXPECT_EQ(dialogTexts(Kind::Report).size(), 1);
         EXPECT_EQ(state().lblDir->text(), pictureDir());
         EXPECT_EQ(QDir::currentPath(), pictureDir());
-        EXPECT_EQ(FPliki->FLBox1->directory(), pictureDir());
+        EXPECT_EQ(FPliki->FLBox1->directory().toText(), pictureDir());
         EXPECT_EQ(FPliki->FLBox1->entries(), QStringList {u"a.jpg"_s});
         EXPECT_EQ(FMain->lblKatalog->text(), QDir(pictureDir()).dirName());
     }

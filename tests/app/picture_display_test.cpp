@@ -1,6 +1,8 @@
 #include "windows_fixture.h"
 
 #include "store/described_file.h"
+#include "store/description_codec.h"
+#include "store/picture_transaction.h"
 
 #include "platform/fault_injection.h"
 #include "support/jpeg_builder.h"
@@ -47,7 +49,7 @@ TEST_F(PictureDisplayTest, APictureWithADescriptionShowsBothWindows)
     EXPECT_TRUE(FPismo->isVisible());
     EXPECT_EQ(memoText(), u"Zażółć gęślą jaźń\u2029druga linia");
     EXPECT_EQ(state().lblPlik->text(), path);
-    EXPECT_EQ(FPliki->CurrentPath, path);
+    EXPECT_EQ(FPliki->CurrentPath.toText(), path);
     EXPECT_EQ(FPliki->CurrentName, u"a.jpg");
     const qint64 blockLength = 4 + platform::cp1250::encode(u"Zażółć gęślą jaźń\r\ndruga linia"_s).size();
     EXPECT_EQ(state().lblKasuj->text(), QString::number(blockLength));
@@ -138,7 +140,8 @@ TEST_F(PictureDisplayTest, WithNothingSelectedTheErrorNamesThePreviousPicture)
 TEST_F(PictureDisplayTest, WritingWithoutAPictureOnlyShowsAMessage)
 {
     const QString path = m_pictures.write(u"a.jpg"_s, "untouched");
-    EXPECT_FALSE(FFotka->WritePictureFile(path, *FPismo->Memo1));
+    store::PictureTransaction change(platform::FilePath::fromText(path));
+    EXPECT_FALSE(FFotka->WritePictureFile(change, "opis"));
     EXPECT_EQ(dialogTexts(Kind::Message), QStringList {u"Trzeba załadowac grafikę..."_s});
     EXPECT_EQ(testing_support::fileBytes(path), "untouched");
 }
@@ -149,7 +152,8 @@ TEST_F(PictureDisplayTest, WritingStoresTheFieldTextWithCrLfInWindows1250)
     const QByteArray picture = testing_support::fileBytes(path);
     showOnly(u"a.jpg"_s);
     FPismo->Memo1->setPlainText(u"Łódź\nnowa linia\u00a0z twardą spacją\n"_s);
-    ASSERT_TRUE(FFotka->WritePictureFile(path, *FPismo->Memo1));
+    store::PictureTransaction change(platform::FilePath::fromText(path));
+    ASSERT_TRUE(FFotka->WritePictureFile(change, store::fieldTextToDescription(FPismo->Memo1->text())));
     EXPECT_EQ(testing_support::fileBytes(path),
         picture + "@||@" + platform::cp1250::encode(u"Łódź\r\nnowa linia\u00a0z twardą spacją\r\n"_s));
 }
@@ -307,7 +311,6 @@ public:
     [[nodiscard]] bool hasOwnEnd() const override { return true; }
     [[nodiscard]] QStringList details() const override { return {}; }
     [[nodiscard]] const QImage& image() const override { return decodedImage(); }
-    [[nodiscard]] QByteArray encoded() const override { return {}; }
 
 protected:
     [[nodiscard]] bool decodesByRows() const override { return true; }
@@ -364,7 +367,7 @@ TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadAndReadAgainOnlyWhenItsFileC
         FPliki->FLBox1->selectIndex(-1);
         FMain->mnuNastepny->trigger();
         ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().isRead(); }, 5000));
-        EXPECT_EQ(FFotka->readAhead().path(), b);
+        EXPECT_EQ(FFotka->readAhead().path().toText(), b);
     };
     showAThenPrepareB();
     {
@@ -422,7 +425,8 @@ TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadAndReadAgainOnlyWhenItsFileC
         SCOPED_TRACE(name);
         showAThenPrepareB();
         change();
-        const QString expected = store::readDescribedFile(b).description.value_or(QByteArray());
+        const QString expected
+            = store::readDescribedFile(platform::FilePath::fromText(b)).description.value_or(QByteArray());
         FMain->mnuNastepny->trigger();
         EXPECT_EQ(memoText(), expected);
         // The new picture's top left quadrant is red where the old one was blue.
@@ -445,14 +449,14 @@ TEST_F(PictureDisplayTest, TheNextPictureIsReadAheadOnlyOnceTheShownOneIsPainted
         {
             if (event->type() == QEvent::UpdateRequest) {
                 ++paints;
-                readBeforePaint = readBeforePaint || FFotka->readAhead().path().endsWith(u"a.jpg"_s);
+                readBeforePaint = readBeforePaint || FFotka->readAhead().path().bytes().endsWith("/a.jpg");
             }
             return false;
         }
     } watch;
     FFotka->installEventFilter(&watch);
     FMain->mnuNastepny->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().path().endsWith(u"a.jpg"_s); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return FFotka->readAhead().path().bytes().endsWith("/a.jpg"); }, 5000));
     FFotka->removeEventFilter(&watch);
     EXPECT_GT(watch.paints, 0);
     EXPECT_FALSE(watch.readBeforePaint);

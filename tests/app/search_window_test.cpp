@@ -289,13 +289,13 @@ TEST_F(SearchWindowTest, OpeningAHitShowsItAndLooksInTheListsDirectoryOfThatMome
     EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
     EXPECT_EQ(memoText(), u"inny");
 
-    const QString currentPath = FPliki->CurrentPath;
+    const QString currentPath = FPliki->CurrentPath.toText();
     selectHit(1);
     QTest::mouseDClick(FSzukaAll->ListBoxResult->viewport(), Qt::LeftButton, {},
         FSzukaAll->ListBoxResult->visualItemRect(FSzukaAll->ListBoxResult->item(1)).center());
     EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Plik  b.jpg nie odnaleziony"_s});
     EXPECT_EQ(FPliki->CurrentName, u"b.jpg");
-    EXPECT_EQ(FPliki->CurrentPath, currentPath);
+    EXPECT_EQ(FPliki->CurrentPath.toText(), currentPath);
     EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
 }
 
@@ -314,19 +314,19 @@ TEST_F(SearchWindowTest, AGoneHitNamedLikeAMaskOrADirectoryChangesNothing)
     FPliki->FLBox1->selectIndex(0);
     FPliki->ShowCurrentPicture();
     const QStringList entries = FPliki->FLBox1->entries();
-    const QString path = FPliki->CurrentPath;
+    const QString path = FPliki->CurrentPath.toText();
     for (const QString& name : gone) {
         SCOPED_TRACE(name.toStdString());
         m_dialogs->clear();
         selectHit(int(hits().indexOf(name)));
         QTest::mouseClick(FSzukaAll->BitUruchom, Qt::LeftButton);
         EXPECT_EQ(dialogTexts(Kind::Error), QStringList {u"Plik  "_s + name + u" nie odnaleziony"_s});
-        EXPECT_EQ(FPliki->FLBox1->directory(), dir);
+        EXPECT_EQ(FPliki->FLBox1->directory().toText(), dir);
         EXPECT_EQ(QDir::currentPath(), dir);
-        EXPECT_EQ(FPliki->FLBox1->mask(), viewer::kDefaultMask.toString());
+        EXPECT_EQ(FPliki->FLBox1->mask(), u"*.bmp;*.jpg;*.jpeg;*.emf;*.wmf"_s);
         EXPECT_EQ(FPliki->FLBox1->entries(), entries);
         EXPECT_EQ(FPliki->FLBox1->selectedIndex(), 0);
-        EXPECT_EQ(FPliki->CurrentPath, path);
+        EXPECT_EQ(FPliki->CurrentPath.toText(), path);
     }
 }
 

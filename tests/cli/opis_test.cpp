@@ -444,13 +444,137 @@ TEST_F(Opis, DescriptionsBeyondTheViewerReportABadFileAndGoOnWithTheRest)
     EXPECT_EQ(fileBytes(d), brokenXmp);
     EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
 
-    // The embedded caption changed a's picture bytes; its path still finds it.
+    // The embedded caption changed a's picture bytes: its record now matches c.jpg, which holds a's old picture
+    // bytes, by them, and only its path finds it when asked to.
     EXPECT_EQ(opis({QStringLiteral("strip"), a}).exitCode, 0);
     const QString dumpFile = m_dir.write(QStringLiteral("dump.tsv"), QByteArray(dump).replace("zepsuty", "zep\\qsuty"));
     r = opis({QStringLiteral("restore"), dumpFile, m_dir.path({})});
     EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.startsWith("ambiguous: a.jpg (now c.jpg): the records of lines 3, 5 all match c.jpg\n"))
+        << r.out.toStdString();
+    EXPECT_FALSE(fileBytes(a).endsWith("@||@dobry"));
+    r = opis({QStringLiteral("restore"), QStringLiteral("--by-path"), dumpFile, m_dir.path({})});
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out,
-        "restored: a.jpg\nfailed: line 3: the description holds an unknown escape \\q\n"
-        "restored 1, already there 2, conflicting 0, ambiguous 0, not found 0, failed 1\n");
+        "restored: a.jpg\nfailed: line 4: the description holds an unknown escape \\q\n"
+        "restored 1, already there 2, conflicting 0, ambiguous 0, not found 0, picture changed 0, failed 1\n");
     EXPECT_TRUE(fileBytes(a).endsWith("@||@dobry"));
+}
+
+namespace {
+
+/** Runs `script` in bash in `folder`, with $OPIS the tool: names reach the tool with their bytes as they are. */
+Result shell(const QString& folder, const QString& script)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OPIS"), QStringLiteral(ZELKAVIO_OPIS_PATH));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+    Result result;
+    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit) {
+        result.exitCode = process.exitCode();
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+    }
+    return result;
+}
+
+} // namespace
+
+TEST_F(Opis, EveryCommandTakesAFolderWhoseNameIsNotUtf8)
+{
+    m_dir.writeNamed("\xb3\xb9ka/p.jpg", jpeg() + "@||@opis");
+    const struct {
+        const char* script;
+        const char* out;
+    } steps[] = {
+        {"$OPIS dump $'\\xb3\\xb9ka' > D.tsv && $OPIS strip $'\\xb3\\xb9ka/p.jpg'", ""},
+        {"$OPIS restore D.tsv $'\\xb3\\xb9ka'",
+            "restored: p.jpg\nrestored 1, already there 0, conflicting 0, ambiguous 0, not found 0, picture changed 0, "
+            "failed 0\n"},
+        {"$OPIS export-xmp $'\\xb3\\xb9ka' && $OPIS strip $'\\xb3\\xb9ka/p.jpg'",
+            "exported 1, skipped 0 without a description, failed 0\n"},
+        {"$OPIS import-xmp $'\\xb3\\xb9ka' | tail -n 1",
+            "imported 1, already there 0, kept 0, no caption 0, failed 0\n"},
+    };
+    for (const auto& step : steps) {
+        const Result r = shell(m_dir.path({}), QString::fromLatin1(step.script));
+        EXPECT_EQ(r.exitCode, 0) << step.script << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out, step.out) << step.script;
+    }
+    EXPECT_EQ(shell(m_dir.path({}), QStringLiteral("$OPIS show --raw $'\\xb3\\xb9ka/p.jpg'")).out, "opis");
+}
+
+TEST_F(Opis, FolderCommandsNeverReadOrWriteThroughALinkOutOfTheFolder)
+{
+    TempDir outside;
+    const QString photos = m_dir.path(QStringLiteral("photos"));
+    QDir().mkpath(photos);
+    const QString victim = outside.path(QStringLiteral("new.conf"));
+    const QString secret = outside.write(QStringLiteral("secret.xmp"), "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>");
+    const QString elsewhere = outside.write(QStringLiteral("p.jpg"), jpeg());
+    m_dir.write(QStringLiteral("photos/b.jpg"), jpeg() + "@||@opis b");
+    ASSERT_TRUE(QFile::link(victim, photos + QStringLiteral("/b.jpg.xmp")));
+    ASSERT_TRUE(QFile::link(secret, photos + QStringLiteral("/c.jpg.xmp")));
+    m_dir.write(QStringLiteral("photos/c.jpg"), jpeg());
+    ASSERT_TRUE(QFile::link(elsewhere, photos + QStringLiteral("/plink.jpg")));
+    const QString sidecarRefusal = QStringLiteral("is a symbolic link; a sidecar is never read or written through one");
+
+    Result r = opis({QStringLiteral("export-xmp"), photos});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(("b.jpg.xmp " + sidecarRefusal).toUtf8())) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(victim));
+
+    r = opis({QStringLiteral("import-xmp"), photos});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(("c.jpg.xmp " + sidecarRefusal).toUtf8())) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("plink.jpg: it lies outside")) << r.err.toStdString();
+    EXPECT_EQ(fileBytes(elsewhere), jpeg());
+
+    // A dump made while plink.jpg was a picture of the folder's own.
+    ASSERT_TRUE(QFile::remove(photos + QStringLiteral("/b.jpg.xmp")));
+    ASSERT_TRUE(QFile::remove(photos + QStringLiteral("/plink.jpg")));
+    m_dir.write(QStringLiteral("photos/plink.jpg"), jpeg() + "@||@opis");
+    const QString dump = m_dir.write(QStringLiteral("d.tsv"), opis({QStringLiteral("dump"), photos}).out);
+    ASSERT_TRUE(QFile::remove(photos + QStringLiteral("/plink.jpg")));
+    ASSERT_TRUE(QFile::link(elsewhere, photos + QStringLiteral("/plink.jpg")));
+    r = opis({QStringLiteral("restore"), dump, photos});
+    EXPECT_TRUE(r.out.contains("failed: plink.jpg: it lies outside")) << r.out.toStdString();
+    r = opis({QStringLiteral("export-xmp"), QStringLiteral("--embed"), photos});
+    EXPECT_TRUE(r.err.contains("plink.jpg: it lies outside")) << r.err.toStdString();
+    EXPECT_EQ(fileBytes(elsewhere), jpeg());
+}
+
+TEST_F(Opis, RestoreRefusesADumpCutShortUnlessAskedForItsCompleteRecords)
+{
+    picture(jpeg() + "@||@" + QByteArray(100, 'a'), QStringLiteral("a.jpg"));
+    const QString b
+        = picture(testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)) + "@||@" + QByteArray(100, 'b'),
+            QStringLiteral("b.jpg"));
+    const QByteArray whole = opis({QStringLiteral("dump"), m_dir.path({})}).out;
+    TempDir dumps;
+    const QString cut = dumps.write(QStringLiteral("cut.tsv"), whole.left(whole.size() - 60));
+    const QByteArray records = whole.left(whole.lastIndexOf('\n', whole.size() - 2) + 1);
+    const QString old = dumps.write(QStringLiteral("old.tsv"), records.mid(records.indexOf('\n') + 1));
+    const QByteArray bBefore = fileBytes(b);
+    opis({QStringLiteral("write"), b, QStringLiteral("--text"), QString()}); // an empty description to restore over
+
+    Result r = opis({QStringLiteral("restore"), cut, m_dir.path({})});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+        "zelkavio-opis: the dump is not whole (its last line was cut off); nothing was restored (--partial restores "
+        "the complete records before the cut)\n");
+    r = opis({QStringLiteral("restore"), QStringLiteral("--partial"), cut, m_dir.path({})});
+    EXPECT_TRUE(r.out.endsWith("restored 0, already there 1, conflicting 0, ambiguous 0, not found 0, picture changed "
+                               "0, failed 0\n"))
+        << r.out.toStdString();
+    EXPECT_EQ(
+        fileBytes(b), jpeg().left(0) + testing_support::encodeJpeg(testing_support::quadrantImage(8, 8)) + "@||@");
+    r = opis({QStringLiteral("restore"), old, m_dir.path({})});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.startsWith("zelkavio-opis: this dump was made before dumps ended with a trailer"))
+        << r.err.toStdString();
+    EXPECT_EQ(fileBytes(b), bBefore);
 }

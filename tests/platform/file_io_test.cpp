@@ -30,7 +30,8 @@ TEST(ReplaceFile, WritesAllPartsAndKeepsPermissionBits)
     TempDir dir;
     const QString path = dir.write(QStringLiteral("a.bmp"), "old content");
     ::chmod(QFile::encodeName(path).constData(), 0640);
-    replaceFile(path, {asBytes(std::string_view("new ")), asBytes(std::string_view("content"))});
+    replaceFile(
+        platform::FilePath::fromText(path), {asBytes(std::string_view("new ")), asBytes(std::string_view("content"))});
     EXPECT_EQ(fileBytes(path), QByteArray("new content"));
     struct stat st { };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
@@ -43,7 +44,7 @@ TEST(ReplaceFile, RefusesReadOnlyFileAndLeavesItUntouched)
     const QString path = dir.write(QStringLiteral("ro.jpg"), "original");
     ::chmod(QFile::encodeName(path).constData(), 0444);
     try {
-        replaceFile(path, {asBytes(std::string_view("changed"))});
+        replaceFile(platform::FilePath::fromText(path), {asBytes(std::string_view("changed"))});
         FAIL() << "a read-only file was replaced";
     } catch (const IoError& e) {
         EXPECT_EQ(e.errorCode(), EACCES);
@@ -70,7 +71,7 @@ TEST(ReplaceFile, FailureHalfWayLeavesOldFileWholeAndNoTemporary)
     const QByteArray replacement(8192, 'n');
     bool failed = false;
     try {
-        replaceFile(path, {asBytes(replacement)});
+        replaceFile(platform::FilePath::fromText(path), {asBytes(replacement)});
     } catch (const IoError& e) {
         failed = e.errorCode() == EFBIG;
     }
@@ -89,7 +90,7 @@ TEST(FileRead, MissingFileDirectoryAndFifoAreIoErrors)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     // A FIFO without a writer fails at once instead of waiting.
     for (const QString& path : {dir.path(QStringLiteral("missing.jpg")), dir.path(QString()), fifo})
-        EXPECT_THROW((void)readWholeFile(path), IoError) << path.toStdString();
+        EXPECT_THROW((void)readWholeFile(platform::FilePath::fromText(path)), IoError) << path.toStdString();
 }
 
 TEST(FileRead, TheIdentityOfWhatWasReadIsTheFilesUntilItChanges)
@@ -97,15 +98,15 @@ TEST(FileRead, TheIdentityOfWhatWasReadIsTheFilesUntilItChanges)
     TempDir dir;
     const QString path = dir.write(QStringLiteral("a.jpg"), "first");
     std::optional<FileIdentity> identity;
-    EXPECT_EQ(readWholeFile(path, identity), "first");
+    EXPECT_EQ(readWholeFile(platform::FilePath::fromText(path), identity), "first");
     ASSERT_TRUE(identity.has_value());
-    EXPECT_EQ(identity, identityOf(path));
+    EXPECT_EQ(identity, identityOf(platform::FilePath::fromText(path)));
     EXPECT_EQ(identity->size, 5);
     // Replaced by another file of the same size: another inode.
     const QString other = dir.write(QStringLiteral("b.jpg"), "other");
     ASSERT_EQ(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
-    EXPECT_NE(identity, identityOf(path));
-    EXPECT_FALSE(identityOf(dir.path(QStringLiteral("b.jpg"))).has_value());
+    EXPECT_NE(identity, identityOf(platform::FilePath::fromText(path)));
+    EXPECT_FALSE(identityOf(platform::FilePath::fromText(dir.path(QStringLiteral("b.jpg")))).has_value());
 }
 
 TEST(FileTruncate, CutsAndRefusesReadOnly)
@@ -113,12 +114,12 @@ TEST(FileTruncate, CutsAndRefusesReadOnly)
     TempDir dir;
     const QString path = dir.write(QStringLiteral("t.bmp"), "0123456789");
     {
-        File file(path, File::Mode::ReadWrite);
+        File file(FilePath::fromText(path), File::Mode::ReadWrite);
         file.truncate(file.size() - 4);
     }
     EXPECT_EQ(fileBytes(path), QByteArray("012345"));
     ::chmod(QFile::encodeName(path).constData(), 0444);
-    EXPECT_THROW(File(path, File::Mode::ReadWrite), IoError);
+    EXPECT_THROW(File(FilePath::fromText(path), File::Mode::ReadWrite), IoError);
 }
 
 namespace {
@@ -166,7 +167,7 @@ TEST_P(Replace, ChangesTheFileOnlyByTheLastStepAndKeepsItsAttributes)
         if (row.failing)
             failure.emplace(*row.failing, dir.path({}), ENOSPC);
         try {
-            replaceFile(path, {asBytes(std::string_view("new bytes"))});
+            replaceFile(platform::FilePath::fromText(path), {asBytes(std::string_view("new bytes"))});
             EXPECT_TRUE(row.replaced) << "the failure was not reported";
         } catch (const IoError& e) {
             EXPECT_EQ(e.errorCode(), row.replaced ? 0 : ENOSPC);

@@ -62,7 +62,7 @@ TEST_P(SoundLengthTest, MeasuresWholeMillisecondsFromTheFile)
     TempDir dir;
     const QString path = dir.write(QString::fromLatin1(c.name), c.bytes);
     platform::SoundLengthProbe probe;
-    probe.setFileName(path);
+    probe.setFileName(platform::FilePath::fromText(path));
     probe.open();
     EXPECT_TRUE(probe.isOpen());
     EXPECT_EQ(probe.lengthMs(), c.lengthMs);
@@ -100,7 +100,8 @@ TEST(SoundLength, FilesWithoutSoundFailWithTheLibrarysMessage)
         {u"cut_header.wav"_s, wavFile(100).left(20), u""_s},
     };
     for (const auto& c : cases) {
-        const QString message = errorOf([&] { (void)platform::soundLengthMs(dir.write(c.name, c.bytes)); });
+        const QString message
+            = errorOf([&] { (void)platform::soundLengthMs(platform::FilePath::fromText(dir.write(c.name, c.bytes))); });
         EXPECT_FALSE(message.isEmpty()) << c.name.toStdString();
         if (!c.message.isEmpty()) {
             EXPECT_EQ(message, c.message) << c.name.toStdString();
@@ -120,9 +121,10 @@ TEST(SoundLength, NeverOpensWhatIsNotARegularFile)
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& path : {dir.path(u"folder.wav"_s), fifo, dir.path(u"missing.wav"_s)}) {
         // A FIFO opened for reading would wait here for a writer; the error comes at once instead.
-        EXPECT_THROW((void)platform::soundLengthMs(path), platform::IoError) << path.toStdString();
+        EXPECT_THROW((void)platform::soundLengthMs(platform::FilePath::fromText(path)), platform::IoError)
+            << path.toStdString();
         platform::SoundPlayer player;
-        player.setFileName(path);
+        player.setFileName(platform::FilePath::fromText(path));
         EXPECT_THROW(player.open(), platform::IoError) << path.toStdString();
         EXPECT_FALSE(player.isOpen());
     }
@@ -132,17 +134,17 @@ TEST(SoundLength, ALengthIsMeasuredOnceUntilTheFileChanges)
 {
     TempDir dir;
     const QString path = dir.write(u"cached.wav"_s, wavFile(8000));
-    EXPECT_EQ(platform::soundLengthMs(path), 1000);
+    EXPECT_EQ(platform::soundLengthMs(platform::FilePath::fromText(path)), 1000);
     // Same size and time: the remembered length, even though the bytes now say something else.
     const QDateTime modified = QFileInfo(path).lastModified();
     rewriteKeepingTime(path, 24, QByteArray::fromHex("a00f0000")); // 4000 Hz
-    EXPECT_EQ(platform::soundLengthMs(path), 1000);
+    EXPECT_EQ(platform::soundLengthMs(platform::FilePath::fromText(path)), 1000);
     // A new time: measured again.
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     ASSERT_TRUE(file.setFileTime(modified.addSecs(5), QFileDevice::FileModificationTime));
     file.close();
-    EXPECT_EQ(platform::soundLengthMs(path), 2000);
+    EXPECT_EQ(platform::soundLengthMs(platform::FilePath::fromText(path)), 2000);
     platform::clearSoundLengthCache();
 }
 
@@ -152,14 +154,16 @@ TEST(SoundLength, AMeasuringInTheBackgroundIsRememberedButNotItsFailure)
     const QString path = dir.write(u"next.mp3"_s, mp3Frames(40));
     const QString damaged = dir.write(u"damaged.mp3"_s, QByteArray(100, 'x'));
     for (const QString& found : {path, QString(), damaged, dir.path(u"missing.wav"_s)})
-        platform::measureSoundLengthInBackground([found] { return found; });
+        platform::measureSoundLengthInBackground([found] { return platform::FilePath::fromText(found); });
     platform::finishBackgroundMeasuring();
     // Frames of another bit rate, same size and time: only a remembered length still says 40 frames.
     rewriteKeepingTime(path, 0, mp3Frames(160, 32).left(mp3Frames(40).size()));
-    EXPECT_EQ(platform::soundLengthMs(path), mp3LengthMs(40));
-    EXPECT_EQ(errorOf([&] { (void)platform::soundLengthMs(damaged); }), u"Message: I am done with this track.");
+    EXPECT_EQ(platform::soundLengthMs(platform::FilePath::fromText(path)), mp3LengthMs(40));
+    EXPECT_EQ(errorOf([&] { (void)platform::soundLengthMs(platform::FilePath::fromText(damaged)); }),
+        u"Message: I am done with this track.");
     platform::clearSoundLengthCache();
-    EXPECT_NE(platform::soundLengthMs(path), mp3LengthMs(40)) << "measured afresh once forgotten";
+    EXPECT_NE(platform::soundLengthMs(platform::FilePath::fromText(path)), mp3LengthMs(40))
+        << "measured afresh once forgotten";
     platform::clearSoundLengthCache();
 }
 
@@ -174,14 +178,14 @@ TEST_F(SoundPlayerTest, PlaysAStreamUntilItEndsAndOpeningAnotherStopsIt)
     const QString longSound = m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30));
     const QString shortSound = m_dir.write(u"short.mp3"_s, mp3Frames(4));
     platform::SoundPlayer first;
-    first.setFileName(longSound);
+    first.setFileName(platform::FilePath::fromText(longSound));
     first.open();
     EXPECT_TRUE(platform::audioOutputOpen()) << "the dummy driver is tried when no device opens";
     first.play();
     EXPECT_TRUE(first.isPlaying());
-    EXPECT_EQ(first.openPath(), longSound);
+    EXPECT_EQ(first.openPath().toText(), longSound);
 
-    first.setFileName(shortSound);
+    first.setFileName(platform::FilePath::fromText(shortSound));
     first.open();
     EXPECT_FALSE(first.isPlaying());
     first.play();
@@ -199,7 +203,7 @@ TEST_F(SoundPlayerTest, PlaysAStreamUntilItEndsAndOpeningAnotherStopsIt)
 TEST_F(SoundPlayerTest, ADamagedSoundFailsAtOpenAndLeavesThePlayerClosed)
 {
     platform::SoundPlayer player;
-    player.setFileName(m_dir.write(u"fine.wav"_s, wavFile(8000)));
+    player.setFileName(platform::FilePath::fromText(m_dir.write(u"fine.wav"_s, wavFile(8000))));
     player.open();
     player.play();
     // SDL_mixer's own words, with libmpg123's answer inside for an ".mp3" without a frame.
@@ -213,7 +217,7 @@ TEST_F(SoundPlayerTest, ADamagedSoundFailsAtOpenAndLeavesThePlayerClosed)
         {u"empty.wav"_s, QByteArray(), u"Unknown WAVE format"_s},
     };
     for (const auto& c : cases) {
-        player.setFileName(m_dir.write(c.name, c.bytes));
+        player.setFileName(platform::FilePath::fromText(m_dir.write(c.name, c.bytes)));
         EXPECT_EQ(errorOf([&] { player.open(); }), c.message) << c.name.toStdString();
         EXPECT_FALSE(player.isOpen());
         EXPECT_FALSE(player.isPlaying());
@@ -227,7 +231,7 @@ TEST_F(SoundPlayerTest, ShuttingTheOutputDownClosesEverySoundAndTheNextSoundStar
     EXPECT_FALSE(platform::audioOutputOpen());
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
     platform::SoundPlayer player;
-    player.setFileName(m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30)));
+    player.setFileName(platform::FilePath::fromText(m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30))));
     for (int round = 0; round < 2; ++round) {
         // The output starts lazily with the first sound, again after each shutdown.
         player.open();
@@ -257,7 +261,7 @@ TEST_F(SoundPlayerTest, AnOutputStartedInTheBackgroundIsWaitedForOrShutDown)
     EXPECT_TRUE(QTest::qWaitFor([&] { return platform::audioOutputOpen(); }));
     platform::startAudioOutputInBackground();
     platform::SoundPlayer player;
-    player.setFileName(m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30)));
+    player.setFileName(platform::FilePath::fromText(m_dir.write(u"long.wav"_s, wavFile(std::int64_t {8000} * 30))));
     player.open();
     player.play();
     EXPECT_TRUE(player.isPlaying());

@@ -24,7 +24,7 @@ namespace {
 /** The picture decoded the way a whole decode does it: BMP by the whole-image decoder, the rest in one go. */
 QImage decodedInOneGo(const QString& name, const QByteArray& bytes, QString& error)
 {
-    const auto picture = store::loadPicture(name, bytes);
+    const auto picture = store::loadPicture(platform::FilePath::fromText(name), bytes);
     if (const auto* bmp = dynamic_cast<const store::BmpPicture*>(picture.get())) {
         const auto bits
             = platform::asBytes(bytes).subspan(std::size_t(bmp->pixelOffset()), std::size_t(bmp->pixelLength()));
@@ -64,7 +64,7 @@ TEST(BackgroundDecode, EndsWithExactlyWhatADecodeInOneGoGives)
         const int height = expected.height();
         for (const int first : {0, height / 3, height - 1}) {
             SCOPED_TRACE(std::string(c.name) + ", first row " + std::to_string(first));
-            const auto picture = store::loadPicture(name, c.bytes);
+            const auto picture = store::loadPicture(platform::FilePath::fromText(name), c.bytes);
             std::atomic<int> calls {0};
             picture->decodeInBackground(first, [&] { ++calls; });
             ASSERT_TRUE(picture->decodesInBackground());
@@ -92,12 +92,12 @@ TEST(BackgroundDecode, APictureLetGoWhileDecodingStopsItsWorker)
     for (const auto& [name, bytes] : {std::pair(QStringLiteral("a.jpg"), encodeJpeg(photoLikeImage(1600, 1200))),
              std::pair(QStringLiteral("a.bmp"), bmpFromImage(photoLikeImage(1600, 1200)))}) {
         for (int i = 0; i < 3; ++i) {
-            auto picture = store::loadPicture(name, bytes);
+            auto picture = store::loadPicture(platform::FilePath::fromText(name), bytes);
             picture->decodeInBackground(600, {});
             picture.reset(); // joins the worker; a use of freed data shows under the sanitizers
         }
         // A picture that never decoded in the background still decodes where it is asked.
-        EXPECT_EQ(store::loadPicture(name, bytes)->image().size(), QSize(1600, 1200));
+        EXPECT_EQ(store::loadPicture(platform::FilePath::fromText(name), bytes)->image().size(), QSize(1600, 1200));
     }
 }
 
@@ -119,17 +119,17 @@ TEST(BackgroundDecode, ReadingAheadRunsAfterEarlierWorkWithoutPreemptingTheWindo
         notePolicy();
     });
     store::ReadAhead readAhead;
-    readAhead.start(path, 0, notePolicy);
+    readAhead.start(platform::FilePath::fromText(path), 0, notePolicy);
     EXPECT_FALSE(readAhead.isRead());
     gate.set_value();
-    std::optional<store::DescribedPicture> taken = readAhead.take(path);
+    std::optional<store::DescribedPicture> taken = readAhead.take(platform::FilePath::fromText(path));
     ASSERT_TRUE(taken.has_value());
     EXPECT_EQ(taken->picture->image().size(), QSize(2000, 1200));
 
     // Dropped while still queued, it is let go once its turn has come.
     std::promise<void> second;
     store::runInBackground([opened = second.get_future().share()] { opened.wait(); });
-    readAhead.start(path, 0, {});
+    readAhead.start(platform::FilePath::fromText(path), 0, {});
     std::thread opener([&] { second.set_value(); });
     readAhead.drop();
     opener.join();

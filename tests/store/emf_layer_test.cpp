@@ -43,15 +43,14 @@ TEST(EmfLayer, naturalSizeComesFromTheFrameAt96PixelsPerInch)
     EXPECT_EQ(store::loadMetafile(withFrame(100, 100, 127, 140))->size(), QSize(1, 2)) << "1.02 and 1.51 rounded";
 }
 
-TEST(EmfLayer, holdsExactlyTheHeadersTotalSizeAndWritesItBack)
+TEST(EmfLayer, holdsExactlyTheHeadersTotalSize)
 {
     const QByteArray emf = EmfBuilder(QSize(20, 10)).rectangle(QRect(1, 1, 5, 5)).finish();
     const QByteArray file = emf + "@||@a description";
     const auto picture = store::loadMetafile(file);
     EXPECT_EQ(picture->format(), store::PictureFormat::Emf);
     EXPECT_EQ(picture->pictureEnd(), emf.size());
-    EXPECT_EQ(picture->encoded(), emf);
-    EXPECT_EQ(store::loadPicture("x.emf", file)->size(), QSize(20, 10));
+    EXPECT_EQ(store::loadPicture(platform::FilePath("x.emf"), file)->size(), QSize(20, 10));
 }
 
 TEST(EmfLayer, imageIsDrawnOnWhiteAtNaturalSizeAndKept)

@@ -59,7 +59,7 @@ TEST_P(PhotoOrientation, ShowsThePhotoUpright)
             EXPECT_TRUE(testing_support::nearColour(image.pixel(at[i]), c.corners[i]))
                 << "corner " << i << " is " << std::hex << image.pixel(at[i]);
         }
-        EXPECT_EQ(picture.encoded(), bytes);
+        EXPECT_EQ(picture.headForDescription(bytes), bytes);
         EXPECT_EQ(image, qtReads);
     }
 }

@@ -13,7 +13,7 @@ TEST(LoadPicture, ExtensionChoosesTheLayerWhateverItsCase)
 {
     const QByteArray jpeg = testing_support::encodeJpeg(testing_support::quadrantImage(8, 6));
     for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "d.JpEg", "/dir.bmp/e.jpg"}) {
-        const auto picture = loadPicture(QString::fromLatin1(name), jpeg);
+        const auto picture = loadPicture(platform::FilePath(name), jpeg);
         ASSERT_TRUE(picture) << name;
         EXPECT_EQ(picture->format(), PictureFormat::Jpeg) << name;
         EXPECT_EQ(picture->size(), QSize(8, 6)) << name;
@@ -25,7 +25,7 @@ TEST(LoadPicture, OtherExtensionsAndMismatchedContentAreInvalid)
     const QByteArray jpeg = testing_support::encodeJpeg(testing_support::quadrantImage(8, 6));
     // A JPEG's bytes under another picture extension go to that layer, which refuses them.
     for (const char* name : {"a.bmp", "a.emf", "a.wmf", "a.png", "a.jpg.txt", "noextension"})
-        EXPECT_THROW((void)loadPicture(QString::fromLatin1(name), jpeg), platform::AppError) << name;
+        EXPECT_THROW((void)loadPicture(platform::FilePath(name), jpeg), platform::AppError) << name;
 }
 
 // --- What every layer tells about its picture -------------------------------------------------------------------
@@ -45,7 +45,7 @@ class PictureCapabilities : public testing::TestWithParam<LayerCase> { };
 TEST_P(PictureCapabilities, tellWhereTheDataEndsAndTheFormatsOwnFacts)
 {
     const LayerCase& c = GetParam();
-    const auto picture = loadPicture(QString::fromLatin1(c.fileName), c.bytes);
+    const auto picture = loadPicture(platform::FilePath(c.fileName), c.bytes);
     EXPECT_EQ(picture->hasOwnEnd(), c.hasOwnEnd);
     EXPECT_EQ(picture->details(), c.details);
     EXPECT_LE(picture->pictureEnd(), c.bytes.size());

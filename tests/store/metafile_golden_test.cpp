@@ -44,7 +44,7 @@ Rendering render(const QString& name)
     Rendering result;
     try {
         const QByteArray bytes = testing_support::fileBytes(samplePath("metafiles/" + name));
-        const auto picture = store::loadPicture(name, bytes);
+        const auto picture = store::loadPicture(platform::FilePath::fromText(name), bytes);
         result.image = picture->image();
         // Set ZELKAVIO_SAVE_RENDERINGS to a folder to look at the renderings next to the references.
         if (const QByteArray dir = qgetenv("ZELKAVIO_SAVE_RENDERINGS"); !dir.isEmpty())
@@ -120,7 +120,7 @@ TEST(MalformedMetafiles, renderOrFailWithAClearError)
         SCOPED_TRACE(name.toStdString());
         const QByteArray bytes = testing_support::fileBytes(dir.filePath(name));
         try {
-            const auto picture = store::loadPicture(name, bytes);
+            const auto picture = store::loadPicture(platform::FilePath::fromText(name), bytes);
             const QImage& image = picture->image();
             EXPECT_EQ(image.size(), picture->size());
         } catch (const platform::AppError& e) {
@@ -134,7 +134,7 @@ TEST(MalformedMetafiles, truncatedEnhancedMetafileIsRefusedWithItsSizes)
     REQUIRE_SHARED_SAMPLE("metafiles/malformed/emf-truncated.emf");
     const QByteArray bytes = testing_support::fileBytes(samplePath("metafiles/malformed/emf-truncated.emf"));
     try {
-        (void)store::loadPicture("emf-truncated.emf", bytes);
+        (void)store::loadPicture(platform::FilePath("emf-truncated.emf"), bytes);
         FAIL() << "a truncated file was accepted";
     } catch (const platform::AppError& e) {
         EXPECT_TRUE(e.message().startsWith("Truncated enhanced metafile")) << e.message().toStdString();
@@ -147,7 +147,7 @@ TEST(MalformedMetafiles, recordRunningPastTheEndStopsPlaybackWithoutAnError)
     testing_support::ensureGuiApplication();
     // Its second record claims almost 2 GiB; nothing is drawn before it.
     const QByteArray bytes = testing_support::fileBytes(samplePath("metafiles/malformed/emf-huge-record-size.emf"));
-    const auto picture = store::loadPicture("emf-huge-record-size.emf", bytes);
+    const auto picture = store::loadPicture(platform::FilePath("emf-huge-record-size.emf"), bytes);
     const QImage& image = picture->image();
     ASSERT_EQ(image.size(), QSize(351, 383));
     EXPECT_EQ(image.pixel(175, 190), qRgb(255, 255, 255));

@@ -30,15 +30,6 @@ void putLe16(QByteArray& bytes, int at, int value)
     bytes[at + 1] = char((value >> 8) & 0xFF);
 }
 
-/** Rewrites the placeable header's checksum after a test changed its fields. */
-void fixChecksum(QByteArray& bytes)
-{
-    int sum = 0;
-    for (int i = 0; i < 20; i += 2)
-        sum ^= std::uint8_t(bytes[i]) | (std::uint8_t(bytes[i + 1]) << 8);
-    putLe16(bytes, 20, sum);
-}
-
 struct SizeCase {
     int left, top, right, bottom, inch;
     int width, height;
@@ -114,7 +105,7 @@ TEST(WmfLayer, HoldsTheMetafileUpToItsOwnEnd)
     const QByteArray file = simpleFile();
     const auto picture = loadPlaceableWmf(file + "@||@description after the picture");
     EXPECT_EQ(picture->pictureEnd(), file.size());
-    EXPECT_EQ(picture->encoded(), file);
+    EXPECT_EQ(picture->headForDescription(file), file); // kept byte for byte
 }
 
 TEST(WmfLayer, RefusesAMetafileCutShort)
@@ -129,7 +120,7 @@ TEST(WmfLayer, RefusesAMetafileCutShort)
 TEST(WmfLayer, SizeFieldThatCountsThePlaceableHeaderEndsAtTheEndOfFileRecord)
 {
     // Some writers store the whole file's size in the metafile header; the description behind it stays out,
-    // however long it is, and the metafile is written back claiming the size it holds.
+    // however long it is.
     const QByteArray plain = simpleFile();
     QByteArray file = plain;
     putLe16(file, 22 + 6, int(file.size() / 2));
@@ -137,42 +128,8 @@ TEST(WmfLayer, SizeFieldThatCountsThePlaceableHeaderEndsAtTheEndOfFileRecord)
              QByteArray("@||@") + QByteArray(400, 'y')}) {
         const auto picture = loadPlaceableWmf(file + description);
         EXPECT_EQ(picture->pictureEnd(), file.size()) << description.size();
-        EXPECT_EQ(picture->encoded(), plain) << description.size();
     }
 
     // Without its end-of-file record such a metafile is simply cut short.
     EXPECT_FALSE(loadError(file.left(file.size() - 6)).isEmpty());
-}
-
-TEST(WmfLayer, AnInchOfNoUnitsIsWrittenAsNinetySix)
-{
-    QByteArray file = simpleFile();
-    putLe16(file, 14, 0);
-    fixChecksum(file);
-    const QByteArray written = loadPlaceableWmf(file)->encoded();
-    EXPECT_EQ(std::uint8_t(written[14]) | (std::uint8_t(written[15]) << 8), 96);
-    EXPECT_EQ(loadPlaceableWmf(written)->size(), loadPlaceableWmf(file)->size());
-}
-
-TEST(WmfLayer, WritesAFreshPlaceableHeaderWithAValidChecksum)
-{
-    QByteArray file = simpleFile(-5, 7, 200, 300, 1000);
-    // A handle and reserved words from the writer are not kept; the checksum is computed for the new header.
-    putLe16(file, 4, 0x1234);
-    putLe16(file, 16, 0xBEEF);
-    fixChecksum(file);
-    const auto picture = loadPlaceableWmf(file);
-    const QByteArray written = picture->encoded();
-
-    ASSERT_EQ(written.size(), file.size());
-    EXPECT_EQ(written.mid(22), file.mid(22)); // the records, unchanged
-    QByteArray expectedHeader = file.left(22);
-    putLe16(expectedHeader, 4, 0);
-    putLe16(expectedHeader, 16, 0);
-    fixChecksum(expectedHeader);
-    EXPECT_EQ(written.left(22), expectedHeader);
-
-    const auto reread = loadPlaceableWmf(written);
-    EXPECT_EQ(reread->size(), picture->size());
-    EXPECT_EQ(reread->encoded(), written);
 }

@@ -1,6 +1,8 @@
 #include "platform/errors.h"
 #include "platform/file_names.h"
 #include "store/described_file.h"
+#include "store/picture_formats.h"
+#include "store/picture_transaction.h"
 #include "support/bmp_builder.h"
 #include "support/case_name.h"
 #include "support/temp_dir.h"
@@ -36,7 +38,7 @@ protected:
 
     [[nodiscard]] QStringList list(const QString& mask) const
     {
-        return viewer::listPictureFiles(m_dir.path(QString()), mask, kPolish);
+        return viewer::listPictureFiles(platform::FilePath::fromText(m_dir.path(QString())), mask, kPolish);
     }
 
     TempDir m_dir;
@@ -44,7 +46,7 @@ protected:
 
 TEST_F(PictureDirectory, ListsPictureFilesOnlySortedWithoutRegardToCase)
 {
-    EXPECT_EQ(list(viewer::kDefaultMask.toString()),
+    EXPECT_EQ(list(store::pictureMask()),
         (QStringList {QStringLiteral("a.jpg"), QStringLiteral("B.bmp"), QStringLiteral("c.jpg"),
             QStringLiteral("ć.jpg"), QStringLiteral("link.bmp"), QStringLiteral("PHOTO.JPG"), QStringLiteral("r.bmp"),
             QStringLiteral("x.JPEG"), QStringLiteral("y.Emf"), QStringLiteral("Z.wmf")}));
@@ -52,8 +54,8 @@ TEST_F(PictureDirectory, ListsPictureFilesOnlySortedWithoutRegardToCase)
 
 TEST_F(PictureDirectory, ThePlainCLocaleStillSortsWithoutRegardToCase)
 {
-    const QStringList names
-        = viewer::listPictureFiles(m_dir.path(QString()), QStringLiteral("*.jpg;*.bmp;*.wmf"), QLocale::c());
+    const QStringList names = viewer::listPictureFiles(
+        platform::FilePath::fromText(m_dir.path(QString())), QStringLiteral("*.jpg;*.bmp;*.wmf"), QLocale::c());
     EXPECT_EQ(names,
         (QStringList {QStringLiteral("a.jpg"), QStringLiteral("B.bmp"), QStringLiteral("c.jpg"),
             QStringLiteral("ć.jpg"), QStringLiteral("link.bmp"), QStringLiteral("PHOTO.JPG"), QStringLiteral("r.bmp"),
@@ -92,8 +94,9 @@ TEST_F(PictureDirectory, EverythingMaskStillSkipsHiddenFilesDirectoriesAndBroken
 
 TEST_F(PictureDirectory, TheUnsortedNamesAreTheListsNamesAndSortAsTheListDoes)
 {
-    for (const QString& mask : {viewer::kDefaultMask.toString(), QStringLiteral("*"), QStringLiteral("?.jpg")}) {
-        const viewer::PictureNames found = viewer::readPictureNames(m_dir.path(QString()), mask);
+    for (const QString& mask : {store::pictureMask(), QStringLiteral("*"), QStringLiteral("?.jpg")}) {
+        const viewer::PictureNames found
+            = viewer::readPictureNames(platform::FilePath::fromText(m_dir.path(QString())), mask);
         std::vector<std::string_view> names;
         for (std::size_t i = 0; i < found.size(); ++i) {
             EXPECT_EQ(found[i].data()[found[i].size()], '\0'); // each name ends with a zero byte
@@ -104,16 +107,21 @@ TEST_F(PictureDirectory, TheUnsortedNamesAreTheListsNamesAndSortAsTheListDoes)
             sorted << QFile::decodeName(QByteArray(names[i].data(), qsizetype(names[i].size())));
         EXPECT_EQ(sorted, list(mask)) << mask.toStdString();
     }
-    EXPECT_TRUE(viewer::readPictureNames(m_dir.path(QStringLiteral("sub.jpg")), QStringLiteral("*.bmp")).empty());
-    EXPECT_THROW(
-        (void)viewer::readPictureNames(m_dir.path(QStringLiteral("none")), QStringLiteral("*")), platform::IoError);
+    EXPECT_TRUE(viewer::readPictureNames(
+        platform::FilePath::fromText(m_dir.path(QStringLiteral("sub.jpg"))), QStringLiteral("*.bmp"))
+                    .empty());
+    EXPECT_THROW((void)viewer::readPictureNames(
+                     platform::FilePath::fromText(m_dir.path(QStringLiteral("none"))), QStringLiteral("*")),
+        platform::IoError);
 }
 
 TEST(FileListing, EmptyDirectoryListsNothingAndMissingOneIsAnError)
 {
     const TempDir dir;
-    EXPECT_TRUE(viewer::listPictureFiles(dir.path(QString()), viewer::kDefaultMask.toString()).isEmpty());
-    EXPECT_THROW((void)viewer::listPictureFiles(dir.path(QStringLiteral("none")), viewer::kDefaultMask.toString()),
+    EXPECT_TRUE(
+        viewer::listPictureFiles(platform::FilePath::fromText(dir.path(QString())), store::pictureMask()).isEmpty());
+    EXPECT_THROW((void)viewer::listPictureFiles(
+                     platform::FilePath::fromText(dir.path(QStringLiteral("none"))), store::pictureMask()),
         platform::IoError);
 }
 
@@ -219,24 +227,27 @@ TEST(RawNames, EveryFileOperationUsesTheNamesOwnBytesInAFolderNotInUtf8)
     const TempDir dir;
     const QByteArray folder = "Zdj\352cia \340 Nice/";
     const QString directory = dir.writeNamed(folder + "x", {}).section(u'/', 0, -2);
-    const QString workingDirectory = platform::currentDirectory();
+    const platform::FilePath workingDirectory = platform::currentDirectory();
     for (const QByteArray& base : {QByteArray("\277aba"), QByteArray("Zdj\304"), QByteArray("\305\274aba")}) {
         SCOPED_TRACE(base.toHex().toStdString());
         const QString path = dir.writeNamed(folder + base + ".bmp", testing_support::solidBmp(2, 2, 0) + "@||@stary");
         const QString name = path.section(u'/', -1);
-        EXPECT_TRUE(viewer::listPictureFiles(directory, viewer::kDefaultMask.toString()).contains(name));
+        EXPECT_TRUE(
+            viewer::listPictureFiles(platform::FilePath::fromText(directory), store::pictureMask()).contains(name));
         EXPECT_EQ(viewer::splitListPath(path, QStringLiteral("/")).name, name);
-        EXPECT_EQ(store::readDescribedFile(path).description, QByteArray("stary"));
+        EXPECT_EQ(store::readDescribedFile(platform::FilePath::fromText(path)).description, QByteArray("stary"));
         const QString sound = dir.writeNamed(folder + base + ".WAV", "RIFF");
-        EXPECT_EQ(viewer::pictureSound(path), sound);
-        platform::setCurrentDirectory(directory);
-        EXPECT_EQ(viewer::pictureSound(name), sound.section(u'/', -1));
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(path)).toText(), sound);
+        platform::setCurrentDirectory(platform::FilePath::fromText(directory));
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(name)).toText(), sound.section(u'/', -1));
         platform::setCurrentDirectory(workingDirectory);
-        store::replaceDescription(path, "nowy");
-        EXPECT_EQ(store::readDescribedFile(path).description, QByteArray("nowy"));
+        store::PictureTransaction(platform::FilePath::fromText(path)).writeDescription("nowy");
+        EXPECT_EQ(store::readDescribedFile(platform::FilePath::fromText(path)).description, QByteArray("nowy"));
     }
-    EXPECT_EQ(viewer::listPictureFiles(directory, QStringLiteral("*")).size(), 7); // nothing else written
-    EXPECT_EQ(viewer::listPictureFiles(directory, QStringLiteral("?aba.bmp")).size(), 2); // a byte is a character
+    EXPECT_EQ(viewer::listPictureFiles(platform::FilePath::fromText(directory), QStringLiteral("*")).size(),
+        7); // nothing else written
+    EXPECT_EQ(viewer::listPictureFiles(platform::FilePath::fromText(directory), QStringLiteral("?aba.bmp")).size(),
+        2); // a byte is a character
 }
 
 } // namespace

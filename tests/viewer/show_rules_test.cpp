@@ -278,7 +278,8 @@ TEST(SoundLookup, ReplacesTheExtensionAfterTheLastDotOfTheFileName)
         {u".hidden"_s, u".wav"_s},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(viewer::replaceExtension(c.name, u".wav"_s), c.result) << c.name.toStdString();
+        EXPECT_EQ(viewer::replaceExtension(platform::FilePath::fromText(c.name), ".wav").toText(), c.result)
+            << c.name.toStdString();
     EXPECT_EQ(viewer::soundSeconds(1), 1);
     EXPECT_EQ(viewer::soundSeconds(3000), 3);
     EXPECT_EQ(viewer::soundSeconds(3001), 4);
@@ -314,7 +315,8 @@ TEST(SoundLookup, FindsRegularFilesMp3FirstIgnoringCase)
     };
     for (const auto& c : cases) {
         const QString expected = c.sound.isEmpty() ? QString() : base + c.sound;
-        EXPECT_EQ(viewer::pictureSound(base + c.picture), expected) << c.picture.toStdString();
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + c.picture)).toText(), expected)
+            << c.picture.toStdString();
     }
 }
 
@@ -329,8 +331,9 @@ TEST(SoundLookup, ASoundAddedLaterIsFoundWhetherTheListingWasKeptOrNot)
             const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
             ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(base).constData(), times, 0), 0);
         }
-        EXPECT_EQ(viewer::pictureSound(base + u"A.JPG"_s), QString());
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + u"A.JPG"_s)).toText(), QString());
         dir.write(u"A.WAV"_s, "w");
-        EXPECT_EQ(viewer::pictureSound(base + u"a.jpg"_s), base + u"A.WAV"_s) << settled;
+        EXPECT_EQ(viewer::pictureSound(platform::FilePath::fromText(base + u"a.jpg"_s)).toText(), base + u"A.WAV"_s)
+            << settled;
     }
 }
