@@ -10,6 +10,10 @@
 /** The phrase search over the raw bytes of files, free of widgets. */
 namespace search {
 
+namespace detail {
+struct MatcherParts;
+}
+
 /** Folds "a" to "z" onto "A" to "Z" and leaves every other byte alone. */
 [[nodiscard]] constexpr std::uint8_t foldAsciiLetter(std::uint8_t c)
 {
@@ -38,6 +42,15 @@ public:
     [[nodiscard]] qsizetype carry() const { return m_phrase.isEmpty() ? 0 : m_phrase.size() - 1; }
     [[nodiscard]] bool empty() const { return m_phrase.isEmpty(); }
 
+    /** Whether the phrase is in `bytes`, reading each byte once, whatever the phrase and the data. */
+    [[nodiscard]] bool foundLinearly(platform::ByteView bytes) const;
+
+    [[nodiscard]] std::size_t length() const { return static_cast<std::size_t>(m_phrase.size()); }
+
+private:
+    /** The scans' way in to the pair and the phrase (phrase_matcher_p.h). */
+    friend struct detail::MatcherParts;
+
     /** One byte of the phrase that the scan looks for first, at `offset` from the phrase's start. */
     struct Probe {
         std::size_t offset = 0;
@@ -46,19 +59,6 @@ public:
         std::uint8_t otherCase = 0;
     };
 
-    /**
-     * The first index from `from` on at which the phrase and the bytes from `at` differ, or length() when they
-     * agree to the end; the caller has checked that the phrase's length fits there.
-     */
-    [[nodiscard]] std::size_t agreeingFrom(const std::uint8_t* at, std::size_t from) const;
-    /** Whether the phrase is in `bytes`, reading each byte once, whatever the phrase and the data. */
-    [[nodiscard]] bool foundLinearly(platform::ByteView bytes) const;
-
-    [[nodiscard]] const Probe& first() const { return m_first; }
-    [[nodiscard]] const Probe& second() const { return m_second; }
-    [[nodiscard]] std::size_t length() const { return static_cast<std::size_t>(m_phrase.size()); }
-
-private:
     void choosePair();
     void prepareLinearSearch();
 
