@@ -65,17 +65,30 @@ QPushButton* glyphButton(QWidget* panel, const char* name, const QIcon& glyph, i
     return button;
 }
 
-/** A menu item showing its shortcut; the key router, not Qt's shortcut map, runs it (see KeyRouter). */
-QAction* menuItem(QWidget* menu, const char* name, const QString& caption, const QKeySequence& shortcut = {})
+/**
+ * A menu item showing its (first) shortcut; the key router, not Qt's shortcut map, runs it by any of them (see
+ * KeyRouter).
+ */
+QAction* menuItem(QWidget* menu, const char* name, const QString& caption, const QList<QKeySequence>& shortcuts)
 {
     auto* action = new QAction(caption, menu);
     action->setObjectName(QString::fromLatin1(name));
-    if (!shortcut.isEmpty()) {
-        action->setShortcut(shortcut);
+    if (!shortcuts.isEmpty()) {
+        action->setShortcuts(shortcuts);
         action->setShortcutContext(Qt::WidgetShortcut);
     }
     menu->addAction(action);
     return action;
+}
+
+QAction* menuItem(QWidget* menu, const char* name, const QString& caption, const QKeySequence& shortcut = {})
+{
+    return menuItem(menu, name, caption, shortcut.isEmpty() ? QList<QKeySequence>() : QList {shortcut});
+}
+
+QKeySequence ctrl(Qt::Key key, Qt::KeyboardModifiers more = {})
+{
+    return QKeySequence(QKeyCombination(Qt::ControlModifier | more, key));
 }
 
 QMenu* subMenu(QMenuBar* bar, const char* name, const QString& caption)
@@ -251,6 +264,15 @@ void TFMain::createMenus()
     pupPaste = menuItem(PopupMenu1, "pupPaste", QStringLiteral("Wstaw tekst"));
     PopupMenu1->addSeparator();
     pupKoniec = menuItem(PopupMenu1, "pupKoniec", QStringLiteral("Koniec"), QKeySequence(QStringLiteral("Ctrl+X")));
+    PopupMenu1->addSeparator();
+    // Keypad keys reach the router without their keypad flag, so Ctrl+keypad 0, + and − are the same keys as these.
+    pupDopasuj = menuItem(PopupMenu1, "pupDopasuj", QStringLiteral("Dopasuj obraz do ekranu"), ctrl(Qt::Key_0));
+    pupDopasuj->setCheckable(true);
+    pupPowieksz = menuItem(PopupMenu1, "pupPowieksz", QStringLiteral("Powiększ obraz"),
+        QList {ctrl(Qt::Key_Plus), ctrl(Qt::Key_Equal), ctrl(Qt::Key_Equal, Qt::ShiftModifier),
+            ctrl(Qt::Key_Plus, Qt::ShiftModifier)});
+    pupPomniejsz = menuItem(PopupMenu1, "pupPomniejsz", QStringLiteral("Pomniejsz obraz"),
+        QList {ctrl(Qt::Key_Minus), ctrl(Qt::Key_Underscore, Qt::ShiftModifier)});
 
     auto& router = platform::KeyRouter::instance();
     router.setMainWindow(this, MainMenu1);
@@ -284,6 +306,9 @@ void TFMain::connectHandlers()
     connect(pupAuto, &QAction::triggered, this, guard([this] { BitAutoClick(); }));
     connect(pupStop, &QAction::triggered, this, guard([this] { BitStopClick(); }));
     connect(pupKoniec, &QAction::triggered, this, guard([this] { pupKoniecClick(); }));
+    connect(pupDopasuj, &QAction::triggered, this, guard([this] { pupDopasujClick(); }));
+    connect(pupPowieksz, &QAction::triggered, this, guard([this] { pupPowiekszClick(); }));
+    connect(pupPomniejsz, &QAction::triggered, this, guard([this] { pupPomniejszClick(); }));
 
     connect(mnuZapis, &QAction::triggered, this, guard([this] { mnuZapisClick(); }));
     connect(pupZapiszOpis, &QAction::triggered, this, guard([this] { pupZapiszOpisClick(); }));
@@ -350,6 +375,8 @@ void TFMain::applySettings(const settings::Settings& values)
     state.pnlKolor->setFont(font);
     state.lblDir->setText(values.directory);
     CheckRepetuj->setChecked(values.repeat);
+    state.dopasuj = values.fit;
+    pupDopasuj->setChecked(values.fit);
 }
 
 QColor TFMain::backdropColour() const
@@ -585,6 +612,25 @@ void TFMain::mnuPokazOpisClick()
 void TFMain::mnuUkryjOapisyClick()
 {
     FPismo->hide();
+}
+
+void TFMain::pupDopasujClick()
+{
+    if (FFotka)
+        FFotka->toggleFit();
+    else
+        GroupBox1->dopasuj = !GroupBox1->dopasuj;
+    pupDopasuj->setChecked(GroupBox1->dopasuj);
+}
+
+void TFMain::pupPowiekszClick()
+{
+    FFotka->zoom(true);
+}
+
+void TFMain::pupPomniejszClick()
+{
+    FFotka->zoom(false);
 }
 
 void TFMain::showEvent(QShowEvent* event)

@@ -90,6 +90,10 @@ public:
     QAction* pupCut;
     QAction* pupPaste;
     QAction* pupKoniec;
+    // Beyond the classic items: the picture window's fit and zoom.
+    QAction* pupDopasuj;
+    QAction* pupPowieksz;
+    QAction* pupPomniejsz;
 
     void FormCreate();
     /**
@@ -170,6 +174,11 @@ public:
     void mnuZapisSetupClick();
     /** Opens a fresh help window, modal to the whole program, and frees it when it closes. */
     void mnuFAQClick();
+
+    /** Switches the picture window between natural size and fit; the item's check mark shows fit. */
+    void pupDopasujClick();
+    void pupPowiekszClick();
+    void pupPomniejszClick();
 
     // What the viewer windows reach of the main window.
     viewer::ViewerState& state() override { return *GroupBox1; }

@@ -77,6 +77,7 @@ settings::Settings TFMain::currentSettings() const
     s.fontStyle = settings::fontStyleOf(look.font);
     s.directory = state.lblDir->text();
     s.repeat = CheckRepetuj->isChecked();
+    s.fit = state.dopasuj;
     return s;
 }
 

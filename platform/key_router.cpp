@@ -64,7 +64,7 @@ QAction* findShortcut(const QWidget* menu, const QKeySequence& key)
     for (QAction* action : actions) {
         if (!action->isVisible() || action->isSeparator())
             continue;
-        if (!action->shortcut().isEmpty() && action->shortcut() == key)
+        if (action->shortcuts().contains(key))
             return action;
         if (QAction* inner = findShortcut(action->menu(), key))
             return inner;

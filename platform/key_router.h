@@ -68,7 +68,7 @@ private:
     QPointer<QAction> m_accessHighlight;
 };
 
-/** The first visible item of `menu` or its submenus with shortcut `key`, or nullptr. */
+/** The first visible item of `menu` or its submenus with `key` among its shortcuts, or nullptr. */
 [[nodiscard]] QAction* findShortcut(const QWidget* menu, const QKeySequence& key);
 
 } // namespace platform

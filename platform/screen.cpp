@@ -16,6 +16,12 @@ QSize primaryScreenSize()
     return screen ? screen->geometry().size() : QSize(1024, 768);
 }
 
+double primaryScreenRatio()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->devicePixelRatio() : 1;
+}
+
 void fakePrimaryScreenSize(std::optional<QSize> size)
 {
     g_fakeSize = size;

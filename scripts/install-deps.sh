@@ -9,13 +9,15 @@ packages=(
     cmake ninja-build pkg-config g++ ccache clang clang-format clang-tidy
     # libraries
     qt6-base-dev qt6-translations-l10n libicu-dev libjpeg62-turbo-dev libsdl2-mixer-dev libsndfile1-dev libmpg123-dev
-    libexiv2-dev libssl-dev
+    libexiv2-dev libssl-dev libx11-dev libxext-dev
     # tests, fuzzing and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
     # fonts for the interface and for metafile text
     fonts-liberation fonts-dejavu-core
-    # end-to-end tests under a virtual X server
-    xvfb xdotool openbox x11-utils imagemagick
+    # end-to-end tests under a virtual X server, and under a headless Wayland desktop with its X11 compatibility
+    xvfb xdotool openbox x11-utils imagemagick weston xwayland
+    # the native Wayland platform, for a Wayland desktop without Xwayland
+    qt6-wayland
     # an independent metadata reader and writer, to check the captions we share
     libimage-exiftool-perl
     # making sample sounds

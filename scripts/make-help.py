@@ -30,7 +30,34 @@ SECTIONS = [
           "(Ctrl+F), Pokaz poprzedniego obrazu (Ctrl+P), Pokaz następnego obrazu (Ctrl+N), Automatyczny pokaz "
           "obrazów (Ctrl+A), Zatrzymanie (STOP) pokazu (F10), Kasuj opis (Ctrl+K), Zapisz opis (Ctrl+Z), Pokaż i "
           "Ukryj pole opisów, Cofnij zmiany tekstu, Kopiuj do schowka, Wytnij do schowka, Wstaw tekst i Koniec "
-          "(Ctrl+X)."),
+          "(Ctrl+X), a na końcu Dopasuj obraz do ekranu (Ctrl+0), Powiększ obraz (Ctrl++) i Pomniejsz obraz "
+          "(Ctrl+-)."),
+    ("h", "Cały obraz na ekranie: dopasowanie i powiększenie"),
+    ("p", "Okno obrazu pokazuje obraz w naturalnej wielkości: jeden piksel obrazu na jednym pikselu ekranu, a "
+          "obraz większy od ekranu dostaje paski przewijania. Dopasuj obraz do ekranu (Ctrl+0) przełącza między "
+          "naturalną wielkością a dopasowaniem: obraz większy od ekranu (bez 20 pikseli w poziomie i 30 w pionie) "
+          "jest wtedy zmniejszany z zachowaniem proporcji, gładko, tak by cały zmieścił się w oknie bez pasków; "
+          "mniejszy obraz zostaje w naturalnej wielkości, nigdy nie jest powiększany. Zdjęcie JPEG jest przy tym "
+          "dekodowane od razu w mniejszej skali, więc pokazuje się szybciej."),
+    ("p", "Powiększ obraz (Ctrl++, także Ctrl+=, Ctrl+Shift+= i Ctrl z plusem na klawiaturze numerycznej) i "
+          "Pomniejsz obraz (Ctrl+-, także Ctrl z minusem na klawiaturze numerycznej) zmieniają skalę o jeden "
+          "stopień: 1/8, 1/6, 1/4, 1/3, 1/2, 2/3, 1, 3/2, 2, 3, 4, 6, 8. Kółko myszy z wciśniętym Ctrl nad "
+          "obrazem powiększa i pomniejsza w stronę wskaźnika; klawisze trzymają w miejscu środek okna. Okno "
+          "rośnie razem z obrazem do wielkości ekranu, potem pojawiają się paski przewijania. Rysunki EMF i WMF "
+          "są rysowane na nowo w każdej skali, ostro. Przejście do innego obrazu zachowuje tryb (naturalna "
+          "wielkość albo dopasowanie), a powiększenie wraca do trybu. Klawisze działają w każdym oknie "
+          "przeglądarki, także w polu opisu. Zapis ustawień zapamiętuje tryb (klucz Dopasuj w sekcji Fotka: 1 to "
+          "dopasowanie, 0 naturalna wielkość)."),
+    ("h", "Ekrany o dużej gęstości i pulpity Wayland"),
+    ("p", "Na ekranie skalowanym (np. 200 % albo 150 %) naturalna wielkość nadal znaczy jeden piksel obrazu na "
+          "jednym pikselu ekranu, więc zdjęcie jest ostre; położenie i wielkość okien liczą się w jednostkach "
+          "pulpitu, tak jak w pliku ustawień."),
+    ("p", "Na pulpicie Wayland program nie może sam ustawiać swoich okien ani trzymać listy plików nad innymi "
+          "oknami, a od tego zależy jego układ. Dlatego uruchamia się przez warstwę zgodności X11 pulpitu "
+          "(Xwayland); gdy jej nie ma, działa natywnie i raz mówi na standardowym wyjściu błędów, co nie będzie "
+          "działać. Pulpit Wayland ze skalowaniem może rysować programy X11 powiększone i nieostre: wtedy "
+          "wygrywa układ okien. Kto woli ostry obraz od układu, uruchamia program natywnie:"),
+    ("m", "QT_QPA_PLATFORM=wayland zelkavio"),
     ("h", "Zapisywanie i kasowanie opisów"),
     ("p", "Opis wpisuje się w oknie opisu pod obrazem. Zapis opisu (Ctrl+Z) zastępuje stary opis nowym: bajty "
           "obrazu zostają nietknięte, a plik jest podmieniany w całości albo wcale, więc awaria, zabicie programu "
@@ -84,8 +111,8 @@ SECTIONS = [
           "albo po zmianie nazwy na zapisaną w UTF-8."),
     ("h", "Plik ustawień i „Zapis ustawień”"),
     ("p", "Ustawienia leżą w pliku Zelkavio.ini (nigdy w katalogu bieżącym): położenie okna "
-          "obrazu i okna opisu, rozmiar okna opisu, cztery kolory, czcionka opisów, ostatni katalog i przełącznik "
-          "Powtarzaj. Polecenia menu Ustawienia zmieniają wygląd od razu, ale do pliku trafia on dopiero po "
+          "obrazu i okna opisu, rozmiar okna opisu, cztery kolory, czcionka opisów, ostatni katalog, przełącznik "
+          "Powtarzaj i tryb okna obrazu (dopasowanie albo naturalna wielkość). Polecenia menu Ustawienia zmieniają wygląd od razu, ale do pliku trafia on dopiero po "
           "poleceniu Zapis ustawień; zamknięcie programu niczego nie zapisuje. Zapis ustawień chowa okno obrazu "
           "i okno opisu, zapisuje ich położenie, a potem czyta plik z powrotem. Klucze i sekcje, których program "
           "nie zna, zostają w pliku nietknięte."),

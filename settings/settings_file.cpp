@@ -100,6 +100,9 @@ Settings readSettings(const QString& path)
     Settings s;
     readText(profile, "Fotka", "Left", s.fotkaLeft);
     readText(profile, "Fotka", "Top", s.fotkaTop);
+    std::int32_t fit = s.fit ? 1 : 0;
+    readInt(profile, "Fotka", "Dopasuj", fit);
+    s.fit = fit != 0;
     readText(profile, "Pismo", "Left", s.pismoLeft);
     readText(profile, "Pismo", "Top", s.pismoTop);
     readText(profile, "Pismo", "Width", s.pismoWidth);
@@ -134,6 +137,7 @@ void writeSettings(const QString& path, const Settings& s, bool createFolder)
         ProfileFile profile = ProfileFile::load(path);
         profile.setValue("Fotka", "Left", text(s.fotkaLeft));
         profile.setValue("Fotka", "Top", text(s.fotkaTop));
+        profile.setValue("Fotka", "Dopasuj", s.fit ? "1" : "0");
         profile.setValue("Pismo", "Left", text(s.pismoLeft));
         profile.setValue("Pismo", "Top", text(s.pismoTop));
         profile.setValue("Pismo", "Width", text(s.pismoWidth));

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-/** The settings file "Zelkavio.ini": its fifteen keys, their defaults, reading and writing. No widgets here. */
+/** The settings file "Zelkavio.ini": its sixteen keys, their defaults, reading and writing. No widgets here. */
 namespace settings {
 
 /**
@@ -17,6 +17,7 @@ struct Settings {
     // [Fotka] — the picture window
     QString fotkaLeft = QStringLiteral("10"); // Left
     QString fotkaTop = QStringLiteral("20"); // Top
+    bool fit = false; // Dopasuj: pictures larger than the screen are fitted to it (else natural size)
     // [Pismo] — the description window
     QString pismoLeft = QStringLiteral("10"); // Left
     QString pismoTop = QStringLiteral("20"); // Top
@@ -66,7 +67,7 @@ inline constexpr char kEscapedValuePrefix[] = "%%";
 [[nodiscard]] QString settingsFilePath();
 
 /**
- * Reads the fifteen keys. A missing file, section or key gives that key's default; an integer or boolean
+ * Reads the sixteen keys. A missing file, section or key gives that key's default; an integer or boolean
  * value that is empty or not an integer gives the default too; a text key present with an empty value gives
  * the empty text. Text values are decoded from Windows-1250, or from their escaped form. A file that exists but cannot
  * be read raises IoError.
@@ -74,7 +75,7 @@ inline constexpr char kEscapedValuePrefix[] = "%%";
 [[nodiscard]] Settings readSettings(const QString& path);
 
 /**
- * Writes the fifteen keys in table order with one atomic replacement of the file: keys and sections that
+ * Writes the sixteen keys in table order with one atomic replacement of the file: keys and sections that
  * exist are replaced in place, others are added, everything else in the file is kept. A new file lists the
  * sections Fotka, Pismo, Kolor, Fonty, Plik. Every text value reads back exactly (storedSetting). With
  * `createFolder` a missing folder of `path` is made first; without it a missing folder is refused. When the

@@ -257,8 +257,8 @@ struct PassResult {
  * `from` without drawing them. Gives false and libjpeg's message code on failure; the rows written before it are
  * already reported to the target.
  */
-bool decodePass(const JOCTET* data, unsigned long size, RowTarget* target, JDIMENSION width, JDIMENSION height,
-    JDIMENSION from, JDIMENSION to, PassResult* result)
+bool decodePass(const JOCTET* data, unsigned long size, RowTarget* target, int reduction, JDIMENSION width,
+    JDIMENSION height, JDIMENSION from, JDIMENSION to, PassResult* result)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -278,6 +278,9 @@ bool decodePass(const JOCTET* data, unsigned long size, RowTarget* target, JDIME
     const bool cmyk = cinfo.num_components == 4;
     // BGRA rather than BGRX: libjpeg leaves the X byte undefined, while Format_RGB32 needs it to be 0xFF.
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    // A reduced picture is shrunk inside the inverse transform: far less work than decoding it whole and scaling.
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = static_cast<unsigned>(reduction);
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_width != width || cinfo.output_height != height || cinfo.output_components != 4) {
         // The header said otherwise when the file was loaded; the bytes are the same, so this cannot happen.
@@ -395,18 +398,21 @@ int JpegPicture::firstDecodedRow(int wanted) const
 
 QString JpegPicture::decodeRows(RowTarget& target, int first) const
 {
-    const auto width = static_cast<JDIMENSION>(m_stored.width());
-    const auto height = static_cast<JDIMENSION>(m_stored.height());
+    // The decoder rounds a reduced side up, as decodedSize() does.
+    const int r = reduction();
+    const QSize stored((m_stored.width() + r - 1) / r, (m_stored.height() + r - 1) / r);
+    const auto width = static_cast<JDIMENSION>(stored.width());
+    const auto height = static_cast<JDIMENSION>(stored.height());
     const auto size = static_cast<unsigned long>(m_bytes.size());
     QString error;
     PassResult result {};
-    OrientedTarget oriented(target, m_orientation, m_stored);
+    OrientedTarget oriented(target, m_orientation, stored);
     RowTarget* out = m_orientation == 1 ? &target : &oriented;
-    if (!decodePass(dataOf(m_bytes), size, out, width, height, JDIMENSION(first), height, &result))
+    if (!decodePass(dataOf(m_bytes), size, out, r, width, height, JDIMENSION(first), height, &result))
         error = jpegError(result.errorCode).message();
     if (first > 0 && !result.stopped) {
         // The rows above come last; a failure there lies earlier in the data than any below, so its message wins.
-        if (!decodePass(dataOf(m_bytes), size, out, width, height, 0, JDIMENSION(first), &result))
+        if (!decodePass(dataOf(m_bytes), size, out, r, width, height, 0, JDIMENSION(first), &result))
             error = jpegError(result.errorCode).message();
     }
     if (!result.stopped)

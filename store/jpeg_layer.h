@@ -48,6 +48,7 @@ public:
 
 protected:
     [[nodiscard]] bool decodesByRows() const override { return true; }
+    [[nodiscard]] bool decodesReduced() const override { return true; }
     [[nodiscard]] int firstDecodedRow(int wanted) const override;
     /** Top-down from `first` (libjpeg passes over the rows above without drawing them), then a second pass above. */
     [[nodiscard]] QString decodeRows(RowTarget& target, int first) const override;

@@ -36,16 +36,22 @@ public:
     [[nodiscard]] const QImage& image() const override
     {
         if (!m_image) {
-            QImage image(m_size, QImage::Format_RGB32);
+            QImage image = drawnAt(m_size);
             if (image.isNull())
                 throw platform::AppError(QStringLiteral("Not enough memory to draw the metafile"));
-            image.fill(Qt::white);
-            QPainter painter(&image);
-            emf::play(platform::asBytes(m_bytes), painter, QRectF(QPointF(0, 0), QSizeF(m_size)));
-            painter.end();
             m_image = std::move(image);
         }
         return *m_image;
+    }
+
+    [[nodiscard]] QImage drawnAt(QSize pixels) const override
+    {
+        QImage image = drawingSurface(pixels);
+        if (!image.isNull()) {
+            QPainter painter(&image);
+            emf::play(platform::asBytes(m_bytes), painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        }
+        return image;
     }
 
 private:

@@ -123,7 +123,7 @@ void Picture::stopDecoding() noexcept
 {
     // Stopped short, the buffer is not the picture: a later image() decodes afresh.
     if (m_decoding && m_decoding->stopWorker() && m_decoding->error.isEmpty()
-        && !m_decoding->rows().cover(0, size().height()))
+        && !m_decoding->rows().cover(0, decodedSize().height()))
         m_decoding.reset();
 }
 
@@ -145,10 +145,10 @@ void Picture::decodeInBackground(int firstRow, std::function<void()> onProgress)
 {
     if (!decodesByRows() || m_decoding || m_finished)
         return;
-    QImage buffer(size(), QImage::Format_RGB32);
+    QImage buffer(decodedSize(), QImage::Format_RGB32);
     if (buffer.isNull())
         return; // image() reports it when the picture is drawn
-    const int first = std::clamp(firstDecodedRow(firstRow), 0, size().height());
+    const int first = std::clamp(firstDecodedRow(firstRow), 0, decodedSize().height());
     m_decoding = std::make_unique<RowDecoding>(std::move(buffer), first);
     RowDecoding* decoding = m_decoding.get();
     decoding->onProgress = std::move(onProgress);
@@ -204,7 +204,7 @@ void Picture::finishDecoding() const
     if (m_finished)
         return;
     if (!m_decoding) {
-        m_decoding = std::make_unique<RowDecoding>(decodingBuffer(size()), 0);
+        m_decoding = std::make_unique<RowDecoding>(decodingBuffer(decodedSize()), 0);
         m_decoding->end(decodeRows(*m_decoding, 0));
     } else if (m_decoding->worker.joinable()) {
         m_decoding->worker.join();
@@ -217,12 +217,12 @@ void Picture::finishDecoding() const
     }
     m_failure = decoding.error;
     // What decoded is kept for drawableImage(); the rows that were never written stay transparent.
-    m_partial = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_partial = QImage(decodedSize(), QImage::Format_ARGB32_Premultiplied);
     if (m_partial.isNull())
         return;
     m_partial.fill(Qt::transparent);
     const DecodedRows rows = decoding.rows();
-    for (int y = 0; y < size().height(); ++y) {
+    for (int y = 0; y < m_partial.height(); ++y) {
         if (rows.cover(y, y + 1))
             std::memcpy(m_partial.scanLine(y), decoding.buffer.constScanLine(y), std::size_t(m_partial.bytesPerLine()));
     }
@@ -248,6 +248,50 @@ const QImage& Picture::drawableDecodedImage(QString& error) const
     return undecodable();
 }
 
+QImage Picture::drawnAt(QSize /*pixels*/) const
+{
+    return {};
+}
+
+QImage drawingSurface(QSize pixels)
+{
+    if (pixels.isEmpty() || qint64(pixels.width()) * pixels.height() * 4 > kMaxDecodedBytes)
+        return {};
+    QImage image(pixels, QImage::Format_RGB32);
+    if (!image.isNull())
+        image.fill(Qt::white);
+    return image;
+}
+
+void Picture::setReduction(int reduction)
+{
+    int wanted = 1;
+    for (int r : {8, 4, 2}) {
+        if (reduction >= r) {
+            wanted = r;
+            break;
+        }
+    }
+    if (!decodesReduced() || wanted == m_reduction)
+        return;
+    // The pixels decoded so far have the old size: they go, and the next look decodes afresh.
+    if (m_decoding)
+        (void)m_decoding->stopWorker();
+    m_decoding.reset();
+    m_finished = false;
+    m_image = QImage();
+    m_failure.clear();
+    m_partial = QImage();
+    m_undecodable = QImage();
+    m_reduction = wanted;
+}
+
+QSize Picture::decodedSize() const
+{
+    const QSize natural = size();
+    return {(natural.width() + m_reduction - 1) / m_reduction, (natural.height() + m_reduction - 1) / m_reduction};
+}
+
 const QImage& Picture::drawableImage(QString& error) const
 {
     if (decodesByRows())
@@ -263,7 +307,7 @@ const QImage& Picture::drawableImage(QString& error) const
 const QImage& Picture::undecodable() const
 {
     if (m_undecodable.isNull()) {
-        m_undecodable = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        m_undecodable = QImage(decodedSize(), QImage::Format_ARGB32_Premultiplied);
         m_undecodable.fill(Qt::transparent);
     }
     return m_undecodable;

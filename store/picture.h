@@ -66,8 +66,9 @@ public:
     [[nodiscard]] virtual QStringList details() const = 0;
 
     /**
-     * The picture at its natural size. Decoded (or, for metafiles, played onto a white background) on the
-     * first call and kept, so repainting costs nothing. Raises AppError when the data cannot be decoded.
+     * The picture at its natural size (or decodedSize() after setReduction()). Decoded (or, for metafiles, played onto
+     * a white background) on the first call and kept, so repainting costs nothing. Raises AppError when the data cannot
+     * be decoded.
      */
     [[nodiscard]] virtual const QImage& image() const = 0;
 
@@ -77,6 +78,23 @@ public:
      * (all of it when nothing decodes), and the error's message in `error`.
      */
     [[nodiscard]] virtual const QImage& drawableImage(QString& error) const;
+
+    /**
+     * The picture drawn at `pixels`, for a layer that draws rather than decodes (a metafile replays its records onto
+     * white at that size, sharp); a null image for the others, and when the size is empty or too large to hold.
+     */
+    [[nodiscard]] virtual QImage drawnAt(QSize pixels) const;
+
+    /**
+     * Makes the pixels decode at 1/`reduction` of the natural size, each side rounded up, where the layer can shrink
+     * while it decodes (a JPEG: 1, 2, 4 or 8; other values count as the next smaller of them); other layers keep 1.
+     * A window that shows the picture smaller needs no more. A change drops what was decoded, stopping the worker:
+     * a view that follows the picture lets it go first.
+     */
+    void setReduction(int reduction);
+    [[nodiscard]] int reduction() const { return m_reduction; }
+    /** The size image(), drawableImage() and pixelsSoFar() have: size() reduced. */
+    [[nodiscard]] QSize decodedSize() const;
 
     /**
      * `head`, the bytes this picture was loaded from, as a described file keeps them in front of its marker: a layer
@@ -105,6 +123,8 @@ public:
     [[nodiscard]] const QImage& pixelsSoFar() const;
 
 protected:
+    /** Whether decodeRows() can shrink the picture while it decodes (see setReduction()). */
+    [[nodiscard]] virtual bool decodesReduced() const { return false; }
     /** Whether the layer decodes through decodeRows(); its image() is then decodedImage(). */
     [[nodiscard]] virtual bool decodesByRows() const { return false; }
     /** The row a layer starts from when a window asks for `wanted` first (a layer may only decode top-down). */
@@ -128,6 +148,7 @@ private:
     [[nodiscard]] const QImage& undecodable() const;
 
     mutable QImage m_undecodable;
+    int m_reduction = 1;
     mutable std::unique_ptr<RowDecoding> m_decoding;
     mutable bool m_finished = false;
     /** After decoding: the picture, or the decoder's message and the rows decoded before the failure. */
@@ -135,6 +156,12 @@ private:
     mutable QString m_failure;
     mutable QImage m_partial;
 };
+
+/**
+ * A white image of `pixels` for a metafile to be drawn on; a null image when the size is empty or larger than
+ * kMaxDecodedBytes allows, or the memory cannot be had.
+ */
+[[nodiscard]] QImage drawingSurface(QSize pixels);
 
 /**
  * Loads a picture from a whole file's bytes through the layer of `format`. Only headers are parsed here; pixels are

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 namespace store {
 
@@ -48,31 +49,51 @@ ReadAhead::~ReadAhead()
     drop();
 }
 
-void ReadAhead::start(const platform::FilePath& path, int firstRow, std::function<void()> onProgress)
+ReadAhead::ReadAhead(ReadAhead&& other) noexcept
+    : m_work(std::move(other.m_work))
+    , m_path(std::exchange(other.m_path, platform::FilePath()))
+{
+}
+
+ReadAhead& ReadAhead::operator=(ReadAhead&& other) noexcept
+{
+    if (this != &other) {
+        drop();
+        m_work = std::move(other.m_work);
+        m_path = std::exchange(other.m_path, platform::FilePath());
+    }
+    return *this;
+}
+
+void ReadAhead::start(const platform::FilePath& path, int firstRow, std::function<void()> onProgress,
+    std::function<int(QSize)> reductionFor)
 {
     drop();
     m_path = path;
     m_work = std::make_unique<Work>();
     Work* work = m_work.get();
-    auto read = [work, path, firstRow, onProgress = std::move(onProgress)]() mutable {
-        try {
-            std::optional<platform::FileIdentity> identity;
-            const QByteArray bytes = platform::readWholeFile(path, identity);
-            if (identity) {
-                DescribedPicture picture = describedPictureOf(path, bytes);
-                picture.identity = identity;
-                const QSize size = picture.picture->size();
-                if (qint64(size.width()) * size.height() >= kDecodeAheadPixels)
-                    picture.picture->decodeInBackground(firstRow, std::move(onProgress));
-                work->prepared = std::move(picture);
-            }
-        } catch (...) {
-            // Dropped: showing the file reads it again and reports what is wrong with it.
-            work->prepared.reset();
-        }
-        work->read.store(true, std::memory_order_release);
-        work->finish();
-    };
+    auto read
+        = [work, path, firstRow, onProgress = std::move(onProgress), reductionFor = std::move(reductionFor)]() mutable {
+              try {
+                  std::optional<platform::FileIdentity> identity;
+                  const QByteArray bytes = platform::readWholeFile(path, identity);
+                  if (identity) {
+                      DescribedPicture picture = describedPictureOf(path, bytes);
+                      picture.identity = identity;
+                      const QSize size = picture.picture->size();
+                      if (reductionFor)
+                          picture.picture->setReduction(reductionFor(size));
+                      if (qint64(size.width()) * size.height() >= kDecodeAheadPixels)
+                          picture.picture->decodeInBackground(firstRow, std::move(onProgress));
+                      work->prepared = std::move(picture);
+                  }
+              } catch (...) {
+                  // Dropped: showing the file reads it again and reports what is wrong with it.
+                  work->prepared.reset();
+              }
+              work->read.store(true, std::memory_order_release);
+              work->finish();
+          };
     try {
         runInBackground(std::move(read));
     } catch (...) {

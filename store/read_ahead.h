@@ -25,12 +25,17 @@ public:
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
+    /** Hands the prepared picture (and the work still preparing it) over; the moved-from one holds none. */
+    ReadAhead(ReadAhead&& other) noexcept;
+    ReadAhead& operator=(ReadAhead&& other) noexcept;
 
     /**
      * Starts reading `path`, dropping what was prepared before. The picture is decoded from `firstRow` down
-     * first; `onProgress` runs on the decoding thread as rows arrive (see Picture::decodeInBackground).
+     * first, reduced as `reductionFor` says for its size (see Picture::setReduction; called on the reading thread);
+     * `onProgress` runs on the decoding thread as rows arrive (see Picture::decodeInBackground).
      */
-    void start(const platform::FilePath& path, int firstRow, std::function<void()> onProgress);
+    void start(const platform::FilePath& path, int firstRow, std::function<void()> onProgress,
+        std::function<int(QSize)> reductionFor = {});
     /** Drops the prepared picture, stopping its work. */
     void drop();
     /** The file being prepared; empty when none is. */

@@ -33,19 +33,24 @@ WmfPicture::WmfPicture(const wmf::PlaceableHeader& header, QByteArray metafile, 
 const QImage& WmfPicture::image() const
 {
     if (!m_image) {
-        QImage image(m_size, QImage::Format_RGB32);
+        QImage image = drawnAt(m_size);
         if (image.isNull())
             throw platform::AppError(QStringLiteral("Not enough memory to draw the %1×%2 metafile")
                                          .arg(m_size.width())
                                          .arg(m_size.height()));
-        image.fill(Qt::white);
-        {
-            QPainter painter(&image);
-            wmf::play(platform::asBytes(m_metafile), m_header, painter, m_size);
-        }
         m_image = std::move(image);
     }
     return *m_image;
+}
+
+QImage WmfPicture::drawnAt(QSize pixels) const
+{
+    QImage image = drawingSurface(pixels);
+    if (!image.isNull()) {
+        QPainter painter(&image);
+        wmf::play(platform::asBytes(m_metafile), m_header, painter, pixels);
+    }
+    return image;
 }
 
 std::unique_ptr<Picture> loadPlaceableWmf(const QByteArray& fileBytes)

@@ -28,6 +28,7 @@ public:
     [[nodiscard]] bool hasOwnEnd() const override { return true; }
     [[nodiscard]] QStringList details() const override { return {}; }
     [[nodiscard]] const QImage& image() const override;
+    [[nodiscard]] QImage drawnAt(QSize pixels) const override;
 
     [[nodiscard]] const wmf::PlaceableHeader& placeableHeader() const { return m_header; }
     /** The metafile as held: its 18-byte header and its records. */

@@ -19,10 +19,12 @@
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
-#include <limits>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -45,6 +47,23 @@ public:
 private:
     std::function<void()> m_work;
 };
+
+// A shrunk picture smaller than this decodes in a few milliseconds: it is shown whole once decoded.
+constexpr qint64 kRowsAsTheyComePixels = 2'000'000;
+// Milliseconds between two paints of rows that arrive from a worker.
+constexpr qint64 kRowsPaintInterval = 30;
+
+/** The start picture prepared before the picture window existed, and the window its worker reports to. */
+std::unique_ptr<store::ReadAhead> g_startPicture;
+std::atomic<TFFotka*> g_startPictureWindow {nullptr};
+
+/** The reduction a picture of `size` decodes at when it is shown without zoom in the mode `fit`. */
+std::function<int(QSize)> reductionFor(bool fit)
+{
+    return [screen = platform::primaryScreenSize(), ratio = platform::primaryScreenRatio(), fit](QSize size) {
+        return viewer::decodeReduction(size, viewer::layoutPicture(size, screen, ratio, fit, {}).pixels);
+    };
+}
 
 } // namespace
 
@@ -76,10 +95,34 @@ TFFotka::TFFotka(viewer::MainLink& main)
 
     m_main.attachPopupMenu(this);
     m_main.attachPopupMenu(Image11);
+    // The wheel over the picture reaches the viewport whether or not the picture takes it first.
+    m_scrollArea->viewport()->installEventFilter(this);
+    m_rowsPaintTimer.setSingleShot(true);
+    connect(&m_rowsPaintTimer, &QTimer::timeout, this, [this] { decodingProgressed(); });
+    if (g_startPicture) {
+        m_readAhead = std::move(*g_startPicture);
+        g_startPicture.reset();
+        m_holdsStartPicture = true;
+    }
+    g_startPictureWindow = this;
+}
+
+void TFFotka::prepareStartPicture(const platform::FilePath& path, bool fit)
+{
+    // Its rows may arrive before the window exists: the window looks at them when it takes the picture.
+    g_startPicture = std::make_unique<store::ReadAhead>();
+    g_startPicture->start(
+        path, 0,
+        [] {
+            if (TFFotka* window = g_startPictureWindow.load())
+                window->postProgress();
+        },
+        reductionFor(fit));
 }
 
 TFFotka::~TFFotka()
 {
+    g_startPictureWindow = nullptr;
     // The workers stop before anything they report to goes away.
     store::waitForBackgroundWork();
     Image11->stopFollowing();
@@ -92,13 +135,26 @@ std::pair<int, int> TFFotka::rowsInView(int height) const
     if (!isVisible())
         return {0, 0};
     // A window that follows the picture's size shows all of it; a fitted one keeps its size and scroll position,
-    // and its client area bounds what the scroll area shows.
+    // and its client area bounds what the scroll area shows. The scroll position counts in units of the desktop,
+    // `height` in rows of the pixels decoded.
     if (m_autoSize)
         return {0, height};
+    const int units = m_layout.units.height() > 0 ? m_layout.units.height() : height;
+    const double rowsPerUnit = double(height) / units;
     const QScrollBar* bar = m_scrollArea->verticalScrollBar();
     const int shown = this->height();
-    const int top = std::clamp(bar->value(), 0, std::max(0, height - shown));
-    return {top, std::min(height, top + shown)};
+    const int top = std::clamp(bar->value(), 0, std::max(0, units - shown));
+    return {int(std::floor(top * rowsPerUnit)), std::min(height, int(std::ceil((top + shown) * rowsPerUnit)))};
+}
+
+viewer::PictureLayout TFFotka::layoutOf(const store::Picture& picture) const
+{
+    const double ratio = platform::primaryScreenRatio();
+    // A drawing has no pixels of its own: it keeps its natural size in the desktop's units and is played at the
+    // screen's resolution.
+    const bool drawing = picture.format() == store::PictureFormat::Emf || picture.format() == store::PictureFormat::Wmf;
+    const QSize pixels = drawing ? (QSizeF(picture.size()) * ratio).toSize() : picture.size();
+    return viewer::layoutPicture(pixels, platform::primaryScreenSize(), ratio, fitMode(), m_zoom);
 }
 
 void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportErrors)
@@ -113,28 +169,54 @@ void TFFotka::showPicture(std::unique_ptr<store::Picture> picture, bool reportEr
     // One still decoding stops its worker now, which reports to this window.
     if (old && !old->decodingEnded())
         old.reset();
-    const int height = picture->size().height();
-    const auto [first, last] = rowsInView(height);
-    if (first > 0 || last < height)
-        picture->decodeInBackground(first, [this] { postProgress(); });
-    picture->waitForRows(first, last);
+    // Another file drops the zoom; the window then fits itself to the new picture as the mode shows it.
+    const bool zoomDropped = m_zoom && m_main.state().lblPlik->text() != m_zoomPath;
+    if (zoomDropped)
+        m_zoom.reset();
     m_picture = std::move(picture);
     m_reportDecodingError = reportErrors;
+    // A picture shown smaller decodes only as many pixels as it needs, where its layer can.
+    m_layout = layoutOf(*m_picture);
+    m_picture->setReduction(viewer::decodeReduction(m_picture->size(), m_layout.pixels));
     // The view shares the old picture's pixels until it takes the new ones.
     auto oldPixels = std::make_shared<QImage>(Image11->image());
-    if (m_picture->decodingEnded()) {
-        decodingEnded();
-    } else {
-        Image11->follow(*m_picture);
-        if (m_autoSize && isVisible())
-            resize(Image11->size());
-    }
+    decodeForView();
+    if (zoomDropped)
+        fitWindowToShownPicture();
     // Giving a large picture's memory back takes milliseconds: that happens beside the windows, once the new picture
     // is painted.
     afterPaint([old = std::move(old), oldPixels = std::move(oldPixels)]() mutable {
         store::releaseInBackground(std::move(old));
         store::releaseInBackground(std::move(oldPixels));
     });
+}
+
+void TFFotka::decodeForView()
+{
+    const int height = m_picture->decodedSize().height();
+    auto [first, last] = rowsInView(height);
+    // A photo shrunk to the window shows whole at once: its rows are painted as they come, as a large picture's
+    // rows below the window are, rather than all at once after its decoding.
+    const QSize natural = m_picture->size();
+    if (first == 0 && last == height && natural != m_layout.pixels
+        && qint64(natural.width()) * natural.height() >= kRowsAsTheyComePixels)
+        last = 0;
+    if (first > 0 || last < height)
+        m_picture->decodeInBackground(first, [this] { postProgress(); });
+    m_picture->waitForRows(first, last);
+    Image11->setShownSize(m_layout.pixels, platform::primaryScreenRatio());
+    // A view that follows this picture already paints the rows that arrived meanwhile.
+    const bool followed = Image11->followed() == m_picture.get();
+    if (followed)
+        Image11->rowsArrived();
+    if (m_picture->decodingEnded()) {
+        decodingEnded();
+    } else {
+        if (!followed)
+            Image11->follow(*m_picture);
+        if (m_autoSize && isVisible())
+            resize(Image11->size());
+    }
 }
 
 void TFFotka::afterPaint(std::function<void()> work)
@@ -163,8 +245,18 @@ void TFFotka::decodingProgressed()
     m_progressPosted = false;
     if (!m_picture || Image11->followed() != m_picture.get())
         return;
+    // Rows are painted a few dozen times a second, not for every batch: each paint also costs the display server,
+    // which shares the processors with the decoding. The last rows are painted at once.
+    const bool ended = m_picture->decodingEnded();
+    if (!ended && m_rowsPainted.isValid() && m_rowsPainted.elapsed() < kRowsPaintInterval) {
+        if (!m_rowsPaintTimer.isActive())
+            m_rowsPaintTimer.start(int(kRowsPaintInterval - m_rowsPainted.elapsed()));
+        return;
+    }
+    m_rowsPaintTimer.stop();
+    m_rowsPainted.start();
     Image11->rowsArrived();
-    if (m_picture->decodingEnded())
+    if (ended)
         decodingEnded();
 }
 
@@ -174,8 +266,13 @@ void TFFotka::decodingEnded()
     // the picture is held all the same, so its description can be shown, edited and saved.
     Image11->stopFollowing();
     QString error;
-    const QImage& image = m_picture->drawableImage(error);
-    if (image.constBits() != Image11->image().constBits() || image.size() != Image11->size())
+    QImage image = m_picture->drawableImage(error);
+    // A drawing is played again at the size it is shown at, sharp; a bitmap is scaled as it is painted.
+    if (image.size() != m_layout.pixels) {
+        if (QImage drawn = m_picture->drawnAt(m_layout.pixels); !drawn.isNull())
+            image = std::move(drawn);
+    }
+    if (image.constBits() != Image11->image().constBits() || image.size() != Image11->image().size())
         Image11->setImage(image);
     if (m_autoSize && isVisible())
         resize(Image11->size());
@@ -198,6 +295,9 @@ void TFFotka::PrepareNextPicture(const platform::FilePath& path)
 void TFFotka::DropPreparedPicture()
 {
     m_nextPath = {};
+    // The start picture belongs to the list that start-up reads, until the first picture is shown.
+    if (m_holdsStartPicture)
+        return;
     m_readAhead.drop();
 }
 
@@ -213,7 +313,88 @@ void TFFotka::startReadAhead()
     if (!m_readAheadOn || m_nextPath.isEmpty() || m_nextPath == m_readAhead.path())
         return;
     const platform::FilePath path = std::exchange(m_nextPath, platform::FilePath());
-    m_readAhead.start(path, rowsInView(std::numeric_limits<int>::max()).first, [this] { postProgress(); });
+    // The next picture is shown without zoom: at its natural size from the row at the top of a window that keeps
+    // its size and scroll position, or from the top when it is shrunk to fit (the window then shows it whole).
+    const bool fromScrolled = isVisible() && !m_autoSize && !fitMode() && !m_zoom;
+    const int firstRow
+        = fromScrolled ? int(m_scrollArea->verticalScrollBar()->value() * platform::primaryScreenRatio()) : 0;
+    m_readAhead.start(
+        path, firstRow, [this] { postProgress(); }, reductionFor(fitMode()));
+}
+
+void TFFotka::toggleFit()
+{
+    m_main.state().dopasuj = !m_main.state().dopasuj;
+    m_zoom.reset();
+    relayout({});
+}
+
+void TFFotka::zoom(bool in, std::optional<QPoint> anchor)
+{
+    if (!m_picture)
+        return;
+    m_zoom = viewer::nextZoomStep(m_layout.scale, in);
+    m_zoomPath = m_main.state().lblPlik->text();
+    relayout(anchor);
+}
+
+void TFFotka::relayout(std::optional<QPoint> anchor)
+{
+    if (!m_picture)
+        return;
+    QScrollBar* across = m_scrollArea->horizontalScrollBar();
+    QScrollBar* down = m_scrollArea->verticalScrollBar();
+    const QPoint offset(across->value(), down->value());
+    const QWidget* viewport = m_scrollArea->viewport();
+    const QPoint at = anchor.value_or(QPoint(viewport->width() / 2, viewport->height() / 2));
+    const double from = m_layout.scale;
+    m_layout = layoutOf(*m_picture);
+    // Pixels decoded finer than needed serve a smaller picture as well; a larger one may need finer pixels.
+    const int reduction = viewer::decodeReduction(m_picture->size(), m_layout.pixels);
+    if (reduction < m_picture->reduction()) {
+        Image11->stopFollowing();
+        m_picture->setReduction(reduction);
+        m_reportDecodingError = false; // reported when it was first decoded
+        decodeForView();
+    } else {
+        Image11->setShownSize(m_layout.pixels, platform::primaryScreenRatio());
+        // A drawing is played again at its new size.
+        if (!Image11->followed())
+            decodingEnded();
+    }
+    if (isVisible())
+        fitWindowToShownPicture();
+    across->setValue(viewer::anchoredOffset(offset.x(), at.x(), from, m_layout.scale, across->maximum()));
+    down->setValue(viewer::anchoredOffset(offset.y(), at.y(), from, m_layout.scale, down->maximum()));
+}
+
+void TFFotka::fitWindowToShownPicture()
+{
+    if (const auto fit = viewer::fitWindowToPicture(Image11->size(), platform::primaryScreenSize())) {
+        setAutoSize(fit->autoSize);
+        resize(fit->client);
+    }
+}
+
+bool TFFotka::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Wheel || watched != m_scrollArea->viewport())
+        return QWidget::eventFilter(watched, event);
+    const auto* wheel = static_cast<QWheelEvent*>(event);
+    if (!(wheel->modifiers() & Qt::ControlModifier))
+        return false;
+    // A fine-grained wheel turns by less than a notch at a time: the turns add up to whole notches, one step each.
+    const int turn = wheel->angleDelta().y();
+    if ((turn > 0) != (m_wheelTurn > 0))
+        m_wheelTurn = 0;
+    m_wheelTurn += turn;
+    const QPoint at = wheel->position().toPoint();
+    platform::guarded([&] {
+        for (; std::abs(m_wheelTurn) >= QWheelEvent::DefaultDeltasPerStep;
+             m_wheelTurn -= (m_wheelTurn > 0 ? 1 : -1) * QWheelEvent::DefaultDeltasPerStep)
+            zoom(m_wheelTurn > 0, at);
+    });
+    return true;
 }
 
 bool TFFotka::showsFile(const platform::FilePath& path, const platform::FileIdentity& identity) const
@@ -256,6 +437,7 @@ qint64 TFFotka::ReadPictureFile(const platform::FilePath& path, viewer::Descript
         m_pictureFile = m_bare->file;
         return 0; // the bare bytes hold no marker
     }
+    m_holdsStartPicture = false;
     std::optional<store::DescribedPicture> prepared = m_readAhead.take(path);
     store::DescribedPicture read = prepared ? std::move(*prepared) : store::readDescribedFile(path);
     showPicture(std::move(read.picture));
@@ -307,6 +489,14 @@ void TFFotka::FitWindowToPicture()
     if (const QByteArray* bare = bareBytesOf(path)) {
         showPicture(store::loadPicture(path, *bare), false);
         m_pictureFile = m_bare->file;
+        return;
+    }
+    // The picture shown was read from the file as it is now: reading and decoding it again would only show it again,
+    // later (its decoding would start afresh). Its decoding goes on; the rows the window now shows are waited for.
+    if (const std::optional<platform::FileIdentity> identity = platform::identityOf(path);
+        identity && showsFile(path, *identity)) {
+        if (Image11->followed())
+            decodeForView();
         return;
     }
     store::DescribedPicture read = store::readDescribedFile(path);

@@ -2,13 +2,16 @@
 
 #include "viewer_state.h"
 
+#include "picture_scale.h"
 #include "picture_view.h"
 
 #include "store/picture.h"
 #include "store/picture_transaction.h"
 #include "store/read_ahead.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -22,9 +25,11 @@ class DescriptionField;
 class QScrollArea;
 
 /**
- * The picture window: a tool window with an empty caption that shows the current picture at its natural
- * size in `Image11`. It fits itself to the picture each time it is shown after being hidden: a picture
- * smaller than the screen makes it follow every later picture's size, a larger one gives it scroll bars.
+ * The picture window: a tool window with an empty caption that shows the current picture in `Image11`, at its
+ * natural size (one picture pixel on one device pixel) or, in fit mode, a picture larger than the screen shrunk to
+ * fit it, and zoomed by steps on request. It fits itself to the picture as shown each time it is shown after being
+ * hidden: a picture smaller than the screen makes it follow every later picture's size, a larger one gives it
+ * scroll bars; a change of mode or zoom fits it again.
  */
 class TFFotka : public QWidget {
 public:
@@ -57,6 +62,12 @@ public:
      * Replaces what was prepared before. A failure is only found when the file is shown.
      */
     void PrepareNextPicture(const platform::FilePath& path);
+    /**
+     * Starts reading and decoding the picture at `path` (a full path, as the file list will name it) before the
+     * windows exist, for a start that shows it at once: the picture window takes it when it first shows that file.
+     * `fit`: the mode the settings hold.
+     */
+    static void prepareStartPicture(const platform::FilePath& path, bool fit);
     /** Drops the picture prepared ahead (the list now holds other files). */
     void DropPreparedPicture();
     /** Whether pictures are prepared ahead at all (benchmarks switch it off to measure the plain path). */
@@ -96,6 +107,19 @@ public:
     /** Stores the position into the viewer state; a window never shown in this run has none to store. */
     void FormClose();
 
+    /** Whether pictures larger than the screen are fitted to it; the viewer state keeps it for the settings file. */
+    [[nodiscard]] bool fitMode() const { return m_main.state().dopasuj; }
+    /** Switches between natural size and fit and drops the zoom; the window fits itself to the picture as shown. */
+    void toggleFit();
+    /**
+     * Shows the picture one zoom step larger (`in`) or smaller, keeping the picture point at `anchor` (a point of the
+     * client area; its centre when not given) in place as far as scrolling allows. The zoom holds until another file
+     * is shown.
+     */
+    void zoom(bool in, std::optional<QPoint> anchor = {});
+    /** Picture pixels per device pixel of the picture as shown. */
+    [[nodiscard]] double shownScale() const { return m_layout.scale; }
+
     [[nodiscard]] bool hasPicture() const { return m_picture != nullptr; }
     [[nodiscard]] bool autoSize() const { return m_autoSize; }
     [[nodiscard]] QScrollArea* scrollArea() const { return m_scrollArea; }
@@ -104,6 +128,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void customEvent(QEvent* event) override;
+    /** Ctrl+wheel over the picture zooms towards the pointer. */
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     /**
@@ -126,6 +152,14 @@ private:
      */
     void afterPaint(std::function<void()> work);
     void startReadAhead();
+    /** How `picture` is shown in the present mode and zoom, on the primary screen. */
+    [[nodiscard]] viewer::PictureLayout layoutOf(const store::Picture& picture) const;
+    /** Decodes the held picture (again) for its layout: the rows the window shows first, the rest on a worker. */
+    void decodeForView();
+    /** Shows the held picture at its layout for the present mode and zoom, keeping the point at `anchor` in place. */
+    void relayout(std::optional<QPoint> anchor);
+    /** Sizes the window as FitWindowToPicture() does for the picture as shown, without loading it again. */
+    void fitWindowToShownPicture();
     void setAutoSize(bool on);
     /** The bytes showBareFile() gave for `path`, when the file still has the identity given with them. */
     [[nodiscard]] const QByteArray* bareBytesOf(const platform::FilePath& path) const;
@@ -153,13 +187,25 @@ private:
     int m_imageWidth = 0;
     int m_imageHeight = 0;
     bool m_autoSize = false;
+    /** How the held picture is shown. */
+    viewer::PictureLayout m_layout;
+    /** The zoom step and the file it was chosen for: showing another file drops it. */
+    std::optional<double> m_zoom;
+    QString m_zoomPath;
+    /** Wheel turns with Ctrl held, not yet a whole notch. */
+    int m_wheelTurn = 0;
     bool m_shown = false;
     /** Whether the decoding error of the picture still decoding is to be reported when it is found. */
     bool m_reportDecodingError = false;
     bool m_readAheadOn = true;
+    /** Whether m_readAhead holds the start picture (prepareStartPicture()), which no reading of the list drops. */
+    bool m_holdsStartPicture = false;
     /** The file to prepare once the shown picture is decoded. */
     platform::FilePath m_nextPath;
     store::ReadAhead m_readAhead;
     std::atomic<bool> m_progressPosted {false};
+    /** When rows from a worker were last painted, and the paint of those that arrived since. */
+    QElapsedTimer m_rowsPainted;
+    QTimer m_rowsPaintTimer;
     viewer::MainLink& m_main;
 };

@@ -31,6 +31,8 @@ public:
     QLabel* lblLewaFotka;
     QLabel* lblTopFotka;
     QFrame* pnlKolor;
+    /** Whether the picture window fits pictures larger than the screen to it (else shows their natural size). */
+    bool dopasuj = false;
 };
 
 /**

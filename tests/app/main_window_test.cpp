@@ -167,7 +167,9 @@ TEST_F(WindowsTest, PopupMenuHasEveryItemInOrderWithCaptionsAndShortcuts)
             {"pupZapiszOpis", "Zapisz opis", "Ctrl+Z"}, {"-", "", ""}, {"pupPokazNapisy", "Pokaż pole opisów", ""},
             {"pupUkryjNapisy", "Ukryj pole opisów", ""}, {"-", "", ""}, {"pupUndo", "Cofnij zmiany tekstu", ""},
             {"pupCopy", "Kopiuj do schowka", ""}, {"pupCut", "Wytnij do schowka", ""}, {"pupPaste", "Wstaw tekst", ""},
-            {"-", "", ""}, {"pupKoniec", "Koniec", "Ctrl+X"}}));
+            {"-", "", ""}, {"pupKoniec", "Koniec", "Ctrl+X"}, {"-", "", ""},
+            {"pupDopasuj", "Dopasuj obraz do ekranu", "Ctrl+0"}, {"pupPowieksz", "Powiększ obraz", "Ctrl++"},
+            {"pupPomniejsz", "Pomniejsz obraz", "Ctrl+-"}}));
 }
 
 TEST_F(WindowsTest, ShowingTheMainWindowOpensTheRememberedDirectoryWhenItExists)

@@ -53,10 +53,11 @@ protected:
     }
 };
 
-const QByteArray kStoredIni = "[Fotka]\r\nLeft=111\r\nTop=222\r\n[Pismo]\r\nLeft=333\r\nTop=444\r\nWidth=555\r\n"
-                              "Height=166\r\n[Kolor]\r\nPlanszy=255\r\nOkna=65280\r\nLitery=16711680\r\n"
-                              "[Fonty]\r\nFontName=DejaVu Serif\r\nFontColor=8421376\r\nFontSize=17\r\n"
-                              "FontStyle=6\r\n[Plik]\r\nNazwa=/tmp/nigdzie\r\nRepetuj=1\r\n";
+const QByteArray kStoredIni
+    = "[Fotka]\r\nLeft=111\r\nTop=222\r\nDopasuj=1\r\n[Pismo]\r\nLeft=333\r\nTop=444\r\nWidth=555\r\n"
+      "Height=166\r\n[Kolor]\r\nPlanszy=255\r\nOkna=65280\r\nLitery=16711680\r\n"
+      "[Fonty]\r\nFontName=DejaVu Serif\r\nFontColor=8421376\r\nFontSize=17\r\n"
+      "FontStyle=6\r\n[Plik]\r\nNazwa=/tmp/nigdzie\r\nRepetuj=1\r\n";
 
 } // namespace
 

@@ -51,6 +51,7 @@ Settings changedValues()
     s.fontStyle = 13;
     s.directory = QStringLiteral("/home/ala/Zdjęcia ślubne");
     s.repeat = true;
+    s.fit = true;
     return s;
 }
 
@@ -143,7 +144,7 @@ TEST(WriteSettings, NewFileListsSectionsAndKeysInOrder)
     const QString path = dir.path(QStringLiteral("Zelkavio.ini"));
     settings::writeSettings(path, Settings {});
     EXPECT_EQ(fileBytes(path),
-        "[Fotka]\r\nLeft=10\r\nTop=20\r\n"
+        "[Fotka]\r\nLeft=10\r\nTop=20\r\nDopasuj=0\r\n"
         "[Pismo]\r\nLeft=10\r\nTop=20\r\nWidth=630\r\nHeight=122\r\n"
         "[Kolor]\r\nPlanszy=8421504\r\nOkna=0\r\nLitery=128\r\n"
         "[Fonty]\r\nFontName=Arial\r\nFontColor=65535\r\nFontSize=14\r\nFontStyle=0\r\n"
